@@ -1,0 +1,174 @@
+#include "driver/AreaPaths.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace wedmorph {
+
+namespace {
+
+constexpr std::size_t kSplitInputLimit = 260;
+constexpr std::size_t kPieceCapacity = 255;
+
+bool isSeparator(char c) { return c == '\\' || c == '/'; }
+
+// Start offsets of the characters of `text`: a lead byte and the byte after
+// it make one character.
+std::vector<std::size_t> characterStarts(const std::string& text, const LeadBytePredicate& isLeadByte) {
+    std::vector<std::size_t> starts;
+    for (std::size_t i = 0; i < text.size();) {
+        starts.push_back(i);
+        const bool wide = isLeadByte &&
+                          isLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size();
+        i += wide ? 2 : 1;
+    }
+    return starts;
+}
+
+// `piece` cut to `capacity` bytes without splitting a double-byte character.
+std::string cutToCapacity(const std::string& text, std::size_t begin, std::size_t end,
+                          std::size_t capacity, const std::vector<std::size_t>& starts) {
+    if (end - begin <= capacity) return text.substr(begin, end - begin);
+    std::size_t limit = begin + capacity;
+    std::size_t cut = begin;
+    for (std::size_t start : starts) {
+        if (start < begin) continue;
+        if (start > limit) break;
+        cut = start;
+    }
+    // `cut` is the last character start at or before the limit: the bytes
+    // before it are whole characters.
+    return text.substr(begin, cut - begin);
+}
+
+std::string withPosixSeparators(std::string piece) {
+    std::replace(piece.begin(), piece.end(), '\\', '/');
+    return piece;
+}
+
+}  // namespace
+
+PathPieces splitPath(const std::string& original, const LeadBytePredicate& isLeadByte) {
+    const std::string path = original.substr(0, kSplitInputLimit);
+    const std::vector<std::size_t> starts = characterStarts(path, isLeadByte);
+
+    PathPieces pieces;
+    std::size_t afterDrive = 0;
+    if (starts.size() >= 2 && starts[1] == 1 && path[1] == ':') afterDrive = 2;
+
+    // The final component starts after the last separator; its extension at
+    // its last dot.
+    std::size_t componentStart = afterDrive;
+    std::size_t lastDot = std::string::npos;
+    for (std::size_t start : starts) {
+        // Only character starts are visited, so the second byte of a
+        // double-byte character is never taken for a separator or a dot.
+        if (start < afterDrive) continue;
+        if (isSeparator(path[start])) {
+            componentStart = start + 1;
+            lastDot = std::string::npos;
+        } else if (path[start] == '.') {
+            lastDot = start;
+        }
+    }
+
+    const std::string component = path.substr(componentStart);
+    std::size_t nameEnd = path.size();
+    std::size_t extensionStart = path.size();
+    if (component == "." || component == "..") {
+        componentStart = path.size();
+    } else if (lastDot != std::string::npos) {
+        nameEnd = lastDot;
+        extensionStart = lastDot;
+    }
+
+    pieces.drive = path.substr(0, afterDrive);
+    pieces.directory = cutToCapacity(path, afterDrive, componentStart, kPieceCapacity, starts);
+    pieces.name = cutToCapacity(path, componentStart, nameEnd, kPieceCapacity, starts);
+    pieces.extension = cutToCapacity(path, extensionStart, path.size(), kPieceCapacity, starts);
+    return pieces;
+}
+
+void setProgramDir(AreaPaths& paths, const std::string& programPath, const PathRules& rules) {
+    const PathPieces pieces = splitPath(programPath, rules.isLeadByte);
+    paths.programDir = pieces.drive + pieces.directory;
+    if (rules.style == PathStyle::Posix) paths.programDir = withPosixSeparators(paths.programDir);
+    if (paths.programDir.empty() || !isSeparator(paths.programDir.back())) {
+        paths.programDir += rules.style == PathStyle::Posix ? '/' : '\\';
+    }
+    paths.inputDir = paths.programDir;
+    paths.outputDir = paths.programDir;
+}
+
+void takeAreaArgument(AreaPaths& paths, const std::string& argument, AreaSide side,
+                      const PathRules& rules) {
+    const PathPieces pieces = splitPath(argument, rules.isLeadByte);
+    const std::string directory =
+        rules.style == PathStyle::Posix ? withPosixSeparators(pieces.directory) : pieces.directory;
+    const std::string prefix = pieces.name.substr(0, kBitmapPrefixLength);
+    if (side == AreaSide::Input) {
+        paths.inputDir += directory;
+        paths.inputName = pieces.name;
+        paths.inputPrefix = prefix;
+    } else {
+        paths.outputDir += directory;
+        paths.outputName = pieces.name;
+        paths.outputPrefix = prefix;
+    }
+}
+
+void buildInputWedPath(AreaPaths& paths) {
+    paths.inputWedPath = paths.inputDir + paths.inputName + ".wed";
+}
+
+void buildInputTisPath(AreaPaths& paths) {
+    paths.inputTisPath = paths.inputDir + paths.inputName + ".tis";
+}
+
+void buildOutputPaths(AreaPaths& paths) {
+    paths.outputWedPath = paths.outputDir + paths.outputName + ".wed";
+    paths.outputTisPath = paths.outputDir + paths.outputName + ".tis";
+}
+
+std::string buildLogPath(const AreaPaths& paths) { return paths.programDir + "wedmorph.log"; }
+
+namespace {
+
+const char* companionSuffix(CompanionKind kind) {
+    switch (kind) {
+        case CompanionKind::Mos: return ".mos";
+        case CompanionKind::Ht: return "HT.bmp";
+        case CompanionKind::Lm: return "LM.bmp";
+        case CompanionKind::Ln: return "LN.bmp";
+        case CompanionKind::Sr: return "SR.bmp";
+    }
+    return "";
+}
+
+}  // namespace
+
+std::string companionSourcePath(const AreaPaths& paths, CompanionKind kind) {
+    const std::string& stem = kind == CompanionKind::Mos ? paths.inputName : paths.inputPrefix;
+    return paths.inputDir + stem + companionSuffix(kind);
+}
+
+std::string companionTargetPath(const AreaPaths& paths, CompanionKind kind) {
+    const std::string& stem = kind == CompanionKind::Mos ? paths.outputName : paths.outputPrefix;
+    return paths.outputDir + stem + companionSuffix(kind);
+}
+
+std::size_t longestAreaFilePath(const AreaPaths& paths) {
+    AreaPaths built = paths;
+    buildInputWedPath(built);
+    buildInputTisPath(built);
+    buildOutputPaths(built);
+    std::size_t longest = std::max({built.inputWedPath.size(), built.inputTisPath.size(),
+                                    built.outputWedPath.size(), built.outputTisPath.size()});
+    for (CompanionKind kind : kCompanionKinds) {
+        longest = std::max({longest, companionSourcePath(built, kind).size(),
+                            companionTargetPath(built, kind).size()});
+    }
+    return longest;
+}
+
+}  // namespace wedmorph

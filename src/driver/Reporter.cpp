@@ -1,0 +1,98 @@
+#include "driver/Reporter.h"
+
+#include <cstdarg>
+#include <vector>
+
+#include "platform/Platform.h"
+
+namespace wedmorph {
+
+namespace {
+
+std::string formatText(const char* format, std::va_list args) {
+    std::va_list measure;
+    va_copy(measure, args);
+    const int length = std::vsnprintf(nullptr, 0, format, measure);
+    va_end(measure);
+    if (length <= 0) return {};
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    std::vsnprintf(text.data(), text.size(), format, args);
+    text.resize(static_cast<std::size_t>(length));
+    return text;
+}
+
+}  // namespace
+
+std::string formatLogTime(const std::tm& local) {
+    static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const int weekDay = local.tm_wday >= 0 && local.tm_wday < 7 ? local.tm_wday : 0;
+    const int month = local.tm_mon >= 0 && local.tm_mon < 12 ? local.tm_mon : 0;
+    char text[64];
+    std::snprintf(text, sizeof text, "%s %s %02d %02d:%02d:%02d %4d%s", kDays[weekDay],
+                  kMonths[month], local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
+                  local.tm_year + 1900, "\n");
+    return text;
+}
+
+void Reporter::openLog(const std::string& logPath) {
+    closeLog();
+    log_ = platform_.openAppendText(logPath);
+    if (log_ == nullptr) return;
+    toLog("----------------------------------------\n");
+    toLog("Local time is: " + formatLogTime(platform_.localTimeNow()));
+}
+
+void Reporter::closeLog() {
+    if (log_ == nullptr) return;
+    std::fclose(log_);
+    log_ = nullptr;
+}
+
+void Reporter::toConsole(const std::string& text) {
+    platform_.writeConsole(text.data(), text.size());
+}
+
+void Reporter::toLog(const std::string& text) {
+    if (log_ != nullptr) std::fwrite(text.data(), 1, text.size(), log_);
+}
+
+void Reporter::report(const char* format, ...) {
+    std::va_list args;
+    va_start(args, format);
+    const std::string text = formatText(format, args);
+    va_end(args);
+    if (!silent_) toConsole(text);
+    toLog(text);
+}
+
+void Reporter::reportConsole(const char* format, ...) {
+    if (silent_) return;
+    std::va_list args;
+    va_start(args, format);
+    toConsole(formatText(format, args));
+    va_end(args);
+}
+
+void Reporter::reportLog(const char* format, ...) {
+    if (log_ == nullptr) return;
+    std::va_list args;
+    va_start(args, format);
+    toLog(formatText(format, args));
+    va_end(args);
+}
+
+void Reporter::consoleLine(const std::string& text) { toConsole(text + "\n"); }
+
+void Reporter::warn(const std::string& text) {
+    if (!silent_) toConsole(text + "\n");
+    toLog(text);
+}
+
+void Reporter::fail(const std::string& text) {
+    toConsole(text + "\n");
+    toLog(text);
+}
+
+}  // namespace wedmorph

@@ -1,0 +1,19 @@
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "driver/RunConversion.h"
+#include "platform/Platform.h"
+
+int main(int argc, char** argv) {
+    wedmorph::Platform& platform = wedmorph::nativePlatform();
+    std::vector<std::string> arguments(argv, argv + argc);
+    if (arguments.empty()) arguments.emplace_back();
+    // The area directories hang off the program's real location, never off
+    // argument 0 as it was typed.
+    const std::string ownPath = platform.ownProgramPath();
+    if (!ownPath.empty()) arguments[0] = ownPath;
+    const int status = wedmorph::runConversion(arguments, platform);
+    std::fflush(stdout);
+    return status;
+}

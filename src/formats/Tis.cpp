@@ -1,0 +1,52 @@
+#include "formats/Tis.h"
+
+#include "formats/LittleEndian.h"
+
+#include <algorithm>
+
+namespace wedmorph {
+
+std::optional<TisSource> readTisSource(std::span<const std::uint8_t> mapped,
+                                       std::uint32_t fileSize) {
+    TisSource source;
+    source.fileSize = fileSize;
+    const std::size_t size = std::min<std::size_t>(mapped.size(), fileSize);
+    source.hasHeader = size >= 3 && mapped[0] == 'T' && mapped[1] == 'I' && mapped[2] == 'S';
+    if (source.hasHeader) {
+        if (size < tis::kHeaderSize) return std::nullopt;
+        const auto version = mapped.subspan(tis::kVersion, 4);
+        source.versionText.assign(version.begin(),
+                                  std::find(version.begin(), version.end(), std::uint8_t{0}));
+        source.firstTile = readU32(mapped, tis::kDataOffset);
+        if (source.firstTile > size) return std::nullopt;
+    }
+    // A header never adds a tile; a tile cut short by the end of the file is dropped.
+    source.tilesInFile = static_cast<std::uint32_t>(
+        std::min(size / tis::kTileSize, (size - source.firstTile) / tis::kTileSize));
+    return source;
+}
+
+bool isKeyColour(const std::uint8_t* tile) {
+    return tile[1] == 0xFF && tile[0] == 0x00 && tile[2] == 0x00;
+}
+
+void applyHoleColour(std::uint8_t* tile) {
+    tile[2] = 0x29;
+    tile[1] = 0x42;
+    tile[0] = 0x61;
+}
+
+TisHeader makeTisHeader(std::uint32_t tileCount) {
+    TisHeader header{'T', 'I', 'S', ' ', 'V', '1', ' ', ' '};
+    setHeaderTileCount(header, tileCount);
+    writeU32(header, tis::kTileLength, static_cast<std::uint32_t>(tis::kTileSize));
+    writeU32(header, tis::kDataOffset, static_cast<std::uint32_t>(tis::kHeaderSize));
+    writeU32(header, tis::kTileDimension, tis::kTileSide);
+    return header;
+}
+
+void setHeaderTileCount(std::span<std::uint8_t> header, std::uint32_t tileCount) {
+    writeU32(header, tis::kTileCount, tileCount);
+}
+
+}  // namespace wedmorph

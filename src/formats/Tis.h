@@ -1,0 +1,59 @@
+// The TIS tileset file: an optional 24-byte header, then tiles of 5120 bytes,
+// each a 256-colour palette and 64 × 64 one-byte pixels.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace wedmorph {
+
+namespace tis {
+inline constexpr std::size_t kHeaderSize = 24;
+inline constexpr std::size_t kSignature = 0;
+inline constexpr std::size_t kVersion = 4;
+inline constexpr std::size_t kTileCount = 8;
+inline constexpr std::size_t kTileLength = 12;
+inline constexpr std::size_t kDataOffset = 16;
+inline constexpr std::size_t kTileDimension = 20;
+
+inline constexpr int kTileSide = 64;
+inline constexpr std::size_t kPaletteSize = 1024;
+inline constexpr std::size_t kPixelCount = 4096;
+inline constexpr std::size_t kTileSize = kPaletteSize + kPixelCount;  // 5120
+}  // namespace tis
+
+using TisHeader = std::array<std::uint8_t, tis::kHeaderSize>;
+
+// What is known of the input TIS once it is mapped.
+struct TisSource {
+    bool hasHeader = false;
+    std::string versionText;        // the header's four version bytes, when it has one
+    std::size_t firstTile = 0;      // offset of tile 0 in the mapped bytes
+    std::uint32_t fileSize = 0;     // low 32 bits of the file's size
+    std::uint32_t tilesInFile = 0;  // whole tiles that lie in the file from firstTile on
+};
+
+// Recognises the input form. Nothing when the file begins with "TIS" but is
+// too short for a header, or its header puts tile 0 past the end of the file.
+std::optional<TisSource> readTisSource(std::span<const std::uint8_t> mapped,
+                                       std::uint32_t fileSize);
+
+// A tile is addressed by its first byte; palette entry 0 is its first four bytes.
+inline std::uint8_t* tilePixels(std::uint8_t* tile) { return tile + tis::kPaletteSize; }
+inline const std::uint8_t* tilePixels(const std::uint8_t* tile) {
+    return tile + tis::kPaletteSize;
+}
+
+// Palette entry 0 is pure green (00 FF 00); its fourth byte is not looked at.
+bool isKeyColour(const std::uint8_t* tile);
+// Palette entry 0 becomes 61 42 29; its fourth byte is kept.
+void applyHoleColour(std::uint8_t* tile);
+
+TisHeader makeTisHeader(std::uint32_t tileCount);
+void setHeaderTileCount(std::span<std::uint8_t> header, std::uint32_t tileCount);
+
+}  // namespace wedmorph

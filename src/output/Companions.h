@@ -1,0 +1,24 @@
+// The area's MOS and four bitmaps, carried over under the output names, and
+// the removal of the input area's files after a complete run.
+#pragma once
+
+#include "driver/AreaPaths.h"
+#include "driver/Reporter.h"
+#include "platform/Platform.h"
+
+namespace wedmorph {
+
+// One bit per companion (bit n for the n-th of kCompanionKinds) whose copy failed.
+using FailedCopies = unsigned;
+
+// Copies each companion in its order, replacing a target that is there; a
+// failed copy is a warning (none for LN) and the run goes on.
+FailedCopies copyCompanionFiles(Platform& platform, const AreaPaths& paths, Reporter& reporter);
+
+// Deletes the input WED, TIS and companions in their order, each failure a
+// warning. A companion whose copy failed keeps its source: it is reported as
+// not deleted, so its content is never lost.
+void deleteSourceFiles(Platform& platform, const AreaPaths& paths, Reporter& reporter,
+                       FailedCopies failedCopies);
+
+}  // namespace wedmorph

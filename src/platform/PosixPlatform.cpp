@@ -1,0 +1,293 @@
+// The platform services on Linux and macOS, made to behave as the Windows
+// ones that area files and mod installers expect: names are found without
+// regard to case, dot files are hidden, a file of zero bytes cannot be mapped,
+// and a file is never copied onto itself.
+#include "platform/NameMatch.h"
+#include "platform/Platform.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <map>
+#include <new>
+
+#if defined(__APPLE__)
+#include <mach-o/dyld.h>
+#endif
+
+namespace wedmorph {
+
+namespace {
+
+struct PathSplit {
+    std::string dir;   // with its trailing "/", or empty
+    std::string name;  // final component
+};
+
+PathSplit splitAtLastSlash(const std::string& path) {
+    std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return {"", path};
+    return {path.substr(0, slash + 1), path.substr(slash + 1)};
+}
+
+bool entryExists(const std::string& path) {
+    struct stat info;
+    return ::lstat(path.c_str(), &info) == 0;
+}
+
+// The path of an existing entry for `path`: the exact final component when an
+// entry has that name, else the first entry in byte order whose name equals it
+// ignoring ASCII case, else `path` unchanged. Directory components stay as typed.
+std::string resolveExisting(const std::string& path) {
+    if (entryExists(path)) return path;
+    PathSplit split = splitAtLastSlash(path);
+    if (split.name.empty()) return path;
+    DIR* dir = ::opendir(split.dir.empty() ? "." : split.dir.c_str());
+    if (dir == nullptr) return path;
+    std::string best;
+    bool found = false;
+    while (const dirent* entry = ::readdir(dir)) {
+        std::string_view candidate(entry->d_name);
+        if (!equalsIgnoringAsciiCase(candidate, split.name)) continue;
+        if (!found || candidate < best) {
+            best = candidate;
+            found = true;
+        }
+    }
+    ::closedir(dir);
+    return found ? split.dir + best : path;
+}
+
+bool isPlainFile(const std::string& dir, std::string_view name) {
+    if (name.empty() || name.front() == '.') return false;
+    struct stat info;
+    std::string full = dir + std::string(name);
+    return ::stat(full.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+int openRegular(const std::string& path, int flags) {
+    int fd = ::open(resolveExisting(path).c_str(), flags | O_CLOEXEC);
+    if (fd < 0) return -1;
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+bool writeAll(int fd, const std::uint8_t* data, std::size_t length, std::size_t& written) {
+    written = 0;
+    while (written < length) {
+        ssize_t n = ::write(fd, data + written, length - written);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) break;
+        written += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool copyContents(int from, int to) {
+    static constexpr std::size_t kChunk = 1 << 20;
+    std::uint8_t* buffer = new (std::nothrow) std::uint8_t[kChunk];
+    if (buffer == nullptr) return false;
+    bool ok = true;
+    for (;;) {
+        ssize_t n = ::read(from, buffer, kChunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        std::size_t written = 0;
+        if (!writeAll(to, buffer, static_cast<std::size_t>(n), written) ||
+            written != static_cast<std::size_t>(n)) {
+            ok = false;
+            break;
+        }
+    }
+    delete[] buffer;
+    return ok;
+}
+
+struct PosixMapping {
+    int fd;
+    std::size_t size;
+};
+
+class PosixPlatform final : public Platform {
+public:
+    PathStyle pathStyle() const override { return PathStyle::Posix; }
+
+    std::string ownProgramPath() override {
+#if defined(__APPLE__)
+        uint32_t size = 0;
+        _NSGetExecutablePath(nullptr, &size);
+        std::string raw(size, '\0');
+        if (_NSGetExecutablePath(raw.data(), &size) != 0) return {};
+        char resolved[PATH_MAX];
+        if (::realpath(raw.c_str(), resolved) == nullptr) return {};
+        return resolved;
+#else
+        char buffer[PATH_MAX];
+        ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+        if (n <= 0) return {};
+        return std::string(buffer, static_cast<std::size_t>(n));
+#endif
+    }
+
+    bool isLeadByte(unsigned char) const override { return false; }
+
+    bool changeDirectory(const std::string& dir) override { return ::chdir(dir.c_str()) == 0; }
+
+    bool plainFileExists(const std::string& path) override {
+        PathSplit split = splitAtLastSlash(path);
+        if (!hasWildcard(split.name)) {
+            PathSplit found = splitAtLastSlash(resolveExisting(path));
+            return isPlainFile(found.dir, found.name);
+        }
+        DIR* dir = ::opendir(split.dir.empty() ? "." : split.dir.c_str());
+        if (dir == nullptr) return false;
+        bool found = false;
+        while (const dirent* entry = ::readdir(dir)) {
+            std::string_view candidate(entry->d_name);
+            if (matchesWildcardIgnoringCase(split.name, candidate) &&
+                isPlainFile(split.dir, candidate)) {
+                found = true;
+                break;
+            }
+        }
+        ::closedir(dir);
+        return found;
+    }
+
+    FileHandle openForReading(const std::string& path) override {
+        return {openRegular(path, O_RDONLY)};
+    }
+
+    FileHandle openForUpdate(const std::string& path) override {
+        return {openRegular(path, O_RDWR)};
+    }
+
+    FileHandle createForWriting(const std::string& path) override {
+        int fd = ::open(resolveExisting(path).c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC,
+                        0666);
+        return {fd < 0 ? -1 : fd};
+    }
+
+    void closeFile(FileHandle file) override { ::close(static_cast<int>(file.native)); }
+
+    std::uint32_t fileSize(FileHandle file) override {
+        struct stat info;
+        if (::fstat(static_cast<int>(file.native), &info) != 0) return 0;
+        return static_cast<std::uint32_t>(static_cast<std::uint64_t>(info.st_size));
+    }
+
+    MappingHandle createMapping(FileHandle file, Access) override {
+        struct stat info;
+        int fd = static_cast<int>(file.native);
+        if (::fstat(fd, &info) != 0 || info.st_size <= 0) return {};
+        int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+        if (copy < 0) return {};
+        auto* mapping = new (std::nothrow)
+            PosixMapping{copy, static_cast<std::size_t>(info.st_size)};
+        if (mapping == nullptr) {
+            ::close(copy);
+            return {};
+        }
+        return {reinterpret_cast<std::intptr_t>(mapping)};
+    }
+
+    std::uint8_t* mapView(MappingHandle handle, Access access) override {
+        auto* mapping = reinterpret_cast<PosixMapping*>(handle.native);
+        int protection = access == Access::ReadWrite ? PROT_READ | PROT_WRITE : PROT_READ;
+        void* view = ::mmap(nullptr, mapping->size, protection, MAP_SHARED, mapping->fd, 0);
+        if (view == MAP_FAILED) return nullptr;
+        auto* bytes = static_cast<std::uint8_t*>(view);
+        viewSizes_[bytes] = mapping->size;
+        return bytes;
+    }
+
+    void unmapView(std::uint8_t* view) override {
+        auto found = viewSizes_.find(view);
+        if (found == viewSizes_.end()) return;
+        ::munmap(view, found->second);
+        viewSizes_.erase(found);
+    }
+
+    void closeMapping(MappingHandle handle) override {
+        auto* mapping = reinterpret_cast<PosixMapping*>(handle.native);
+        ::close(mapping->fd);
+        delete mapping;
+    }
+
+    bool writeFile(FileHandle file, const std::uint8_t* data, std::size_t length,
+                   std::size_t& written) override {
+        return writeAll(static_cast<int>(file.native), data, length, written);
+    }
+
+    bool copyFile(const std::string& source, const std::string& target) override {
+        int from = openRegular(source, O_RDONLY);
+        if (from < 0) return false;
+        struct stat sourceInfo;
+        ::fstat(from, &sourceInfo);
+        std::string targetPath = resolveExisting(target);
+        struct stat targetInfo;
+        if (::stat(targetPath.c_str(), &targetInfo) == 0 &&
+            targetInfo.st_dev == sourceInfo.st_dev && targetInfo.st_ino == sourceInfo.st_ino) {
+            ::close(from);
+            return false;
+        }
+        int to = ::open(targetPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
+                        sourceInfo.st_mode & 0777);
+        if (to < 0) {
+            ::close(from);
+            return false;
+        }
+        bool ok = copyContents(from, to);
+        ok = (::close(to) == 0) && ok;
+        ::close(from);
+        return ok;
+    }
+
+    bool deleteFile(const std::string& path) override {
+        return ::unlink(resolveExisting(path).c_str()) == 0;
+    }
+
+    void writeConsole(const char* text, std::size_t length) override {
+        std::fwrite(text, 1, length, stdout);
+    }
+
+    std::FILE* openAppendText(const std::string& path) override {
+        // POSIX streams have no text mode: "\n" is written as it is.
+        return std::fopen(resolveExisting(path).c_str(), "a+");
+    }
+
+    std::tm localTimeNow() override {
+        std::time_t now = std::time(nullptr);
+        std::tm local{};
+        ::localtime_r(&now, &local);
+        return local;
+    }
+
+private:
+    std::map<std::uint8_t*, std::size_t> viewSizes_;
+};
+
+}  // namespace
+
+Platform& nativePlatform() {
+    static PosixPlatform platform;
+    return platform;
+}
+
+}  // namespace wedmorph
