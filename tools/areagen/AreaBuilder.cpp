@@ -33,7 +33,7 @@ std::vector<std::uint8_t> buildWed(const WedSpec& spec) {
     const std::size_t secondaryHeader = overlayTable + wed::kOverlaySize * wed::kOverlayCount;
     const std::size_t tilemap = secondaryHeader + kSecondaryHeaderSize;
     const std::size_t lookup = tilemap + wed::kEntrySize * cellCount;
-    const std::size_t size = lookup + 2 * (cellCount + extraFrames);
+    const std::size_t size = lookup + (spec.withTileLookup ? 2 * (cellCount + extraFrames) : 0);
 
     std::vector<std::uint8_t> bytes(size, 0);
     std::span<std::uint8_t> out(bytes);
@@ -70,6 +70,7 @@ std::vector<std::uint8_t> buildWed(const WedSpec& spec) {
         writeU16(out, at + 2, static_cast<std::uint16_t>(cell.frameCount));
         writeU16(out, at + 4, static_cast<std::uint16_t>(cell.secondaryTile));
         bytes[at + 6] = cell.overlayMask;
+        if (!spec.withTileLookup) continue;
         writeU16(out, lookup + 2 * nextLookup++, static_cast<std::uint16_t>(k));
         for (int f = 1; f < cell.frameCount; ++f) {
             writeU16(out, lookup + 2 * nextLookup++, nextFrameTile++);

@@ -27,6 +27,7 @@ struct WedSpec {
     std::string version = "V1.3";
     std::array<OverlaySpec, 5> overlays;  // overlay 0, the base layer, then 1 to 4
     std::vector<CellSpec> cells;          // overlay 0's tile map, row after row
+    bool withTileLookup = true;           // false: no tile index lookup behind the tile map
 };
 
 // A WED as the older engine writes it: header, overlay table, secondary

@@ -1,0 +1,106 @@
+// A platform for tests: the real file system underneath, with every operation
+// able to fail on demand, a count of what is held open, the console captured
+// and the clock fixed.
+#pragma once
+
+#include <cstddef>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "convert/TileMemory.h"
+#include "platform/Platform.h"
+
+namespace wedmorph::testing {
+
+enum class Op {
+    ChangeDirectory,
+    FindFile,
+    OpenForReading,
+    OpenForUpdate,
+    CreateForWriting,
+    CreateMapping,
+    MapView,
+    Write,
+    ShortWrite,  // the write reports success but takes only half the bytes
+    Copy,
+    Delete,
+    OpenLog,
+};
+
+const char* opName(Op op);
+
+class TestPlatform final : public Platform {
+public:
+    TestPlatform();
+
+    // The `occurrence`-th call (counting from 1) of `op` fails; 0 means every call.
+    void failOn(Op op, int occurrence = 0) { failures_[op] = occurrence; }
+    void failOnPath(Op op, const std::string& pathEnd) { failingPaths_.emplace_back(op, pathEnd); }
+    int calls(Op op) const;
+
+    int openFiles() const { return openFiles_; }
+    int openMappings() const { return openMappings_; }
+    int openViews() const { return openViews_; }
+    bool nothingOpen() const { return openFiles_ == 0 && openMappings_ == 0 && openViews_ == 0; }
+
+    const std::string& console() const { return console_; }
+    void clearConsole() { console_.clear(); }
+    // Operations in the order they were made, as "copy source -> target" and the like.
+    const std::vector<std::string>& journal() const { return journal_; }
+
+    std::tm fixedTime{};
+
+    PathStyle pathStyle() const override { return real_.pathStyle(); }
+    std::string ownProgramPath() override { return real_.ownProgramPath(); }
+    bool isLeadByte(unsigned char byte) const override { return real_.isLeadByte(byte); }
+    bool changeDirectory(const std::string& dir) override;
+    bool plainFileExists(const std::string& path) override;
+    FileHandle openForReading(const std::string& path) override;
+    FileHandle openForUpdate(const std::string& path) override;
+    FileHandle createForWriting(const std::string& path) override;
+    void closeFile(FileHandle file) override;
+    std::uint32_t fileSize(FileHandle file) override { return real_.fileSize(file); }
+    MappingHandle createMapping(FileHandle file, Access access) override;
+    std::uint8_t* mapView(MappingHandle mapping, Access access) override;
+    void unmapView(std::uint8_t* view) override;
+    void closeMapping(MappingHandle mapping) override;
+    bool writeFile(FileHandle file, const std::uint8_t* data, std::size_t length,
+                   std::size_t& written) override;
+    bool copyFile(const std::string& source, const std::string& target) override;
+    bool deleteFile(const std::string& path) override;
+    void writeConsole(const char* text, std::size_t length) override;
+    std::FILE* openAppendText(const std::string& path) override;
+    std::tm localTimeNow() override { return fixedTime; }
+
+private:
+    bool shouldFail(Op op, const std::string& path = {});
+
+    Platform& real_;
+    std::map<Op, int> failures_;
+    std::vector<std::pair<Op, std::string>> failingPaths_;
+    std::map<Op, int> calls_;
+    int openFiles_ = 0;
+    int openMappings_ = 0;
+    int openViews_ = 0;
+    std::string console_;
+    std::vector<std::string> journal_;
+};
+
+// Heap memory that counts what is held and runs out on demand.
+class TestMemory final : public TileMemory {
+public:
+    // The `occurrence`-th allocation (counting from 1) fails.
+    void failAt(int occurrence) { failAt_ = occurrence; }
+    void* allocate(std::size_t bytes) override;
+    void release(void* block) override;
+    int held() const { return held_; }
+    int allocations() const { return allocations_; }
+
+private:
+    int failAt_ = 0;
+    int allocations_ = 0;
+    int held_ = 0;
+};
+
+}  // namespace wedmorph::testing

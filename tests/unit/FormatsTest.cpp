@@ -1,0 +1,214 @@
+#include <gtest/gtest.h>
+
+#include "areagen/AreaBuilder.h"
+#include "formats/LittleEndian.h"
+#include "formats/Tis.h"
+#include "formats/Wed.h"
+
+namespace wedmorph {
+namespace {
+
+using areagen::CellSpec;
+using areagen::WedSpec;
+
+WedSpec gridSpec(int width, int height) {
+    WedSpec spec;
+    spec.overlays[0] = {static_cast<std::int16_t>(width), static_cast<std::int16_t>(height), "AR0100"};
+    spec.cells.assign(static_cast<std::size_t>(width * height), CellSpec{});
+    return spec;
+}
+
+TileCensus censusOf(const std::vector<std::uint8_t>& bytes) {
+    const WedImage image{bytes};
+    const auto layout = checkWedLayout(image);
+    EXPECT_TRUE(layout.has_value());
+    return layout ? takeTileCensus(image, *layout) : TileCensus{};
+}
+
+TEST(TileCensus, AnimatedCellAddsItsWholeFrameCount) {
+    WedSpec spec = gridSpec(4, 4);
+    spec.cells[5].frameCount = 3;
+    const TileCensus census = censusOf(areagen::buildWed(spec));
+    EXPECT_EQ(census.basicTiles, 19);
+    EXPECT_EQ(census.animationExtraTiles, 3);
+}
+
+TEST(TileCensus, FrameCountsOfZeroAndOneAddNothing) {
+    WedSpec spec = gridSpec(2, 1);
+    spec.cells[0].frameCount = 0;
+    const TileCensus census = censusOf(areagen::buildWed(spec));
+    EXPECT_EQ(census.basicTiles, 2);
+    EXPECT_EQ(census.animationExtraTiles, 0);
+}
+
+TEST(TileCensus, DoorsAreSecondaryTilesAboveZero) {
+    WedSpec spec = gridSpec(4, 1);
+    spec.cells[0].secondaryTile = -1;
+    spec.cells[1].secondaryTile = 0;
+    spec.cells[2].secondaryTile = 5;
+    spec.cells[2].overlayMask = 2;
+    spec.cells[3].secondaryTile = 7;
+    const TileCensus census = censusOf(areagen::buildWed(spec));
+    EXPECT_EQ(census.doorExtraTiles, 2);
+    EXPECT_EQ(census.overlayedDoorTiles, 1);
+}
+
+TEST(TileCensus, EmptyBaseLayerCountsNothing) {
+    for (auto [w, h] : {std::pair{0, 5}, std::pair{5, 0}}) {
+        const TileCensus census = censusOf(areagen::buildWed(gridSpec(w, h)));
+        EXPECT_EQ(census.basicTiles, 0);
+        EXPECT_EQ(census.doorExtraTiles, 0);
+        EXPECT_EQ(census.animationExtraTiles, 0);
+        EXPECT_EQ(census.overlayedDoorTiles, 0);
+    }
+}
+
+TEST(WedVersion, IsCutAtTheFirstZeroByte) {
+    std::vector<std::uint8_t> bytes = areagen::buildWed(gridSpec(1, 1));
+    EXPECT_EQ(readWedVersion(WedImage{bytes}), "V1.3");
+    bytes[6] = 0;
+    EXPECT_EQ(readWedVersion(WedImage{bytes}), "V1");
+}
+
+TEST(WedLayoutCheck, RefusesWhatWouldBeReadPastTheEnd) {
+    const std::vector<std::uint8_t> good = areagen::buildWed(gridSpec(3, 2));
+    ASSERT_TRUE(checkWedLayout(WedImage{good}).has_value());
+
+    std::vector<std::uint8_t> shortHeader(good.begin(), good.begin() + 19);
+    EXPECT_FALSE(checkWedLayout(WedImage{shortHeader}));
+
+    std::vector<std::uint8_t> tableOut = good;
+    writeU32(tableOut, 16, static_cast<std::uint32_t>(good.size() - 5 * 24 + 1));
+    EXPECT_FALSE(checkWedLayout(WedImage{tableOut}));
+
+    std::vector<std::uint8_t> hugeOffset = good;
+    writeU32(hugeOffset, 16, 0xFFFFFFF0u);
+    EXPECT_FALSE(checkWedLayout(WedImage{hugeOffset}));
+
+    std::vector<std::uint8_t> negative = good;
+    writeU16(negative, 32, 0xFFFF);  // overlay 0's width: -1
+    EXPECT_FALSE(checkWedLayout(WedImage{negative}));
+
+    std::vector<std::uint8_t> cutTilemap = good;
+    const std::uint32_t tilemap = readU32(good, 32 + 16);
+    cutTilemap.resize(tilemap + 10 * 6 - 1);
+    EXPECT_FALSE(checkWedLayout(WedImage{cutTilemap}));
+}
+
+TEST(WedLayoutCheck, RefusesCountsThatOverflow32Bits) {
+    WedSpec spec = gridSpec(256, 256);
+    for (CellSpec& cell : spec.cells) cell.frameCount = 32767;
+    spec.withTileLookup = false;
+    const std::vector<std::uint8_t> bytes = areagen::buildWed(spec);
+    EXPECT_FALSE(checkWedLayout(WedImage{bytes}));
+}
+
+TEST(WedPatch, TilesetNameIsZeroFilledOrFull) {
+    std::vector<std::uint8_t> bytes = areagen::buildWed(gridSpec(1, 1));
+    const auto layout = *checkWedLayout(WedImage{bytes});
+    WritableWedImage image{bytes};
+    writeTilesetName(image, layout, "AR6700");
+    auto name = readOverlay(image, layout, 0).tilesetName;
+    EXPECT_EQ(std::string(name.begin(), name.end()), std::string("AR6700\0\0", 8));
+    writeTilesetName(image, layout, "AR670012");
+    name = readOverlay(image, layout, 0).tilesetName;
+    EXPECT_EQ(std::string(name.begin(), name.end()), "AR670012");
+}
+
+std::vector<std::uint8_t> bytesOf(const std::string& text) { return {text.begin(), text.end()}; }
+
+TEST(TisRecognition, OnlyTheFirstThreeBytesDecide) {
+    std::vector<std::uint8_t> withX(24 + 5120, 0);
+    std::copy_n("TISXV1  ", 8, withX.begin());
+    writeU32(withX, 16, 24);
+    auto source = readTisSource(withX, static_cast<std::uint32_t>(withX.size()));
+    ASSERT_TRUE(source);
+    EXPECT_TRUE(source->hasHeader);
+    EXPECT_EQ(source->versionText, "V1  ");
+    EXPECT_EQ(source->firstTile, 24u);
+    EXPECT_EQ(source->tilesInFile, 1u);
+
+    for (const std::string start : {"tis ", "TIZ "}) {
+        std::vector<std::uint8_t> bare(2 * 5120, 1);
+        std::copy(start.begin(), start.end(), bare.begin());
+        source = readTisSource(bare, static_cast<std::uint32_t>(bare.size()));
+        ASSERT_TRUE(source);
+        EXPECT_FALSE(source->hasHeader) << start;
+        EXPECT_EQ(source->firstTile, 0u);
+        EXPECT_EQ(source->tilesInFile, 2u);
+    }
+}
+
+TEST(TisRecognition, TinyFilesHoldNoTile) {
+    const auto source = readTisSource(bytesOf("TI"), 2);
+    ASSERT_TRUE(source);
+    EXPECT_FALSE(source->hasHeader);
+    EXPECT_EQ(source->tilesInFile, 0u);
+}
+
+TEST(TisRecognition, DataOffsetPlacesTileZeroAndCountIsIgnored) {
+    std::vector<std::uint8_t> bytes(32 + 2 * 5120, 0);
+    std::copy_n("TIS V1  ", 8, bytes.begin());
+    writeU32(bytes, 8, 99);
+    writeU32(bytes, 16, 32);
+    const auto source = readTisSource(bytes, static_cast<std::uint32_t>(bytes.size()));
+    ASSERT_TRUE(source);
+    EXPECT_EQ(source->firstTile, 32u);
+    EXPECT_EQ(source->tilesInFile, 2u);
+}
+
+TEST(TisRecognition, RemainderAndCutLastTileAreDropped) {
+    std::vector<std::uint8_t> bare(3 * 5120 + 100, 1);
+    EXPECT_EQ(readTisSource(bare, static_cast<std::uint32_t>(bare.size()))->tilesInFile, 3u);
+
+    std::vector<std::uint8_t> headed(24 + 2 * 5120, 0);
+    std::copy_n("TIS V1  ", 8, headed.begin());
+    writeU32(headed, 16, 24);
+    EXPECT_EQ(readTisSource(headed, static_cast<std::uint32_t>(headed.size()))->tilesInFile, 2u);
+    // 51,224 bytes: a header and ten tiles.
+    headed.resize(51224);
+    EXPECT_EQ(readTisSource(headed, 51224)->tilesInFile, 10u);
+    // A header that pushes the last tile past the end loses that tile.
+    writeU32(headed, 16, 100);
+    EXPECT_EQ(readTisSource(headed, 51224)->tilesInFile, 9u);
+}
+
+TEST(TisRecognition, RefusesAHeaderThatCannotBeOne) {
+    EXPECT_FALSE(readTisSource(bytesOf("TIS V1  "), 8));
+    std::vector<std::uint8_t> bytes(24 + 5120, 0);
+    std::copy_n("TIS V1  ", 8, bytes.begin());
+    writeU32(bytes, 16, static_cast<std::uint32_t>(bytes.size() + 1));
+    EXPECT_FALSE(readTisSource(bytes, static_cast<std::uint32_t>(bytes.size())));
+    writeU32(bytes, 16, static_cast<std::uint32_t>(bytes.size()));
+    const auto atEnd = readTisSource(bytes, static_cast<std::uint32_t>(bytes.size()));
+    ASSERT_TRUE(atEnd);
+    EXPECT_EQ(atEnd->tilesInFile, 0u);
+}
+
+TEST(TisColours, KeyColourIgnoresTheFourthByte) {
+    std::uint8_t entry[4] = {0x00, 0xFF, 0x00, 0x7F};
+    EXPECT_TRUE(isKeyColour(entry));
+    std::uint8_t off1[4] = {0x01, 0xFF, 0x00, 0x00};
+    std::uint8_t off2[4] = {0x00, 0xFE, 0x00, 0x00};
+    std::uint8_t off3[4] = {0x00, 0xFF, 0x01, 0x00};
+    EXPECT_FALSE(isKeyColour(off1));
+    EXPECT_FALSE(isKeyColour(off2));
+    EXPECT_FALSE(isKeyColour(off3));
+}
+
+TEST(TisColours, HoleColourKeepsTheFourthByte) {
+    std::uint8_t entry[8] = {0x00, 0xFF, 0x00, 0x7F, 1, 2, 3, 4};
+    applyHoleColour(entry);
+    const std::uint8_t expected[8] = {0x61, 0x42, 0x29, 0x7F, 1, 2, 3, 4};
+    EXPECT_TRUE(std::equal(entry, entry + 8, expected));
+}
+
+TEST(TisHeaderBytes, ThreeTiles) {
+    const TisHeader header = makeTisHeader(3);
+    const TisHeader expected = {0x54, 0x49, 0x53, 0x20, 0x56, 0x31, 0x20, 0x20, 0x03, 0x00, 0x00, 0x00,
+                                0x00, 0x14, 0x00, 0x00, 0x18, 0x00, 0x00, 0x00, 0x40, 0x00, 0x00, 0x00};
+    EXPECT_EQ(header, expected);
+}
+
+}  // namespace
+}  // namespace wedmorph

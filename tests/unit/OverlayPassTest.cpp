@@ -1,0 +1,230 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "convert/OverlayPass.h"
+#include "driver/Reporter.h"
+#include "formats/LittleEndian.h"
+#include "output/OutputTis.h"
+#include "support/Areas.h"
+#include "support/ReferenceConversion.h"
+#include "support/TestPlatform.h"
+
+namespace wedmorph {
+namespace {
+
+using testing::AreaFiles;
+
+// Runs the preparation and the pass over in-memory files, as the run does
+// over the mappings.
+struct PassRun {
+    AreaFiles in;
+    std::vector<std::uint8_t> outWed;
+    WedLayout layout;
+    TileCensus census;
+    TisSource source;
+    PreparedTileset prepared;
+    PassResult result;
+    testing::TestPlatform platform;
+    testing::TestMemory memory;
+
+    explicit PassRun(AreaFiles files, bool silent = false, int failAllocation = 0,
+                     std::int32_t copiedOverride = -1)
+        : in(std::move(files)), outWed(in.wed) {
+        layout = *checkWedLayout(WedImage{in.wed});
+        census = takeTileCensus(WedImage{in.wed}, layout);
+        source = *readTisSource(in.tis, static_cast<std::uint32_t>(in.tis.size()));
+        memory.failAt(failAllocation);
+        prepared = prepareOutputTileset(census, source, in.tis, memory);
+        if (prepared.status != PassStatus::Done) return;
+        Reporter reporter(platform, silent);
+        const OverlayPassInput input{census, layout, WedImage{in.wed}, WritableWedImage{outWed},
+                                     in.tis, source};
+        const std::int32_t copied = copiedOverride >= 0 ? copiedOverride : prepared.copiedTileCount;
+        result = convertOverlayTiles(input, prepared.tileset, copied, reporter, memory);
+    }
+    ~PassRun() { freeOutputTiles(memory, prepared.tileset, result.extraTiles); }
+
+    WedTilemapEntry entry(int k) const { return readTilemapEntry(WedImage{outWed}, layout, k); }
+    const std::uint8_t* outputTile(int t) const {
+        return prepared.tileset.bytes + 24 + 5120 * static_cast<std::size_t>(t);
+    }
+    const std::uint8_t* inputTile(int t) const {
+        return in.tis.data() + source.firstTile + 5120 * static_cast<std::size_t>(t);
+    }
+};
+
+void expectEntry(const WedTilemapEntry& entry, int frames, int secondary, int mask) {
+    EXPECT_EQ(entry.frameCount, frames);
+    EXPECT_EQ(entry.secondaryTile, secondary);
+    EXPECT_EQ(entry.overlayMask, mask);
+}
+
+TEST(OverlayPass, WorkedExample) {
+    PassRun run(testing::workedExampleArea(false));
+    EXPECT_EQ(run.census.basicTiles, 4);
+    EXPECT_EQ(run.census.doorExtraTiles, 1);
+    EXPECT_EQ(run.census.overlayedDoorTiles, 1);
+    EXPECT_EQ(run.prepared.copiedTileCount, 5);
+    ASSERT_EQ(run.result.status, PassStatus::Done);
+    EXPECT_EQ(run.result.nextTileIndex, 6);
+    ASSERT_EQ(run.result.extraTiles.count, 1);
+
+    expectEntry(run.entry(0), 1, -1, 0);
+    expectEntry(run.entry(1), 1, 5, 2);
+    expectEntry(run.entry(2), 1, -1, 0);
+    expectEntry(run.entry(3), 1, 4, 0);
+
+    // Tiles 1 and 4 keep runs of key pixels: hole colour. Tile 3 is filled
+    // whole and keeps the key colour. Tiles 0 and 2 are copied unchanged.
+    const std::uint8_t hole[4] = {0x61, 0x42, 0x29, 0x7F};
+    const std::uint8_t key[4] = {0x00, 0xFF, 0x00, 0x7F};
+    EXPECT_EQ(std::memcmp(run.outputTile(1), hole, 4), 0);
+    EXPECT_EQ(std::memcmp(run.outputTile(3), key, 4), 0);
+    EXPECT_EQ(std::memcmp(run.outputTile(4), hole, 4), 0);
+    EXPECT_EQ(std::memcmp(run.outputTile(0), run.inputTile(0), 5120), 0);
+    EXPECT_EQ(std::memcmp(run.outputTile(2), run.inputTile(2), 5120), 0);
+    for (int t : {1, 3, 4}) {
+        std::vector<std::uint8_t> filled(run.inputTile(t) + 1024, run.inputTile(t) + 5120);
+        testing::referenceFillKeyPixels(run.inputTile(t) + 1024, filled.data(), 64, 64);
+        EXPECT_EQ(std::memcmp(run.outputTile(t) + 1024, filled.data(), 4096), 0) << t;
+    }
+
+    // The extra tile is input tile 1 with its palette, key colour included, and trimmed pixels.
+    const std::uint8_t* extra = run.result.extraTiles.tiles[0];
+    EXPECT_EQ(std::memcmp(extra, run.inputTile(1), 1024), 0);
+    std::vector<std::uint8_t> trimmed(run.inputTile(1) + 1024, run.inputTile(1) + 5120);
+    testing::referenceTrimOverlayEdges(run.inputTile(1) + 1024, trimmed.data(), 64, 64);
+    EXPECT_EQ(std::memcmp(extra + 1024, trimmed.data(), 4096), 0);
+
+    EXPECT_EQ(run.platform.console(),
+              "\rTiles processed:    1 of 4\rTiles processed:    2 of 4"
+              "\rTiles processed:    3 of 4\rTiles processed:    4 of 4");
+}
+
+TEST(OverlayPass, InputIsNeverChanged) {
+    const AreaFiles files = testing::workedExampleArea(true);
+    PassRun run(files);
+    EXPECT_EQ(run.in.wed, files.wed);
+    EXPECT_EQ(run.in.tis, files.tis);
+}
+
+TEST(OverlayPass, SilentPassPrintsNothing) {
+    PassRun run(testing::workedExampleArea(false), true);
+    EXPECT_EQ(run.platform.console(), "");
+    EXPECT_EQ(run.result.extraTiles.count, 1);
+}
+
+areagen::WedSpec oneOverlaySpec(int width, int height) {
+    areagen::WedSpec spec;
+    spec.overlays[0] = {static_cast<std::int16_t>(width), static_cast<std::int16_t>(height), "AR0100"};
+    spec.overlays[1] = {1, 1, "WTWAVE"};
+    spec.cells.assign(static_cast<std::size_t>(width * height), areagen::CellSpec{});
+    return spec;
+}
+
+TEST(OverlayPass, CellOfTwoOverlaysIsLeftAlone) {
+    areagen::WedSpec spec = oneOverlaySpec(1, 1);
+    spec.overlays[2] = {1, 1, "WTOTHER"};
+    spec.cells[0].overlayMask = 6;
+    PassRun run({areagen::buildWed(spec), areagen::buildTis({testing::keyedTile(1, true)}, false)});
+    expectEntry(run.entry(0), 1, -1, 6);
+    EXPECT_EQ(run.result.extraTiles.count, 0);
+    EXPECT_EQ(std::memcmp(run.outputTile(0), run.inputTile(0), 5120), 0);
+    // Two visited overlays: the progress line counts to 1 twice.
+    EXPECT_EQ(run.platform.console(), "\rTiles processed:    1 of 1\rTiles processed:    1 of 1");
+}
+
+TEST(OverlayPass, NoVisitedOverlayStillFillsDoorTiles) {
+    areagen::WedSpec spec = oneOverlaySpec(1, 1);
+    spec.overlays[1] = {0, 3, ""};
+    spec.cells[0] = {1, 1, 2};
+    PassRun run({areagen::buildWed(spec),
+                 areagen::buildTis({testing::keyedTile(1, true), testing::keyedTile(2, true)}, false)});
+    EXPECT_EQ(run.platform.console(), "");
+    expectEntry(run.entry(0), 1, 1, 2);
+    EXPECT_EQ(std::memcmp(run.outputTile(0), run.inputTile(0), 5120), 0);
+    EXPECT_EQ(run.outputTile(1)[0], 0x61);  // the door tile is filled, with holes
+}
+
+TEST(OverlayPass, IndicesPastTheTileMapAreCountedButSkipped) {
+    // An animated cell makes basicTiles 1 + 3 = 4 while the tile map has one
+    // entry; the four tiles are all keyed and marked cells would be converted.
+    areagen::WedSpec spec = oneOverlaySpec(1, 1);
+    spec.cells[0] = {3, -1, 2};
+    std::vector<areagen::Tile> tiles;
+    for (int t = 0; t < 4; ++t) tiles.push_back(testing::keyedTile(static_cast<std::uint64_t>(t), true));
+    PassRun run({areagen::buildWed(spec), areagen::buildTis(tiles, false)});
+    EXPECT_EQ(run.census.basicTiles, 4);
+    EXPECT_EQ(run.result.extraTiles.count, 1);
+    expectEntry(run.entry(0), 3, 4, 2);
+    EXPECT_EQ(run.outWed.size(), run.in.wed.size());
+    for (int t = 1; t < 4; ++t) EXPECT_EQ(std::memcmp(run.outputTile(t), run.inputTile(t), 5120), 0);
+    EXPECT_EQ(run.platform.console(),
+              "\rTiles processed:    1 of 4\rTiles processed:    2 of 4"
+              "\rTiles processed:    3 of 4\rTiles processed:    4 of 4");
+}
+
+TEST(OverlayPass, CellsWithoutACopiedTileAreSkipped) {
+    areagen::WedSpec spec = oneOverlaySpec(3, 1);
+    for (auto& cell : spec.cells) cell.overlayMask = 2;
+    // Only one whole tile in the file.
+    PassRun run({areagen::buildWed(spec), areagen::buildTis({testing::keyedTile(1, true)}, false)});
+    EXPECT_EQ(run.prepared.copiedTileCount, 1);
+    EXPECT_EQ(run.result.extraTiles.count, 1);
+    expectEntry(run.entry(0), 1, 1, 2);
+    expectEntry(run.entry(1), 1, -1, 2);
+    expectEntry(run.entry(2), 1, -1, 2);
+}
+
+TEST(OverlayPass, ExtraTilesAreNumberedInVisitOrder) {
+    areagen::WedSpec spec = oneOverlaySpec(3, 1);
+    spec.overlays[3] = {2, 2, "WTLAVA"};
+    spec.cells[0].overlayMask = 8;  // overlay 3: visited after overlay 1
+    spec.cells[1].overlayMask = 2;
+    spec.cells[2].overlayMask = 2;
+    std::vector<areagen::Tile> tiles = {testing::keyedTile(1, false), testing::keyedTile(2, false),
+                                        testing::keyedTile(3, false)};
+    PassRun run({areagen::buildWed(spec), areagen::buildTis(tiles, false)});
+    EXPECT_EQ(run.entry(1).secondaryTile, 3);
+    EXPECT_EQ(run.entry(2).secondaryTile, 4);
+    EXPECT_EQ(run.entry(0).secondaryTile, 5);
+    EXPECT_EQ(run.result.nextTileIndex, 6);
+}
+
+TEST(OverlayPass, SurplusTilesAreDropped) {
+    areagen::WedSpec spec = oneOverlaySpec(1, 1);
+    std::vector<areagen::Tile> tiles(4, testing::plainTile(1));
+    PassRun run({areagen::buildWed(spec), areagen::buildTis(tiles, true)});
+    EXPECT_EQ(run.prepared.copiedTileCount, 1);
+    EXPECT_EQ(run.prepared.tileset.size, 24u + 5120u);
+}
+
+TEST(OverlayPass, EveryFailedAllocationEndsThePassAndIsAccountedFor) {
+    // The worked example allocates the tileset, the list of extra tiles and one tile.
+    for (int failing = 1; failing <= 3; ++failing) {
+        PassRun run(testing::workedExampleArea(false), true, failing);
+        const PassStatus status =
+            failing == 1 ? run.prepared.status : run.result.status;
+        EXPECT_EQ(status, PassStatus::OutOfMemory) << failing;
+        freeOutputTiles(run.memory, run.prepared.tileset, run.result.extraTiles);
+        EXPECT_EQ(run.memory.held(), 0) << failing;
+    }
+}
+
+TEST(OverlayPass, TileIndexNeverWrapsPast32767) {
+    areagen::WedSpec spec = oneOverlaySpec(2, 1);
+    spec.cells[0].overlayMask = 2;
+    spec.cells[1].overlayMask = 2;
+    std::vector<areagen::Tile> tiles = {testing::keyedTile(1, false), testing::keyedTile(2, false)};
+    // As if 32,767 tiles had been copied: the first extra tile takes the last
+    // index there is, the second has none.
+    PassRun run({areagen::buildWed(spec), areagen::buildTis(tiles, false)}, true, 0, 32767);
+    EXPECT_EQ(run.result.status, PassStatus::TooManyTiles);
+    EXPECT_EQ(run.entry(0).secondaryTile, 32767);
+    EXPECT_EQ(run.entry(1).secondaryTile, -1);
+    EXPECT_EQ(run.result.extraTiles.count, 1);
+}
+
+}  // namespace
+}  // namespace wedmorph

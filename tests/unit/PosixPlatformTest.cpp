@@ -1,0 +1,154 @@
+// The POSIX platform behaves as Windows does for area files: names found
+// without regard to case, dot files hidden, wildcards in the file search, no
+// mapping of an empty file, and no copy of a file onto itself.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/NameMatch.h"
+#include "platform/Platform.h"
+#include "support/TempDir.h"
+
+namespace wedmorph {
+namespace {
+
+using testing::TempDir;
+
+TEST(NameMatch, WildcardsMatchIgnoringCase) {
+    EXPECT_TRUE(matchesWildcardIgnoringCase("ar*.WED", "AR0100.wed"));
+    EXPECT_TRUE(matchesWildcardIgnoringCase("AR010?.wed", "ar0100.WED"));
+    EXPECT_TRUE(matchesWildcardIgnoringCase("*", ""));
+    EXPECT_TRUE(matchesWildcardIgnoringCase("a*b*c", "aXbYbZc"));
+    EXPECT_FALSE(matchesWildcardIgnoringCase("AR010?.wed", "AR010.wed"));
+    EXPECT_FALSE(matchesWildcardIgnoringCase("a*b", "aXbY"));
+    EXPECT_TRUE(equalsIgnoringAsciiCase("Ar0100.Wed", "aR0100.wED"));
+    EXPECT_FALSE(equalsIgnoringAsciiCase("\xC4", "\xE4"));  // only ASCII letters fold
+}
+
+class PosixPlatform : public ::testing::Test {
+protected:
+    TempDir dir;
+    Platform& platform = nativePlatform();
+};
+
+TEST_F(PosixPlatform, OwnPathIsTheRealExecutable) {
+    const std::string own = platform.ownProgramPath();
+    ASSERT_FALSE(own.empty());
+    EXPECT_EQ(own.front(), '/');
+    struct stat info;
+    EXPECT_EQ(::stat(own.c_str(), &info), 0);
+}
+
+TEST_F(PosixPlatform, PlainFilesAreFoundIgnoringCaseButNotHiddenOnes) {
+    testing::writeText(dir / "AR0100.WED", "w");
+    testing::writeText(dir / ".AR0200.wed", "w");
+    dir.makeDir("AR0300.wed");
+    EXPECT_TRUE(platform.plainFileExists(dir / "ar0100.wed"));
+    EXPECT_TRUE(platform.plainFileExists(dir / "AR0100.WED"));
+    EXPECT_FALSE(platform.plainFileExists(dir / ".AR0200.wed"));
+    EXPECT_FALSE(platform.plainFileExists(dir / "AR0300.wed"));
+    EXPECT_FALSE(platform.plainFileExists(dir / "AR0400.wed"));
+    EXPECT_FALSE(platform.plainFileExists(dir / ".wed"));
+}
+
+TEST_F(PosixPlatform, WildcardsMatchInTheFileSearchOnly) {
+    testing::writeText(dir / "AR0100.wed", "w");
+    dir.makeDir("AR0200.wed");
+    EXPECT_TRUE(platform.plainFileExists(dir / "ar01*.wed"));
+    EXPECT_TRUE(platform.plainFileExists(dir / "AR0?00.WED"));
+    EXPECT_FALSE(platform.plainFileExists(dir / "AR02*.wed"));
+    EXPECT_FALSE(platform.openForReading(dir / "AR01*.wed").isOpen());
+}
+
+TEST_F(PosixPlatform, ExactNameComesFirstThenTheFirstCaseInsensitiveOne) {
+    testing::writeText(dir / "ar0100.tis", "lower");
+    testing::writeText(dir / "AR0100.tis", "upper");
+    testing::writeText(dir / "Ar0100.tis", "mixed");
+    auto readThrough = [&](const std::string& name) {
+        FileHandle file = platform.openForReading(dir / name);
+        EXPECT_TRUE(file.isOpen()) << name;
+        if (!file.isOpen()) return std::string();
+        MappingHandle mapping = platform.createMapping(file, Access::ReadOnly);
+        std::uint8_t* view = platform.mapView(mapping, Access::ReadOnly);
+        std::string text(reinterpret_cast<char*>(view), platform.fileSize(file));
+        platform.unmapView(view);
+        platform.closeMapping(mapping);
+        platform.closeFile(file);
+        return text;
+    };
+    EXPECT_EQ(readThrough("Ar0100.tis"), "mixed");
+    EXPECT_EQ(readThrough("aR0100.TIS"), "upper");  // "AR0100.tis" sorts first
+}
+
+TEST_F(PosixPlatform, EmptyFilesAndDirectoriesCannotBeMapped) {
+    testing::writeText(dir / "empty.tis", "");
+    FileHandle file = platform.openForReading(dir / "empty.tis");
+    ASSERT_TRUE(file.isOpen());
+    EXPECT_FALSE(platform.createMapping(file, Access::ReadOnly).isOpen());
+    platform.closeFile(file);
+    dir.makeDir("folder.tis");
+    EXPECT_FALSE(platform.openForReading(dir / "folder.tis").isOpen());
+}
+
+TEST_F(PosixPlatform, WritableViewChangesTheFile) {
+    testing::writeText(dir / "a.wed", "abcdef");
+    FileHandle file = platform.openForUpdate(dir / "A.WED");
+    ASSERT_TRUE(file.isOpen());
+    MappingHandle mapping = platform.createMapping(file, Access::ReadWrite);
+    std::uint8_t* view = platform.mapView(mapping, Access::ReadWrite);
+    ASSERT_NE(view, nullptr);
+    view[2] = 'X';
+    platform.unmapView(view);
+    platform.closeMapping(mapping);
+    platform.closeFile(file);
+    EXPECT_EQ(testing::readText(dir / "a.wed"), "abXdef");
+}
+
+TEST_F(PosixPlatform, CopyReplacesTheTargetKeepingItsOnDiskName) {
+    testing::writeText(dir / "AR0100.mos", "new content");
+    testing::writeText(dir / "ar2600.MOS", "old");
+    EXPECT_TRUE(platform.copyFile(dir / "ar0100.MOS", dir / "AR2600.mos"));
+    EXPECT_EQ(testing::readText(dir / "ar2600.MOS"), "new content");
+    EXPECT_FALSE(testing::fileExists(dir / "AR2600.mos"));
+}
+
+TEST_F(PosixPlatform, CopyOntoItselfFailsAndLeavesTheFile) {
+    testing::writeText(dir / "AR0100HT.bmp", "bitmap");
+    EXPECT_FALSE(platform.copyFile(dir / "AR0100HT.bmp", dir / "AR0100HT.bmp"));
+    EXPECT_FALSE(platform.copyFile(dir / "AR0100HT.bmp", dir / "ar0100ht.BMP"));
+    ASSERT_EQ(::symlink((dir / "AR0100HT.bmp").c_str(), (dir / "link.bmp").c_str()), 0);
+    EXPECT_FALSE(platform.copyFile(dir / "AR0100HT.bmp", dir / "link.bmp"));
+    EXPECT_EQ(testing::readText(dir / "AR0100HT.bmp"), "bitmap");
+}
+
+TEST_F(PosixPlatform, CopyOntoADirectoryOrFromNothingFails) {
+    testing::writeText(dir / "a.wed", "w");
+    dir.makeDir("b.wed");
+    EXPECT_FALSE(platform.copyFile(dir / "a.wed", dir / "b.wed"));
+    EXPECT_FALSE(platform.copyFile(dir / "missing.wed", dir / "c.wed"));
+    EXPECT_FALSE(testing::fileExists(dir / "c.wed"));
+}
+
+TEST_F(PosixPlatform, DeleteFindsTheNameIgnoringCase) {
+    testing::writeText(dir / "AR0100.WED", "w");
+    EXPECT_TRUE(platform.deleteFile(dir / "ar0100.wed"));
+    EXPECT_FALSE(testing::fileExists(dir / "AR0100.WED"));
+    EXPECT_FALSE(platform.deleteFile(dir / "ar0100.wed"));
+}
+
+TEST_F(PosixPlatform, CreateEmptiesAnExistingFileUnderAnotherCase) {
+    testing::writeText(dir / "AR2600.TIS", "old old old");
+    FileHandle file = platform.createForWriting(dir / "AR2600.tis");
+    ASSERT_TRUE(file.isOpen());
+    std::size_t written = 0;
+    const std::uint8_t bytes[] = {'n', 'e', 'w'};
+    EXPECT_TRUE(platform.writeFile(file, bytes, 3, written));
+    EXPECT_EQ(written, 3u);
+    platform.closeFile(file);
+    EXPECT_EQ(testing::readText(dir / "AR2600.TIS"), "new");
+    EXPECT_FALSE(testing::fileExists(dir / "AR2600.tis"));
+}
+
+}  // namespace
+}  // namespace wedmorph

@@ -1,0 +1,65 @@
+#include <gtest/gtest.h>
+
+#include "driver/Reporter.h"
+#include "support/TempDir.h"
+#include "support/TestPlatform.h"
+
+namespace wedmorph {
+namespace {
+
+TEST(LogTime, DayOfMonthIsZeroPaddedAndYearRightAligned) {
+    std::tm time{};
+    time.tm_wday = 3;
+    time.tm_mon = 0;
+    time.tm_mday = 6;
+    time.tm_hour = 7;
+    time.tm_min = 8;
+    time.tm_sec = 9;
+    time.tm_year = 2027 - 1900;
+    EXPECT_EQ(formatLogTime(time), "Wed Jan 06 07:08:09 2027\n");
+    time.tm_year = 999 - 1900;
+    time.tm_mon = 11;
+    time.tm_mday = 31;
+    time.tm_hour = 23;
+    EXPECT_EQ(formatLogTime(time), "Wed Dec 31 23:08:09  999\n");
+}
+
+TEST(Reporter, EachOperationReachesItsDestinations) {
+    testing::TempDir dir;
+    testing::TestPlatform platform;
+    {
+        Reporter reporter(platform, false);
+        reporter.openLog(dir / "wedmorph.log");
+        reporter.report("a%d", 1);
+        reporter.reportConsole("b");
+        reporter.reportLog("c");
+        reporter.consoleLine("d");
+        reporter.warn("\ne");
+        reporter.fail("\nf\n\n");
+        reporter.closeLog();
+        reporter.report("after");
+    }
+    EXPECT_EQ(platform.console(), "a1bd\n\ne\n\nf\n\n\nafter");
+    EXPECT_EQ(testing::readText(dir / "wedmorph.log"),
+              "----------------------------------------\nLocal time is: Sun Dec 06 09:05:03 2026\n"
+              "a1c\ne\nf\n\n");
+}
+
+TEST(Reporter, SilentKeepsOnlyErrorsAndConsoleLines) {
+    testing::TempDir dir;
+    testing::TestPlatform platform;
+    Reporter reporter(platform, true);
+    reporter.openLog(dir / "wedmorph.log");
+    reporter.report("a");
+    reporter.reportConsole("b");
+    reporter.warn("\nw");
+    reporter.consoleLine("usage");
+    reporter.fail("\nerror");
+    reporter.closeLog();
+    EXPECT_EQ(platform.console(), "usage\n\nerror\n");
+    const std::string log = testing::readText(dir / "wedmorph.log");
+    EXPECT_EQ(log.substr(log.find('\n', 41) + 1), "a\nw\nerror");
+}
+
+}  // namespace
+}  // namespace wedmorph

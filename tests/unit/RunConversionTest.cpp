@@ -1,0 +1,313 @@
+#include <gtest/gtest.h>
+
+#include "driver/RunConversion.h"
+#include "support/Areas.h"
+#include "support/ReferenceConversion.h"
+#include "support/TempDir.h"
+#include "support/TestPlatform.h"
+
+namespace wedmorph {
+namespace {
+
+using testing::Op;
+
+const std::string kUsage =
+    "\n[*** BG1->BG2 Area Fileset Converter ***]\n"
+    "wedmorph, a converter of area tilesets: version 1.0\n\n"
+    "Usage :\t wedmorph [options] input_area_name output_area_name\n\n\n"
+    "Options :   -s \t silent mode\n"
+    "            -h \t save TIS header (for \\override\\ use)\n"
+    "            -d \t delete input area tileset after conversion\n"
+    "            -l \t write logf file (wedmorph.log)\n"
+    "\n\nExamples :   wedmorph -h AR3300 myfolder1\\AR6700\n"
+    "             wedmorph -l myfolder1\\AR3300 myfolder2\\AR6700 -s -h -d\n"
+    "\n\nThis program handles area's .wed, .tis, .mos and .bmp's.\n"
+    "For a complete area conversion .are and .bcs should be provided separately.\n";
+
+const std::string kLogHeader =
+    "----------------------------------------\nLocal time is: Sun Dec 06 09:05:03 2026\n";
+
+class RunTest : public ::testing::Test {
+protected:
+    testing::TempDir dir;
+    testing::TestPlatform platform;
+    testing::TestMemory memory;
+    testing::AreaFiles area = testing::workedExampleArea(false);
+
+    void SetUp() override { testing::writeArea(dir.path(), "AR0100", area); }
+
+    int run(std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), dir / "wedmorph");
+        return runConversion(arguments, platform, memory);
+    }
+
+    std::string log() { return testing::readText(dir / "wedmorph.log"); }
+
+    void expectInputsUnchanged() {
+        EXPECT_EQ(testing::readBytes(dir / "AR0100.wed"), area.wed);
+        EXPECT_EQ(testing::readBytes(dir / "AR0100.tis"), area.tis);
+        for (const std::string& name : testing::companionNames("AR0100")) {
+            EXPECT_TRUE(testing::fileExists(dir / name)) << name;
+        }
+    }
+
+    void expectNothingHeld() {
+        EXPECT_TRUE(platform.nothingOpen()) << platform.openFiles() << " files, "
+                                            << platform.openMappings() << " mappings, "
+                                            << platform.openViews() << " views";
+        EXPECT_EQ(memory.held(), 0);
+    }
+
+    std::string report(bool header) {
+        const std::string d = dir.path();
+        return "\n[Source]: " + d + "AR0100.wed, V1.3" + "\n          " + d + "AR0100.tis, no header" +
+               "\n[Output]: " + d + "AR2600.wed, V1.3" + "\n          " + d + "AR2600.tis, " +
+               (header ? "header" : "no header") + "\n" +
+               "\n Basic tiles number: \t\t4\n Doors extra tiles number: \t1"
+               "\n Animations extra tiles number: 0";
+    }
+};
+
+TEST_F(RunTest, NoArgumentsShowsTheUsageScreenAlone) {
+    EXPECT_EQ(runConversion({dir / "wedmorph"}, platform, memory), 0);
+    EXPECT_EQ(platform.console(), kUsage);
+    EXPECT_FALSE(testing::fileExists(dir / "wedmorph.log"));
+}
+
+TEST_F(RunTest, LogOptionAloneLogsTheEmptyInputError) {
+    EXPECT_EQ(run({"-l"}), -1);
+    EXPECT_EQ(platform.console(), kUsage + "\nError :\t Empty input area name\n\n\n");
+    EXPECT_EQ(log(), kLogHeader + "\nError :\t Empty input area name\n\n");
+}
+
+TEST_F(RunTest, ErrorsShowEvenWhenSilent) {
+    EXPECT_EQ(run({"-s", "AR3300"}), -1);
+    EXPECT_EQ(platform.console(), kUsage + "\nError :\t Empty output area name\n\n\n");
+}
+
+TEST_F(RunTest, ChecksOfTheAreasFailAfterTheUsageScreen) {
+    testing::writeText(dir / ".hidden.wed", "x");
+    testing::writeText(dir / ".hidden.tis", "x");
+    testing::writeText(dir / "NOTIS.wed", "x");
+    dir.makeDir("AR0200.wed");
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {{"nowhere/AR0100", "AR2600"}, "\nError :\t Invalid input area directory\n\n"},
+        {{"AR0100", "nowhere/AR2600"}, "\nError :\t Invalid output area directory\n\n"},
+        {{"AR0999", "AR2600"}, "\nError :\t Invalid input area name\n\n"},
+        {{".hidden", "AR2600"}, "\nError :\t Invalid input area name\n\n"},
+        {{"AR0200", "AR2600"}, "\nError :\t Invalid input area name\n\n"},
+        {{"NOTIS", "AR2600"}, "\nError :\t Cannot find input area TIS file\n\n"},
+        {{"AR0100123", "AR2600"}, "\nError :\t Input area name is longer than 8 characters\n\n"},
+        {{"AR0100", "AR2600123"}, "\nError :\t Output area name is longer than 8 characters\n\n"},
+        {{std::string(255, 'd') + "/AR0100", "AR2600"}, "\nError :\t Area path is too long\n\n"},
+        {{"AR0100", std::string(240, 'd') + "/AR2600"}, "\nError :\t Area path is too long\n\n"},
+    };
+    for (const Case& c : cases) {
+        platform.clearConsole();
+        EXPECT_EQ(run(c.arguments), -1) << c.message;
+        EXPECT_EQ(platform.console(), kUsage + c.message + "\n");
+        expectNothingHeld();
+    }
+    EXPECT_FALSE(testing::fileExists(dir / "AR2600.wed"));
+    expectInputsUnchanged();
+}
+
+TEST_F(RunTest, OpeningAndMappingFailuresReleaseWhatIsHeld) {
+    struct Case {
+        Op op;
+        int occurrence;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {Op::OpenForReading, 1, "\nError :\t Cannot open input area WED file\n\n"},
+        {Op::CreateMapping, 1, "\nError :\t Cannot map input area WED file\n\n"},
+        {Op::MapView, 1, "\nError :\t Cannot map input area WED file\n\n"},
+        {Op::OpenForReading, 2, "\nError :\t Cannot open input area TIS file\n\n"},
+        {Op::CreateMapping, 2, "\nError :\t Cannot map input area TIS file\n\n"},
+        {Op::MapView, 2, "\nError :\t Cannot map input area TIS file\n\n"},
+        {Op::Copy, 1, "\nError :\t Cannot create output area WED file\n\n"},
+        {Op::OpenForUpdate, 1, "\nError :\t Cannot open output area WED file\n\n"},
+        {Op::CreateMapping, 3, "\nError :\t Cannot map output area WED file\n\n"},
+        {Op::MapView, 3, "\nError :\t Cannot map output area WED file\n\n"},
+        {Op::CreateForWriting, 1, "\nError :\t Cannot save output area TIS file\n\n"},
+        {Op::Write, 1, "\nError :\t Cannot write output area TIS file\n\n"},
+        {Op::Write, 2, "\nError :\t Cannot write output area TIS file\n\n"},
+        {Op::ShortWrite, 3, "\nError :\t Cannot write output area TIS file\n\n"},
+    };
+    for (const Case& c : cases) {
+        testing::TestPlatform faulty;
+        faulty.failOn(c.op, c.occurrence);
+        testing::TestMemory counted;
+        const int status = runConversion({dir / "wedmorph", "-s", "-d", "-h", "-l", "AR0100", "AR2600"},
+                                         faulty, counted);
+        const std::string what = std::string(testing::opName(c.op)) + " #" + std::to_string(c.occurrence);
+        EXPECT_EQ(status, -1) << what;
+        EXPECT_EQ(faulty.console(), c.message + "\n") << what;
+        EXPECT_TRUE(faulty.nothingOpen()) << what;
+        EXPECT_EQ(counted.held(), 0) << what;
+        EXPECT_EQ(faulty.calls(Op::Delete), 0) << what;
+        expectInputsUnchanged();
+        const std::string logText = log();
+        EXPECT_EQ(logText.substr(logText.size() - c.message.size()), c.message) << what;
+    }
+}
+
+TEST_F(RunTest, EveryFailedAllocationEndsTheRunCleanly) {
+    for (int failing = 1; failing <= 3; ++failing) {
+        testing::TestPlatform faulty;
+        testing::TestMemory counted;
+        counted.failAt(failing);
+        EXPECT_EQ(runConversion({dir / "wedmorph", "-s", "-d", "AR0100", "AR2600"}, faulty, counted), -1);
+        EXPECT_EQ(faulty.console(), "\nError :\t Not enough memory\n\n\n");
+        EXPECT_TRUE(faulty.nothingOpen());
+        EXPECT_EQ(counted.held(), 0);
+        expectInputsUnchanged();
+    }
+}
+
+TEST_F(RunTest, MalformedInputsAreRefusedBeforeAnyReport) {
+    std::vector<std::uint8_t> wed = area.wed;
+    wed.resize(100);  // cuts into the overlay table
+    testing::writeBytes(dir / "BADWED.wed", wed);
+    testing::writeBytes(dir / "BADWED.tis", area.tis);
+    testing::writeText(dir / "BADTIS.tis", "TIS V1");
+    testing::writeBytes(dir / "BADTIS.wed", area.wed);
+    EXPECT_EQ(run({"BADWED", "AR2600"}), -1);
+    EXPECT_EQ(platform.console(), "\nError :\t Invalid input area WED file\n\n\n");
+    platform.clearConsole();
+    EXPECT_EQ(run({"BADTIS", "AR2600"}), -1);
+    EXPECT_EQ(platform.console(), "\nError :\t Invalid input area TIS file\n\n\n");
+    expectNothingHeld();
+}
+
+TEST_F(RunTest, CompleteRunReportsAndWritesTheConvertedArea) {
+    EXPECT_EQ(run({"-h", "-l", "AR0100", "AR2600"}), 0);
+    const std::string progress =
+        "\rTiles processed:    1 of 4\rTiles processed:    2 of 4"
+        "\rTiles processed:    3 of 4\rTiles processed:    4 of 4";
+    EXPECT_EQ(platform.console(), report(true) + "\n" + progress +
+                                      "\rTiles processed:    4 of 4 done.\nExtra 1 overlay tiles added.\n\n");
+    EXPECT_EQ(log(), kLogHeader + report(true) + "\n Overlayed doors tiles number:  1\n" +
+                         "\nTiles processed: 4 done.\nExtra 1 overlay tiles added.\n"
+                         "----------------------------------------\n\n");
+    const auto expected = testing::referenceConversion(area.wed, area.tis, "AR2600", true);
+    EXPECT_EQ(testing::readBytes(dir / "AR2600.wed"), expected.wed);
+    EXPECT_EQ(testing::readBytes(dir / "AR2600.tis"), expected.tis);
+    EXPECT_EQ(testing::readBytes(dir / "AR2600.tis").size(), 30744u);
+    expectInputsUnchanged();
+    expectNothingHeld();
+}
+
+TEST_F(RunTest, SilentRunWithLogKeepsTheConsoleEmpty) {
+    EXPECT_EQ(run({"AR0100", "-s", "AR2600", "-l"}), 0);
+    EXPECT_EQ(platform.console(), "");
+    EXPECT_NE(log().find("Extra 1 overlay tiles added."), std::string::npos);
+    EXPECT_EQ(testing::readBytes(dir / "AR2600.tis").size(), 30720u);
+}
+
+TEST_F(RunTest, LogIsAppendedAfterEarlierRuns) {
+    testing::writeText(dir / "wedmorph.log", "earlier run");
+    EXPECT_EQ(run({"-l", "-s", "AR0100", "AR2600"}), 0);
+    EXPECT_EQ(log().rfind("earlier run" + kLogHeader, 0), 0u);
+}
+
+TEST_F(RunTest, LogThatCannotBeOpenedIsLeftOut) {
+    platform.failOn(Op::OpenLog);
+    EXPECT_EQ(run({"-l", "AR0100", "AR2600"}), 0);
+    EXPECT_FALSE(testing::fileExists(dir / "wedmorph.log"));
+    EXPECT_NE(platform.console().find("Extra 1 overlay tiles added."), std::string::npos);
+}
+
+TEST_F(RunTest, OptionsCountWhereverTheyStandAndAThirdAreaIsIgnored) {
+    EXPECT_EQ(run({"AR0100", "AR2600", "AR9999", "-s", "-h", "-d"}), 0);
+    EXPECT_EQ(platform.console(), "");
+    EXPECT_EQ(testing::readBytes(dir / "AR2600.tis").size(), 30744u);
+    EXPECT_FALSE(testing::fileExists(dir / "AR0100.wed"));
+    EXPECT_FALSE(testing::fileExists(dir / "AR9999.wed"));
+}
+
+TEST_F(RunTest, LookalikeOptionsAreAreaArguments) {
+    EXPECT_EQ(run({"-x", "AR0100"}), -1);
+    EXPECT_EQ(platform.console(), kUsage + "\nError :\t Invalid input area name\n\n\n");
+    for (const std::string& op : platform.journal()) EXPECT_EQ(op.find("-x"), std::string::npos);
+}
+
+TEST_F(RunTest, CompanionsAreCopiedUnderTheOutputNames) {
+    EXPECT_EQ(run({"-s", "AR0100", "AR260012"}), 0);
+    const std::vector<std::string> in = testing::companionNames("AR0100");
+    const std::vector<std::string> out = {"AR260012.mos", "AR2600HT.bmp", "AR2600LM.bmp", "AR2600LN.bmp",
+                                          "AR2600SR.bmp"};
+    for (std::size_t k = 0; k < in.size(); ++k) {
+        EXPECT_EQ(testing::readBytes(dir / out[k]), testing::readBytes(dir / in[k])) << out[k];
+    }
+}
+
+TEST_F(RunTest, MissingCompanionsAreWarnedInOrderAndLnIsSilent) {
+    for (const std::string& name : testing::companionNames("AR0100")) std::remove((dir / name).c_str());
+    EXPECT_EQ(run({"-l", "-d", "AR0100", "AR2600"}), 0);
+    const std::string copies =
+        "\n\nWarning :\t Cannot handle area MOS file\n"
+        "\n\nWarning :\t Cannot handle area _HT.bmp file\n"
+        "\n\nWarning :\t Cannot handle area _LM.bmp file\n"
+        "\n\nWarning :\t Cannot handle area _SR.bmp file\n";
+    const std::string deletions =
+        "\nWarning :\t Cannot delete source area MOS file\n"
+        "\nWarning :\t Cannot delete source area _HT.bmp file\n"
+        "\nWarning :\t Cannot delete source area _LM.bmp file\n"
+        "\nWarning :\t Cannot delete source area _SR.bmp file\n";
+    const std::string& console = platform.console();
+    const std::size_t copiesAt = console.find(copies);
+    const std::size_t deletionsAt = console.find(deletions);
+    ASSERT_NE(copiesAt, std::string::npos) << console;
+    ASSERT_NE(deletionsAt, std::string::npos) << console;
+    EXPECT_LT(copiesAt, console.find("Tiles processed"));
+    EXPECT_LT(deletionsAt, console.find("done."));
+    // In the log the warnings stand as they are, without the console's newline.
+    EXPECT_NE(log().find("\n\nWarning :\t Cannot handle area MOS file\n\nWarning :\t Cannot handle area _HT.bmp file"),
+              std::string::npos);
+}
+
+TEST_F(RunTest, DeletionRemovesTheSourcesAfterACompleteRun) {
+    EXPECT_EQ(run({"-s", "-d", "AR0100", "AR2600"}), 0);
+    EXPECT_EQ(testing::listDir(dir.path()),
+              (std::vector<std::string>{"AR2600.mos", "AR2600.tis", "AR2600.wed", "AR2600HT.bmp",
+                                        "AR2600LM.bmp", "AR2600LN.bmp", "AR2600SR.bmp"}));
+    // Deletion comes after the output TIS is written and closed.
+    const auto& journal = platform.journal();
+    const auto created = std::find(journal.begin(), journal.end(), "create " + (dir / "AR2600.tis"));
+    const auto deleted = std::find(journal.begin(), journal.end(), "delete " + (dir / "AR0100.wed"));
+    EXPECT_LT(created, deleted);
+}
+
+TEST_F(RunTest, FailedDeletionsAreWarningsOnly) {
+    platform.failOn(Op::Delete);
+    EXPECT_EQ(run({"-d", "AR0100", "AR2600"}), 0);
+    const std::string& console = platform.console();
+    EXPECT_NE(console.find("\nWarning :\t Cannot delete source area WED file\n"
+                           "\nWarning :\t Cannot delete source area TIS file\n"
+                           "\nWarning :\t Cannot delete source area MOS file\n"
+                           "\nWarning :\t Cannot delete source area _HT.bmp file\n"
+                           "\nWarning :\t Cannot delete source area _LM.bmp file\n"
+                           "\nWarning :\t Cannot delete source area _SR.bmp file\n"),
+              std::string::npos);
+    expectInputsUnchanged();
+}
+
+TEST_F(RunTest, CompanionWhoseCopyFailedKeepsItsSource) {
+    platform.failOnPath(Op::Copy, "AR0100HT.bmp");
+    platform.failOnPath(Op::Copy, "AR0100LN.bmp");
+    EXPECT_EQ(run({"-d", "AR0100", "AR2600"}), 0);
+    EXPECT_TRUE(testing::fileExists(dir / "AR0100HT.bmp"));
+    EXPECT_TRUE(testing::fileExists(dir / "AR0100LN.bmp"));
+    EXPECT_FALSE(testing::fileExists(dir / "AR0100LM.bmp"));
+    const std::string& console = platform.console();
+    EXPECT_NE(console.find("\n\nWarning :\t Cannot handle area _HT.bmp file\n"), std::string::npos);
+    EXPECT_NE(console.find("\nWarning :\t Cannot delete source area _HT.bmp file\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace wedmorph
