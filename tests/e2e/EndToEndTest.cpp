@@ -9,24 +9,14 @@
 #include "support/ProgramRunner.h"
 #include "support/ReferenceConversion.h"
 #include "support/TempDir.h"
+#include "support/UsageText.h"
 
 namespace wedmorph {
 namespace {
 
 using testing::readBytes;
 
-const std::string kUsage =
-    "\n[*** BG1->BG2 Area Fileset Converter ***]\n"
-    "wedmorph, a converter of area tilesets: version 1.0\n\n"
-    "Usage :\t wedmorph [options] input_area_name output_area_name\n\n\n"
-    "Options :   -s \t silent mode\n"
-    "            -h \t save TIS header (for \\override\\ use)\n"
-    "            -d \t delete input area tileset after conversion\n"
-    "            -l \t write logf file (wedmorph.log)\n"
-    "\n\nExamples :   wedmorph -h AR3300 myfolder1\\AR6700\n"
-    "             wedmorph -l myfolder1\\AR3300 myfolder2\\AR6700 -s -h -d\n"
-    "\n\nThis program handles area's .wed, .tis, .mos and .bmp's.\n"
-    "For a complete area conversion .are and .bcs should be provided separately.\n";
+const std::string& kUsage = testing::kUsageScreen;
 
 class EndToEnd : public ::testing::Test {
 protected:

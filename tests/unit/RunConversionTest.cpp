@@ -4,6 +4,7 @@
 #include "support/Areas.h"
 #include "support/ReferenceConversion.h"
 #include "support/TempDir.h"
+#include "support/UsageText.h"
 #include "support/TestPlatform.h"
 
 namespace wedmorph {
@@ -11,18 +12,7 @@ namespace {
 
 using testing::Op;
 
-const std::string kUsage =
-    "\n[*** BG1->BG2 Area Fileset Converter ***]\n"
-    "wedmorph, a converter of area tilesets: version 1.0\n\n"
-    "Usage :\t wedmorph [options] input_area_name output_area_name\n\n\n"
-    "Options :   -s \t silent mode\n"
-    "            -h \t save TIS header (for \\override\\ use)\n"
-    "            -d \t delete input area tileset after conversion\n"
-    "            -l \t write logf file (wedmorph.log)\n"
-    "\n\nExamples :   wedmorph -h AR3300 myfolder1\\AR6700\n"
-    "             wedmorph -l myfolder1\\AR3300 myfolder2\\AR6700 -s -h -d\n"
-    "\n\nThis program handles area's .wed, .tis, .mos and .bmp's.\n"
-    "For a complete area conversion .are and .bcs should be provided separately.\n";
+const std::string& kUsage = testing::kUsageScreen;
 
 const std::string kLogHeader =
     "----------------------------------------\nLocal time is: Sun Dec 06 09:05:03 2026\n";
@@ -181,6 +171,19 @@ TEST_F(RunTest, MalformedInputsAreRefusedBeforeAnyReport) {
     platform.clearConsole();
     EXPECT_EQ(run({"BADTIS", "AR2600"}), -1);
     EXPECT_EQ(platform.console(), "\nError :\t Invalid input area TIS file\n\n\n");
+    expectNothingHeld();
+}
+
+TEST_F(RunTest, EmptyInputFilesCannotBeMapped) {
+    testing::writeText(dir / "EMPTYW.wed", "");
+    testing::writeBytes(dir / "EMPTYW.tis", area.tis);
+    testing::writeBytes(dir / "EMPTYT.wed", area.wed);
+    testing::writeText(dir / "EMPTYT.tis", "");
+    EXPECT_EQ(run({"EMPTYW", "AR2600"}), -1);
+    EXPECT_EQ(platform.console(), "\nError :\t Cannot map input area WED file\n\n\n");
+    platform.clearConsole();
+    EXPECT_EQ(run({"EMPTYT", "AR2600"}), -1);
+    EXPECT_EQ(platform.console(), "\nError :\t Cannot map input area TIS file\n\n\n");
     expectNothingHeld();
 }
 
