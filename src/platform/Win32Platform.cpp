@@ -23,6 +23,25 @@ FileHandle openWith(const std::string& path, DWORD access, DWORD share, DWORD cr
     return {fromHandle(handle)};
 }
 
+// Whether two paths name one file (hard links and other spellings included).
+bool sameFile(const std::string& a, const std::string& b) {
+    constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    HANDLE first = ::CreateFileA(a.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (first == INVALID_HANDLE_VALUE) return false;
+    HANDLE second = ::CreateFileA(b.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
+    bool same = false;
+    if (second != INVALID_HANDLE_VALUE) {
+        BY_HANDLE_FILE_INFORMATION one, two;
+        same = ::GetFileInformationByHandle(first, &one) &&
+               ::GetFileInformationByHandle(second, &two) &&
+               one.dwVolumeSerialNumber == two.dwVolumeSerialNumber &&
+               one.nFileIndexHigh == two.nFileIndexHigh && one.nFileIndexLow == two.nFileIndexLow;
+        ::CloseHandle(second);
+    }
+    ::CloseHandle(first);
+    return same;
+}
+
 class Win32Platform final : public Platform {
 public:
     PathStyle pathStyle() const override { return PathStyle::Windows; }
@@ -114,6 +133,9 @@ public:
     }
 
     bool copyFile(const std::string& source, const std::string& target) override {
+        // CopyFileA refuses a file onto itself only through its sharing modes;
+        // say no before it gets there.
+        if (sameFile(source, target)) return false;
         return ::CopyFileA(source.c_str(), target.c_str(), FALSE) != 0;
     }
 

@@ -2,6 +2,8 @@
 // output byte is checked against what the conversion rules give.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 
 #include "areagen/SampleArea.h"
@@ -219,14 +221,58 @@ TEST_F(EndToEnd, AreaFilesAreFoundInAnyLetterCase) {
 }
 
 TEST_F(EndToEnd, AreasAreFoundBesideTheProgramWhereverItIsStartedFrom) {
-    if (program.windows()) GTEST_SKIP() << "symbolic links are a POSIX matter";
+    testing::writeArea(dir, "AR0100", area);
+    const std::string elsewhere = root.makeDir("elsewhere");
+    testing::ProgramRunner::Command command = program.command({"-s", "AR0100", "AR2600"});
+    command.workingDir = elsewhere;
+    EXPECT_EQ(testing::ProgramRunner::runCommand(command).status, 0);
+    EXPECT_TRUE(testing::fileExists(dir + "AR2600.tis"));
+    EXPECT_FALSE(testing::fileExists(elsewhere + "AR2600.tis"));
+}
+
+TEST_F(EndToEnd, ProgramDirectoryIsThatOfTheRealFileNotOfALinkToIt) {
+    if (program.windows()) GTEST_SKIP() << "a Windows program is started by its own path";
     testing::writeArea(dir, "AR0100", area);
     const std::string elsewhere = root.makeDir("elsewhere");
     std::filesystem::create_symlink(program.programPath(), elsewhere + "wm");
-    const auto result = testing::ProgramRunner::runCommand(elsewhere, "./wm -s AR0100 AR2600");
+    const auto result = testing::ProgramRunner::runCommand({elsewhere, "./wm -s AR0100 AR2600"});
     EXPECT_EQ(result.status, 0) << result.output;
     EXPECT_TRUE(testing::fileExists(dir + "AR2600.tis"));
     EXPECT_FALSE(testing::fileExists(elsewhere + "AR2600.tis"));
+}
+
+// A Windows build writes the same bytes as the native one, for every file of
+// the conversion. WEDMORPH_NATIVE_EXE names the native build to compare with.
+TEST_F(EndToEnd, SameOutputAsTheNativeBuild) {
+    const char* native = std::getenv("WEDMORPH_NATIVE_EXE");
+    if (native == nullptr || *native == '\0') GTEST_SKIP() << "WEDMORPH_NATIVE_EXE is not set";
+    const std::string nativeDir = root.makeDir("native");
+    const std::string nativeProgram = nativeDir + "wedmorph";
+    std::filesystem::copy_file(native, nativeProgram);
+    const std::vector<std::pair<std::string, std::vector<std::string>>> runs = {
+        {"AR0100", {"-s", "AR0100", "AR2600"}},
+        {"AR0101", {"-s", "-h", "AR0101", "AR2601"}},
+        {"AR0102", {"-s", "AR0102", "AR260212"}},
+    };
+    std::uint64_t seed = 3;
+    for (const auto& [name, arguments] : runs) {
+        areagen::SampleOptions options;
+        options.width = 10;
+        options.height = 8;
+        options.seed = ++seed;
+        options.tisHeader = seed % 2 == 0;
+        ASSERT_TRUE(areagen::writeSampleArea(dir, name, options));
+        ASSERT_TRUE(areagen::writeSampleArea(nativeDir, name, options));
+        ASSERT_EQ(run(arguments).status, 0);
+        std::string line = "'" + nativeProgram + "'";
+        for (const std::string& argument : arguments) line += " " + argument;
+        ASSERT_EQ(testing::ProgramRunner::runCommand({nativeDir, line}).status, 0);
+    }
+    std::vector<std::string> names = testing::listDir(nativeDir);
+    names.erase(std::remove(names.begin(), names.end(), "wedmorph"), names.end());
+    for (const std::string& name : names) {
+        EXPECT_EQ(readBytes(dir + name), readBytes(nativeDir + name)) << name;
+    }
 }
 
 }  // namespace

@@ -53,25 +53,29 @@ std::string ProgramRunner::shown(const std::string& path) const {
     return shownPath;
 }
 
-ProgramResult ProgramRunner::run(const std::vector<std::string>& arguments) const {
-    std::string command;
-    if (!launcher_.empty()) command += launcher_ + " ";
-    command += quoted(programPath_);
+ProgramRunner::Command ProgramRunner::command(const std::vector<std::string>& arguments) const {
+    std::string line;
+    if (!launcher_.empty()) line += launcher_ + " ";
+    line += quoted(programPath_);
     for (const std::string& argument : arguments) {
-        command += ' ';
-        command += quoted(argument);
+        line += ' ';
+        line += quoted(argument);
     }
-    return runCommand(programDir_, command);
+    return {programDir_, line};
 }
 
-ProgramResult ProgramRunner::runCommand(const std::string& workingDir, const std::string& command) {
+ProgramResult ProgramRunner::run(const std::vector<std::string>& arguments) const {
+    return runCommand(command(arguments));
+}
+
+ProgramResult ProgramRunner::runCommand(const Command& command) {
     // Kept outside the working directory, so that it never shows among the area files.
     static int counter = 0;
     const std::string errorsFile =
         (fs::temp_directory_path() /
          ("wedmorph-stderr-" + std::to_string(::getpid()) + "-" + std::to_string(++counter)))
             .string();
-    const std::string line = "cd " + quoted(workingDir) + " && " + command + " 2>" +
+    const std::string line = "cd " + quoted(command.workingDir) + " && " + command.line + " 2>" +
                              quoted(errorsFile) + " </dev/null";
     ProgramResult result;
     std::FILE* pipe = ::popen(line.c_str(), "r");
@@ -84,19 +88,6 @@ ProgramResult ProgramRunner::runCommand(const std::string& workingDir, const std
     result.errors = readText(errorsFile);
     std::error_code ignored;
     fs::remove(errorsFile, ignored);
-    return result;
-}
-
-std::string withNewlines(const std::string& text, const std::string& newline) {
-    if (newline == "\n") return text;
-    std::string result;
-    for (char c : text) {
-        if (c == '\n') {
-            result += newline;
-        } else {
-            result += c;
-        }
-    }
     return result;
 }
 

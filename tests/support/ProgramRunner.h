@@ -24,8 +24,13 @@ public:
 
     ProgramResult run(const std::vector<std::string>& arguments) const;
 
-    // Runs a shell command line in `workingDir`.
-    static ProgramResult runCommand(const std::string& workingDir, const std::string& command);
+    struct Command {
+        std::string workingDir;
+        std::string line;  // a shell command line
+    };
+    // The command line that starts the program with `arguments`, in its own directory.
+    Command command(const std::vector<std::string>& arguments) const;
+    static ProgramResult runCommand(const Command& command);
 
     const std::string& programPath() const { return programPath_; }
     // Whether the program under test is a Windows build.
@@ -41,8 +46,5 @@ private:
     std::string launcher_;
     bool windows_ = false;
 };
-
-// `text` with every "\n" written as `newline`.
-std::string withNewlines(const std::string& text, const std::string& newline);
 
 }  // namespace wedmorph::testing

@@ -7,6 +7,10 @@
 #include <iterator>
 #include <stdexcept>
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 namespace fs = std::filesystem;
 
 namespace wedmorph::testing {
@@ -69,6 +73,25 @@ std::vector<std::string> listDir(const std::string& dir) {
     }
     std::sort(names.begin(), names.end());
     return names;
+}
+
+void setHidden([[maybe_unused]] const std::string& path) {
+#if defined(_WIN32)
+    ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_HIDDEN);
+#endif
+}
+
+std::string withNewlines(const std::string& text, const std::string& newline) {
+    if (newline == "\n") return text;
+    std::string result;
+    for (char c : text) {
+        if (c == '\n') {
+            result += newline;
+        } else {
+            result += c;
+        }
+    }
+    return result;
 }
 
 }  // namespace wedmorph::testing

@@ -33,4 +33,18 @@ void writeText(const std::string& path, const std::string& text);
 // Names in a directory, sorted.
 std::vector<std::string> listDir(const std::string& dir);
 
+// Marks a file hidden the way this system does: on Windows with the file
+// attribute (POSIX names hidden files with a leading dot instead).
+void setHidden(const std::string& path);
+
+// The line end that a stream in text mode writes on this system.
+#if defined(_WIN32)
+inline const std::string kTextNewline = "\r\n";
+#else
+inline const std::string kTextNewline = "\n";
+#endif
+
+// `text` with every "\n" written as `newline`.
+std::string withNewlines(const std::string& text, const std::string& newline);
+
 }  // namespace wedmorph::testing

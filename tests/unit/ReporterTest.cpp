@@ -41,8 +41,9 @@ TEST(Reporter, EachOperationReachesItsDestinations) {
     }
     EXPECT_EQ(platform.console(), "a1bd\n\ne\n\nf\n\n\nafter");
     EXPECT_EQ(testing::readText(dir / "wedmorph.log"),
-              "----------------------------------------\nLocal time is: Sun Dec 06 09:05:03 2026\n"
-              "a1c\ne\nf\n\n");
+              testing::withNewlines("----------------------------------------\n"
+                                    "Local time is: Sun Dec 06 09:05:03 2026\na1c\ne\nf\n\n",
+                                    testing::kTextNewline));
 }
 
 TEST(Reporter, SilentKeepsOnlyErrorsAndConsoleLines) {
@@ -58,7 +59,10 @@ TEST(Reporter, SilentKeepsOnlyErrorsAndConsoleLines) {
     reporter.closeLog();
     EXPECT_EQ(platform.console(), "usage\n\nerror\n");
     const std::string log = testing::readText(dir / "wedmorph.log");
-    EXPECT_EQ(log.substr(log.find('\n', 41) + 1), "a\nw\nerror");
+    const std::string header = testing::withNewlines(
+        "----------------------------------------\nLocal time is: Sun Dec 06 09:05:03 2026\n",
+        testing::kTextNewline);
+    EXPECT_EQ(log, header + testing::withNewlines("a\nw\nerror", testing::kTextNewline));
 }
 
 }  // namespace

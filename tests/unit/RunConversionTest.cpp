@@ -31,7 +31,19 @@ protected:
         return runConversion(arguments, platform, memory);
     }
 
-    std::string log() { return testing::readText(dir / "wedmorph.log"); }
+    // The log as the program meant it: text mode turns "\n" into the system's line end.
+    std::string log() {
+        std::string text = testing::readText(dir / "wedmorph.log");
+        if (testing::kTextNewline == "\n") return text;
+        std::string plain;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            if (text.compare(i, 2, "\r\n") == 0) continue;
+            plain += text[i];
+        }
+        return plain;
+    }
+
+    std::string rawLog() { return testing::readText(dir / "wedmorph.log"); }
 
     void expectInputsUnchanged() {
         EXPECT_EQ(testing::readBytes(dir / "AR0100.wed"), area.wed);
@@ -76,8 +88,14 @@ TEST_F(RunTest, ErrorsShowEvenWhenSilent) {
 }
 
 TEST_F(RunTest, ChecksOfTheAreasFailAfterTheUsageScreen) {
-    testing::writeText(dir / ".hidden.wed", "x");
-    testing::writeText(dir / ".hidden.tis", "x");
+#if defined(_WIN32)
+    const std::string hidden = "HIDDEN";
+#else
+    const std::string hidden = ".hidden";
+#endif
+    testing::writeText(dir / (hidden + ".wed"), "x");
+    testing::writeText(dir / (hidden + ".tis"), "x");
+    testing::setHidden(dir / (hidden + ".wed"));
     testing::writeText(dir / "NOTIS.wed", "x");
     dir.makeDir("AR0200.wed");
     struct Case {
@@ -88,7 +106,7 @@ TEST_F(RunTest, ChecksOfTheAreasFailAfterTheUsageScreen) {
         {{"nowhere/AR0100", "AR2600"}, "\nError :\t Invalid input area directory\n\n"},
         {{"AR0100", "nowhere/AR2600"}, "\nError :\t Invalid output area directory\n\n"},
         {{"AR0999", "AR2600"}, "\nError :\t Invalid input area name\n\n"},
-        {{".hidden", "AR2600"}, "\nError :\t Invalid input area name\n\n"},
+        {{hidden, "AR2600"}, "\nError :\t Invalid input area name\n\n"},
         {{"AR0200", "AR2600"}, "\nError :\t Invalid input area name\n\n"},
         {{"NOTIS", "AR2600"}, "\nError :\t Cannot find input area TIS file\n\n"},
         {{"AR0100123", "AR2600"}, "\nError :\t Input area name is longer than 8 characters\n\n"},
@@ -215,7 +233,7 @@ TEST_F(RunTest, SilentRunWithLogKeepsTheConsoleEmpty) {
 TEST_F(RunTest, LogIsAppendedAfterEarlierRuns) {
     testing::writeText(dir / "wedmorph.log", "earlier run");
     EXPECT_EQ(run({"-l", "-s", "AR0100", "AR2600"}), 0);
-    EXPECT_EQ(log().rfind("earlier run" + kLogHeader, 0), 0u);
+    EXPECT_EQ(rawLog().rfind("earlier run" + testing::withNewlines(kLogHeader, testing::kTextNewline), 0), 0u);
 }
 
 TEST_F(RunTest, LogThatCannotBeOpenedIsLeftOut) {

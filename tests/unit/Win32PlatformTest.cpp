@@ -1,0 +1,87 @@
+// The Win32 platform, run for real: hidden and system files are not plain
+// files, names are found in any case, wildcards match in the file search only,
+// an empty file cannot be mapped, and no file is copied onto itself.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "platform/Platform.h"
+#include "support/TempDir.h"
+
+namespace wedmorph {
+namespace {
+
+class Win32Platform : public ::testing::Test {
+protected:
+    testing::TempDir dir;
+    Platform& platform = nativePlatform();
+};
+
+TEST_F(Win32Platform, OwnPathIsTheModuleFile) {
+    const std::string own = platform.ownProgramPath();
+    ASSERT_GT(own.size(), 3u);
+    EXPECT_EQ(own[1], ':');
+    EXPECT_EQ(own.substr(own.size() - 4), ".exe");
+}
+
+TEST_F(Win32Platform, HiddenAndSystemFilesAndDirectoriesAreNotPlainFiles) {
+    testing::writeText(dir / "AR0100.WED", "w");
+    testing::writeText(dir / "HIDDEN.wed", "w");
+    testing::writeText(dir / "SYSTEM.wed", "w");
+    ::SetFileAttributesA((dir / "HIDDEN.wed").c_str(), FILE_ATTRIBUTE_HIDDEN);
+    ::SetFileAttributesA((dir / "SYSTEM.wed").c_str(), FILE_ATTRIBUTE_SYSTEM);
+    dir.makeDir("FOLDER.wed");
+    EXPECT_TRUE(platform.plainFileExists(dir / "ar0100.wed"));
+    EXPECT_FALSE(platform.plainFileExists(dir / "HIDDEN.wed"));
+    EXPECT_FALSE(platform.plainFileExists(dir / "SYSTEM.wed"));
+    EXPECT_FALSE(platform.plainFileExists(dir / "FOLDER.wed"));
+    EXPECT_TRUE(platform.plainFileExists(dir / "*.wed"));
+    EXPECT_FALSE(platform.openForReading(dir / "AR01*.wed").isOpen());
+}
+
+TEST_F(Win32Platform, EmptyFileCannotBeMapped) {
+    testing::writeText(dir / "empty.tis", "");
+    FileHandle file = platform.openForReading(dir / "EMPTY.TIS");
+    ASSERT_TRUE(file.isOpen());
+    EXPECT_FALSE(platform.createMapping(file, Access::ReadOnly).isOpen());
+    platform.closeFile(file);
+}
+
+TEST_F(Win32Platform, WritableViewChangesTheFile) {
+    testing::writeText(dir / "a.wed", "abcdef");
+    FileHandle file = platform.openForUpdate(dir / "A.WED");
+    ASSERT_TRUE(file.isOpen());
+    EXPECT_EQ(platform.fileSize(file), 6u);
+    MappingHandle mapping = platform.createMapping(file, Access::ReadWrite);
+    std::uint8_t* view = platform.mapView(mapping, Access::ReadWrite);
+    ASSERT_NE(view, nullptr);
+    view[2] = 'X';
+    platform.unmapView(view);
+    platform.closeMapping(mapping);
+    platform.closeFile(file);
+    EXPECT_EQ(testing::readText(dir / "a.wed"), "abXdef");
+}
+
+TEST_F(Win32Platform, CopyReplacesButNeverOntoItself) {
+    testing::writeText(dir / "AR0100HT.bmp", "bitmap");
+    testing::writeText(dir / "AR2600HT.bmp", "old");
+    EXPECT_TRUE(platform.copyFile(dir / "AR0100HT.bmp", dir / "AR2600HT.bmp"));
+    EXPECT_EQ(testing::readText(dir / "AR2600HT.bmp"), "bitmap");
+    EXPECT_FALSE(platform.copyFile(dir / "AR0100HT.bmp", dir / "ar0100ht.BMP"));
+    EXPECT_EQ(testing::readText(dir / "AR0100HT.bmp"), "bitmap");
+}
+
+TEST_F(Win32Platform, WriteReportsWhatWentOut) {
+    FileHandle file = platform.createForWriting(dir / "out.tis");
+    ASSERT_TRUE(file.isOpen());
+    const std::uint8_t bytes[] = {1, 2, 3, 4};
+    std::size_t written = 0;
+    EXPECT_TRUE(platform.writeFile(file, bytes, sizeof bytes, written));
+    EXPECT_EQ(written, 4u);
+    platform.closeFile(file);
+    EXPECT_TRUE(platform.deleteFile(dir / "OUT.TIS"));
+    EXPECT_FALSE(platform.deleteFile(dir / "out.tis"));
+}
+
+}  // namespace
+}  // namespace wedmorph
