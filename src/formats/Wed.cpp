@@ -69,6 +69,7 @@ WedOverlay readOverlay(WedImage image, const WedLayout& layout, int overlay) {
     std::memcpy(record.tilesetName.data(), image.bytes.data() + at + wed::kOverlayTilesetName,
                 wed::kTilesetNameSize);
     record.tilemapOffset = readU32(image.bytes, at + wed::kOverlayTilemapOffset);
+    record.tileLookupOffset = readU32(image.bytes, at + wed::kOverlayTileLookupOffset);
     return record;
 }
 
@@ -76,7 +77,8 @@ WedTilemapEntry readTilemapEntry(WedImage image, const WedLayout& layout, std::i
     const std::size_t at = entryAt(layout, index);
     return {readI16(image.bytes, at + wed::kEntryFrameCount),
             readI16(image.bytes, at + wed::kEntrySecondaryTile),
-            readU8(image.bytes, at + wed::kEntryOverlayMask)};
+            readU8(image.bytes, at + wed::kEntryOverlayMask),
+            readU16(image.bytes, at + wed::kEntryFirstLookup)};
 }
 
 void writeOverlayMask(WritableWedImage image, const WedLayout& layout, std::int32_t index,

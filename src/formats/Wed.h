@@ -23,8 +23,10 @@ inline constexpr std::size_t kOverlayHeight = 2;
 inline constexpr std::size_t kOverlayTilesetName = 4;
 inline constexpr std::size_t kTilesetNameSize = 8;
 inline constexpr std::size_t kOverlayTilemapOffset = 16;
+inline constexpr std::size_t kOverlayTileLookupOffset = 20;
 
 inline constexpr std::size_t kEntrySize = 10;
+inline constexpr std::size_t kEntryFirstLookup = 0;
 inline constexpr std::size_t kEntryFrameCount = 2;
 inline constexpr std::size_t kEntrySecondaryTile = 4;
 inline constexpr std::size_t kEntryOverlayMask = 6;
@@ -56,12 +58,14 @@ struct WedOverlay {
     std::int16_t height = 0;
     std::array<std::uint8_t, wed::kTilesetNameSize> tilesetName{};
     std::uint32_t tilemapOffset = 0;
+    std::uint32_t tileLookupOffset = 0;  // the overlay's array of 16-bit tile indices
 };
 
 struct WedTilemapEntry {
     std::int16_t frameCount = 0;
     std::int16_t secondaryTile = -1;
     std::uint8_t overlayMask = 0;
+    std::uint16_t firstLookup = 0;  // position of the cell's first frame in the tile lookup
 };
 
 struct TileCensus {

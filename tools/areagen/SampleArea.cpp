@@ -10,20 +10,46 @@ namespace {
 constexpr int kSide = tis::kTileSide;
 constexpr std::uint8_t kWaterMask = 2;
 
-std::uint8_t opaque(int value) { return static_cast<std::uint8_t>(1 + (value & 0x7FFFFFFF) % 255); }
+std::uint8_t opaque(int value) { return static_cast<std::uint8_t>(std::clamp(value, 1, 255)); }
 
-// Ground, walls and flagstones: a handful of patterns in varied palettes.
+struct Material {
+    std::uint8_t dark[3];   // red, green, blue
+    std::uint8_t light[3];
+};
+
+constexpr Material kMaterials[] = {
+    {{28, 58, 20}, {120, 176, 64}},    // grass
+    {{52, 52, 58}, {188, 186, 180}},   // flagstones
+    {{66, 42, 24}, {178, 136, 86}},    // earth
+    {{56, 32, 14}, {156, 104, 52}},    // planks
+};
+
+// A palette that runs from the material's dark colour to its light one, so
+// that pixel values read as brightness. Entries hold blue, green, red, unused.
+void paintPalette(Tile& tile, const Material& material, Random& random) {
+    const int tint = random.below(24) - 12;
+    for (int n = 0; n < 256; ++n) {
+        for (int channel = 0; channel < 3; ++channel) {
+            const int dark = material.dark[channel], light = material.light[channel];
+            const int value = dark + (light - dark) * n / 255 + tint;
+            tile[4 * n + 2 - channel] = static_cast<std::uint8_t>(std::clamp(value, 0, 255));
+        }
+        tile[4 * n + 3] = 0;
+    }
+}
+
+// Ground, walls and flagstones: a handful of patterns, lit from one side.
 void paintGround(Tile& tile, Random& random) {
     const int pattern = random.below(4);
-    const int base = random.below(200);
+    const int base = 70 + random.below(60);
     for (int r = 0; r < kSide; ++r) {
         for (int c = 0; c < kSide; ++c) {
-            int value = 0;
+            int value = base;
             switch (pattern) {
-                case 0: value = base + (r + c) / 4 + random.below(6); break;            // gradient
-                case 1: value = base + ((r / 8 + c / 8) % 2) * 40 + random.below(3); break;  // flagstones
-                case 2: value = base + (r % 16 == 0 || c % 21 == 0 ? 90 : random.below(12)); break;  // wall
-                default: value = base + random.below(64); break;                        // gravel
+                case 0: value += (r + c) / 3 + random.below(10); break;                        // slope
+                case 1: value += ((r % 16 == 0 || c % 16 == 0) ? -50 : 20) + random.below(12); break;  // flagstones
+                case 2: value += (r % 12 == 0 || (c + (r / 12) * 10) % 20 == 0 ? -45 : 15) + random.below(8); break;  // bricks
+                default: value += random.below(40) - 20; break;                                 // gravel
             }
             pixelAt(tile, r, c) = opaque(value);
         }
@@ -62,14 +88,15 @@ void cutWater(Tile& tile, Random& random) {
     }
 }
 
-Tile makeGroundTile(Random& random) {
+Tile makeGroundTile(Random& random, int material) {
     Tile tile = makeTile(random.next());
+    paintPalette(tile, kMaterials[material % 4], random);
     paintGround(tile, random);
     return tile;
 }
 
-Tile makeKeyedTile(Random& random) {
-    Tile tile = makeGroundTile(random);
+Tile makeKeyedTile(Random& random, int material) {
+    Tile tile = makeGroundTile(random, material);
     setKeyColour(tile, static_cast<std::uint8_t>(random.below(2) * 0x7F));
     cutWater(tile, random);
     return tile;
@@ -108,10 +135,16 @@ SampleArea makeSampleArea(const SampleOptions& options) {
         extraFrames += cell.frameCount - 1;
     }
 
+    // Materials come in patches of a few cells.
+    auto materialOf = [&](int k) {
+        const int x = k % std::max(1, options.width), y = k / std::max(1, options.width);
+        return (x / 5 + y / 4 * 3 + static_cast<int>(options.seed)) % 4;
+    };
     for (int k = 0; k < cells; ++k) {
-        area.tiles.push_back(keyed[k] ? makeKeyedTile(random) : makeGroundTile(random));
+        const int material = materialOf(k);
+        area.tiles.push_back(keyed[k] ? makeKeyedTile(random, material) : makeGroundTile(random, material));
     }
-    for (int f = 0; f < extraFrames; ++f) area.tiles.push_back(makeGroundTile(random));
+    for (int f = 0; f < extraFrames; ++f) area.tiles.push_back(makeGroundTile(random, 3));
 
     // Door tiles follow; some door cells are under the water too, and some
     // door tiles are keyed.
@@ -119,7 +152,7 @@ SampleArea makeSampleArea(const SampleOptions& options) {
         CellSpec& cell = wed.cells[random.below(cells)];
         if (cell.frameCount > 1 || cell.secondaryTile >= 0) continue;
         cell.secondaryTile = static_cast<std::int16_t>(area.tiles.size());
-        area.tiles.push_back(random.chance(50) ? makeKeyedTile(random) : makeGroundTile(random));
+        area.tiles.push_back(random.chance(50) ? makeKeyedTile(random, 3) : makeGroundTile(random, 3));
     }
     return area;
 }

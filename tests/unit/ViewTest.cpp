@@ -1,0 +1,129 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "areagen/AreaBuilder.h"
+#include "view/AreaPicture.h"
+#include "view/Png.h"
+
+namespace wedmorph {
+namespace {
+
+using areagen::Tile;
+
+// A tile of one colour per palette entry n: (n, 255 - n, 7) as red, green, blue.
+Tile rampTile(std::uint8_t fill) {
+    Tile tile{};
+    for (int n = 0; n < 256; ++n) {
+        tile[4 * n] = 7;
+        tile[4 * n + 1] = static_cast<std::uint8_t>(255 - n);
+        tile[4 * n + 2] = static_cast<std::uint8_t>(n);
+    }
+    std::memset(tile.data() + 1024, fill, 4096);
+    return tile;
+}
+
+struct TinyArea {
+    std::vector<std::uint8_t> wed, tis;
+};
+
+// Two cells side by side showing tiles 1 and 0; the second cell's secondary tile is 2.
+TinyArea tinyArea() {
+    areagen::WedSpec spec;
+    spec.overlays[0] = {2, 1, "AR0100"};
+    spec.cells = {{1, -1, 0}, {1, 2, 2}};
+    std::vector<std::uint8_t> wed = areagen::buildWed(spec);
+    // The builder gives cell k tile k through the lookup; swap the two entries.
+    const std::size_t lookup = wed[32 + 20] | wed[32 + 21] << 8;
+    std::swap(wed[lookup], wed[lookup + 2]);
+
+    Tile second = rampTile(10);
+    Tile first = rampTile(20);
+    areagen::pixelAt(first, 0, 0) = 0;
+    areagen::setKeyColour(first);      // entry 0 green: pixel (0, 0) is key-coloured
+    Tile overlay = rampTile(30);
+    areagen::setKeyColour(overlay);
+    for (int c = 0; c < 64; ++c) areagen::pixelAt(overlay, 5, c) = 0;
+    return {wed, areagen::buildTis({second, first, overlay}, true)};
+}
+
+std::array<int, 3> pixel(const view::Picture& picture, int x, int y) {
+    const std::uint8_t* p = picture.rgb.data() + (static_cast<std::size_t>(y) * picture.width + x) * 3;
+    return {p[0], p[1], p[2]};
+}
+
+TEST(AreaPicture, CellsShowTheTilesTheirLookupNames) {
+    const TinyArea area = tinyArea();
+    const view::Picture picture = view::renderArea(area.wed, area.tis, {});
+    ASSERT_EQ(picture.error, "");
+    EXPECT_EQ(picture.width, 128);
+    EXPECT_EQ(picture.height, 64);
+    EXPECT_EQ(pixel(picture, 1, 1), (std::array<int, 3>{20, 235, 7}));   // tile 1, value 20
+    EXPECT_EQ(pixel(picture, 64, 0), (std::array<int, 3>{10, 245, 7}));  // tile 0, value 10
+    EXPECT_EQ(pixel(picture, 0, 0), (std::array<int, 3>{0, 255, 0}));    // the key colour as it is
+}
+
+TEST(AreaPicture, KeyPixelsCanBeMarked) {
+    const TinyArea area = tinyArea();
+    const view::Picture picture = view::renderArea(area.wed, area.tis, {false, true, 1});
+    EXPECT_EQ(pixel(picture, 0, 0), (std::array<int, 3>{0xFF, 0x00, 0xFF}));
+    EXPECT_EQ(pixel(picture, 1, 0), (std::array<int, 3>{20, 235, 7}));
+}
+
+TEST(AreaPicture, OverlayTilesAreDrawnWithoutTheirKeyColour) {
+    const TinyArea area = tinyArea();
+    const view::Picture picture = view::renderArea(area.wed, area.tis, {true, false, 1});
+    EXPECT_EQ(pixel(picture, 70, 4), (std::array<int, 3>{30, 225, 7}));  // the overlay tile
+    EXPECT_EQ(pixel(picture, 70, 5), (std::array<int, 3>{10, 245, 7}));  // its key row: the base shows
+    EXPECT_EQ(pixel(picture, 3, 3), (std::array<int, 3>{20, 235, 7}));   // no secondary tile
+}
+
+TEST(AreaPicture, ShrinkKeepsEveryNthPixel) {
+    const TinyArea area = tinyArea();
+    const view::Picture picture = view::renderArea(area.wed, area.tis, {false, false, 4});
+    EXPECT_EQ(picture.width, 32);
+    EXPECT_EQ(picture.height, 16);
+    EXPECT_EQ(pixel(picture, 16, 0), (std::array<int, 3>{10, 245, 7}));
+}
+
+TEST(AreaPicture, BrokenAreasGiveAnErrorNotACrash) {
+    const TinyArea area = tinyArea();
+    std::vector<std::uint8_t> badTile = area.wed;
+    const std::size_t lookup = badTile[32 + 20] | badTile[32 + 21] << 8;
+    badTile[lookup] = 200;
+    EXPECT_NE(view::renderArea(badTile, area.tis, {}).error.find("names tile 200"), std::string::npos);
+
+    std::vector<std::uint8_t> badLookup = area.wed;
+    badLookup[32 + 20] = 0xF0;
+    badLookup[32 + 21] = 0xFF;
+    EXPECT_NE(view::renderArea(badLookup, area.tis, {}).error, "");
+
+    std::vector<std::uint8_t> cut(area.wed.begin(), area.wed.begin() + 40);
+    EXPECT_NE(view::renderArea(cut, area.tis, {}).error, "");
+    EXPECT_NE(view::renderArea(area.wed, {'T', 'I', 'S'}, {}).error, "");
+    EXPECT_NE(view::renderArea(area.wed, area.tis, {false, false, 3}).error, "");
+}
+
+TEST(Png, ChecksumsAreTheStandardOnes) {
+    const std::string iend = "IEND";
+    EXPECT_EQ(view::crc32(reinterpret_cast<const std::uint8_t*>(iend.data()), 4), 0xAE426082u);
+    const std::string wiki = "Wikipedia";
+    EXPECT_EQ(view::adler32(reinterpret_cast<const std::uint8_t*>(wiki.data()), wiki.size()), 0x11E60398u);
+}
+
+TEST(Png, LayoutOfASmallImage) {
+    const std::vector<std::uint8_t> rgb = {1, 2, 3, 4, 5, 6};
+    const std::vector<std::uint8_t> png = view::encodePng(2, 1, rgb);
+    const std::uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    EXPECT_EQ(std::memcmp(png.data(), signature, 8), 0);
+    EXPECT_EQ(std::string(png.begin() + 12, png.begin() + 16), "IHDR");
+    // IDAT: zlib header, one final stored block of 7 bytes (filter byte and two pixels).
+    const std::size_t idat = 8 + 25;
+    EXPECT_EQ(std::string(png.begin() + idat + 4, png.begin() + idat + 8), "IDAT");
+    const std::vector<std::uint8_t> block(png.begin() + idat + 8, png.begin() + idat + 8 + 2 + 5 + 7);
+    EXPECT_EQ(block, (std::vector<std::uint8_t>{0x78, 0x01, 1, 7, 0, 0xF8, 0xFF, 0, 1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(std::string(png.end() - 8, png.end() - 4), "IEND");
+}
+
+}  // namespace
+}  // namespace wedmorph
