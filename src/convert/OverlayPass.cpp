@@ -96,7 +96,9 @@ PassResult convertOverlayTiles(const OverlayPassInput& input, OutputTileset tile
         if (record.width <= 0 || record.height <= 0) continue;
         const std::uint8_t mask = static_cast<std::uint8_t>(1u << overlay);
 
-        for (std::int32_t i = 0; i < basicTiles; ++i) {
+        // Past the convertible indices only the progress line is left to do.
+        const std::int32_t visited = reporter.silent() ? convertible : basicTiles;
+        for (std::int32_t i = 0; i < visited; ++i) {
             if (!reporter.silent()) {
                 reporter.reportConsole(messages::kProgress, i + 1, basicTiles);
             }

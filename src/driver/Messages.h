@@ -13,8 +13,8 @@ inline constexpr const char* kUsage[] = {
     "            -l \t write logf file (wedmorph.log)",
     "\n\nExamples :   wedmorph -h AR3300 myfolder1\\AR6700",
     "             wedmorph -l myfolder1\\AR3300 myfolder2\\AR6700 -s -h -d",
-    "\n\nThis program handles area's .wed, .tis, .mos and .bmp's.\n"
-    "For a complete area conversion .are and .bcs should be provided separately.",
+    ("\n\nThis program handles area's .wed, .tis, .mos and .bmp's.\n"
+     "For a complete area conversion .are and .bcs should be provided separately."),
 };
 
 inline constexpr const char* kEmptyInput = "\nError :\t Empty input area name\n\n";

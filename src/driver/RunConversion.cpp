@@ -128,7 +128,9 @@ int Run::execute(const CommandLine& line) {
 
 int Run::checkAreas(const CommandLine& line) {
     if (!line.inputGiven) return failWithUsage(messages::kEmptyInput);
-    if (!line.outputGiven) return failWithUsage(messages::kEmptyOutput);
+    // An output argument that names no area (empty, or a folder alone) would
+    // write nameless dot files: it counts as no output area at all.
+    if (!line.outputGiven || paths_.outputName.empty()) return failWithUsage(messages::kEmptyOutput);
     if (paths_.inputName.size() > kMaxAreaNameLength) {
         return failWithUsage(messages::kInputNameTooLong);
     }

@@ -71,7 +71,13 @@ bool isPlainFile(const std::string& dir, std::string_view name) {
     return ::stat(full.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
+// "*" and "?" cannot stand in a Windows file name: only the file search takes them.
+bool nameHasWildcard(const std::string& path) {
+    return hasWildcard(splitAtLastSlash(path).name);
+}
+
 int openRegular(const std::string& path, int flags) {
+    if (nameHasWildcard(path)) return -1;
     int fd = ::open(resolveExisting(path).c_str(), flags | O_CLOEXEC);
     if (fd < 0) return -1;
     struct stat info;
@@ -179,6 +185,7 @@ public:
     }
 
     FileHandle createForWriting(const std::string& path) override {
+        if (nameHasWildcard(path)) return {};
         int fd = ::open(resolveExisting(path).c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC,
                         0666);
         return {fd < 0 ? -1 : fd};
@@ -238,6 +245,10 @@ public:
     bool copyFile(const std::string& source, const std::string& target) override {
         int from = openRegular(source, O_RDONLY);
         if (from < 0) return false;
+        if (nameHasWildcard(target)) {
+            ::close(from);
+            return false;
+        }
         struct stat sourceInfo;
         ::fstat(from, &sourceInfo);
         std::string targetPath = resolveExisting(target);
@@ -260,6 +271,7 @@ public:
     }
 
     bool deleteFile(const std::string& path) override {
+        if (nameHasWildcard(path)) return false;
         return ::unlink(resolveExisting(path).c_str()) == 0;
     }
 

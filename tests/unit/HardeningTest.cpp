@@ -1,0 +1,270 @@
+// Broken inputs, failing operations and hostile names: every run ends in a
+// complete conversion or a clear error, holds nothing afterwards, and leaves
+// the input files as they were unless "-d" asked for them after a complete run.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+
+#include "areagen/SampleArea.h"
+#include "driver/RunConversion.h"
+#include "support/Areas.h"
+#include "support/MemoryPlatform.h"
+#include "support/ReferenceConversion.h"
+#include "support/TempDir.h"
+#include "support/TestPlatform.h"
+
+namespace wedmorph {
+namespace {
+
+using testing::MemoryPlatform;
+using testing::Op;
+
+// A small area with an overlay, doors and an animated cell.
+testing::AreaFiles smallArea() {
+    areagen::SampleOptions options;
+    options.width = 3;
+    options.height = 2;
+    options.seed = 5;
+    options.overlayPercent = 70;
+    options.doorCells = 2;
+    options.animatedCells = 1;
+    const areagen::SampleArea area = areagen::makeSampleArea(options);
+    return {areagen::buildWed(area.wed), areagen::buildTis(area.tiles, true)};
+}
+
+struct SweepRun {
+    int status;
+    MemoryPlatform platform;
+};
+
+SweepRun convertInMemory(const std::vector<std::uint8_t>& wed, const std::vector<std::uint8_t>& tis) {
+    SweepRun run{0, {}};
+    run.platform.folders = {"/program/"};
+    run.platform.files["/program/AR0100.wed"] = wed;
+    run.platform.files["/program/AR0100.tis"] = tis;
+    run.status = runConversion({"/program/wedmorph", "-d", "-h", "AR0100", "AR2600"}, run.platform);
+    return run;
+}
+
+// What a complete run must write; cut inputs that keep the same whole tiles
+// give the same output, so it is worked out once for each.
+const testing::ReferenceOutput& expectedFor(const std::vector<std::uint8_t>& wed,
+                                            const std::vector<std::uint8_t>& tis) {
+    static std::map<std::pair<std::size_t, std::size_t>, testing::ReferenceOutput> known;
+    const std::size_t tiles = tis.size() < 24 ? 0 : (tis.size() - 24) / 5120 + 1;
+    auto [at, added] = known.try_emplace({wed.size(), tiles});
+    if (added) at->second = testing::referenceConversion(wed, tis, "AR2600", true);
+    return at->second;
+}
+
+void expectCompleteOrRefused(const SweepRun& run, const std::vector<std::uint8_t>& wed,
+                             const std::vector<std::uint8_t>& tis, const std::string& error,
+                             const std::string& what) {
+    EXPECT_TRUE(run.platform.nothingOpen()) << what;
+    const auto& files = run.platform.files;
+    if (error.empty()) {
+        ASSERT_EQ(run.status, 0) << what << run.platform.console;
+        const auto& expected = expectedFor(wed, tis);
+        EXPECT_EQ(files.at("/program/AR2600.wed"), expected.wed) << what;
+        EXPECT_EQ(files.at("/program/AR2600.tis"), expected.tis) << what;
+        EXPECT_EQ(files.count("/program/AR0100.wed"), 0u) << what;
+    } else {
+        ASSERT_EQ(run.status, -1) << what;
+        EXPECT_EQ(run.platform.console, error + "\n") << what;
+        EXPECT_EQ(files.at("/program/AR0100.wed"), wed) << what;
+        EXPECT_EQ(files.at("/program/AR0100.tis"), tis) << what;
+    }
+}
+
+TEST(TruncationSweep, EveryCutOfTheWed) {
+    const testing::AreaFiles area = smallArea();
+    const std::uint32_t table = area.wed[16];
+    const std::uint32_t tilemap = area.wed[table + 16] | area.wed[table + 17] << 8;
+    const std::size_t tilemapEnd = tilemap + 10 * 6;
+    for (std::size_t length = 0; length <= area.wed.size(); ++length) {
+        const std::vector<std::uint8_t> wed(area.wed.begin(), area.wed.begin() + static_cast<long>(length));
+        const SweepRun run = convertInMemory(wed, area.tis);
+        std::string error;
+        if (length == 0) {
+            error = "\nError :\t Cannot map input area WED file\n\n";
+        } else if (length < tilemapEnd) {
+            error = "\nError :\t Invalid input area WED file\n\n";
+        }
+        expectCompleteOrRefused(run, wed, area.tis, error, "WED of " + std::to_string(length) + " bytes");
+    }
+}
+
+TEST(TruncationSweep, EveryCutOfTheTis) {
+    const testing::AreaFiles area = smallArea();
+    for (std::size_t length = 0; length <= area.tis.size(); ++length) {
+        const std::vector<std::uint8_t> tis(area.tis.begin(), area.tis.begin() + static_cast<long>(length));
+        const SweepRun run = convertInMemory(area.wed, tis);
+        std::string error;
+        if (length == 0) {
+            error = "\nError :\t Cannot map input area TIS file\n\n";
+        } else if (length >= 3 && length < 24) {
+            error = "\nError :\t Invalid input area TIS file\n\n";
+        }
+        expectCompleteOrRefused(run, area.wed, tis, error, "TIS of " + std::to_string(length) + " bytes");
+        if (HasFailure()) return;
+    }
+}
+
+// Each platform operation of a full run with "-d" and "-l" fails in turn, at
+// each of its calls.
+class FaultSweep : public ::testing::Test {
+protected:
+    testing::TempDir dir;
+    testing::AreaFiles area = testing::workedExampleArea(true);
+
+    void SetUp() override { testing::writeArea(dir.path(), "AR0100", area); }
+
+    std::vector<std::string> arguments() const { return {dir / "wedmorph", "-d", "-l", "AR0100", "AR2600"}; }
+
+    void restoreInputs() {
+        testing::writeArea(dir.path(), "AR0100", area);
+        for (const std::string& name : testing::listDir(dir.path())) {
+            if (name.rfind("AR2600", 0) == 0) std::remove((dir / name).c_str());
+        }
+    }
+};
+
+TEST_F(FaultSweep, EveryOperationFailingAtEveryCall) {
+    testing::TestPlatform clean;
+    ASSERT_EQ(runConversion(arguments(), clean), 0);
+    const Op ops[] = {Op::ChangeDirectory, Op::FindFile,      Op::OpenForReading, Op::OpenForUpdate,
+                      Op::CreateForWriting, Op::CreateMapping, Op::MapView,        Op::Write,
+                      Op::ShortWrite,      Op::Copy,          Op::Delete,         Op::OpenLog};
+    int runs = 0;
+    for (Op op : ops) {
+        const int calls = std::max(clean.calls(op), 1);
+        for (int call = 1; call <= calls; ++call) {
+            restoreInputs();
+            std::remove((dir / "wedmorph.log").c_str());
+            testing::TestPlatform faulty;
+            testing::TestMemory memory;
+            faulty.failOn(op, call);
+            const int status = runConversion(arguments(), faulty, memory);
+            const std::string what = std::string(testing::opName(op)) + " #" + std::to_string(call);
+            ++runs;
+            EXPECT_TRUE(faulty.nothingOpen()) << what;
+            EXPECT_EQ(memory.held(), 0) << what;
+            const std::string& console = faulty.console();
+            if (status == -1) {
+                EXPECT_NE(console.find("\nError :\t "), std::string::npos) << what;
+                EXPECT_EQ(faulty.calls(Op::Delete), 0) << what;
+                EXPECT_EQ(testing::readBytes(dir / "AR0100.wed"), area.wed) << what;
+                EXPECT_EQ(testing::readBytes(dir / "AR0100.tis"), area.tis) << what;
+                for (const std::string& name : testing::companionNames("AR0100")) {
+                    EXPECT_TRUE(testing::fileExists(dir / name)) << what << " " << name;
+                }
+            } else {
+                ASSERT_EQ(status, 0) << what;
+                EXPECT_NE(console.find("done."), std::string::npos) << what;
+                // A failure that did not end the run was a warning, or concerned
+                // the LN bitmap or the log, which are silent by design.
+                // The third change of directory only leaves the areas' folders.
+                const bool silentByDesign = op == Op::OpenLog || (op == Op::ChangeDirectory && call == 3) ||
+                                            (op == Op::Copy && call == 5) || (op == Op::Delete && call == 6);
+                if (!silentByDesign) {
+                    EXPECT_NE(console.find("Warning :\t"), std::string::npos) << what;
+                }
+                const auto expected = testing::referenceConversion(area.wed, area.tis, "AR2600", false);
+                EXPECT_EQ(testing::readBytes(dir / "AR2600.tis"), expected.tis) << what;
+            }
+        }
+    }
+    EXPECT_GT(runs, 25);
+}
+
+TEST_F(FaultSweep, EveryAllocationFailing) {
+    testing::TestMemory counting;
+    testing::TestPlatform clean;
+    ASSERT_EQ(runConversion(arguments(), clean, counting), 0);
+    for (int failing = 1; failing <= counting.allocations(); ++failing) {
+        restoreInputs();
+        testing::TestPlatform faulty;
+        testing::TestMemory memory;
+        memory.failAt(failing);
+        EXPECT_EQ(runConversion(arguments(), faulty, memory), -1);
+        EXPECT_NE(faulty.console().find("\nError :\t Not enough memory\n\n"), std::string::npos);
+        EXPECT_TRUE(faulty.nothingOpen());
+        EXPECT_EQ(memory.held(), 0);
+        EXPECT_EQ(testing::readBytes(dir / "AR0100.tis"), area.tis);
+    }
+}
+
+class HostileNames : public ::testing::Test {
+protected:
+    testing::TempDir root;
+    std::string dir = root.makeDir("program");
+    testing::TestPlatform platform;
+    testing::AreaFiles area = testing::workedExampleArea(false);
+
+    void SetUp() override { testing::writeArea(dir, "AR0100", area); }
+
+    int run(const std::vector<std::string>& areas) {
+        std::vector<std::string> arguments = {dir + "wedmorph", "-s", "-d"};
+        arguments.insert(arguments.end(), areas.begin(), areas.end());
+        platform.clearConsole();
+        return runConversion(arguments, platform);
+    }
+
+    void expectInputsKept() {
+        EXPECT_EQ(testing::readBytes(dir + "AR0100.wed"), area.wed);
+        EXPECT_EQ(testing::readBytes(dir + "AR0100.tis"), area.tis);
+    }
+};
+
+TEST_F(HostileNames, WildcardsPassTheCheckButOpenNothing) {
+    EXPECT_EQ(run({"AR01*", "AR2600"}), -1);
+    EXPECT_EQ(platform.console(), "\nError :\t Cannot open input area WED file\n\n\n");
+    EXPECT_EQ(run({"AR0?00", "AR2600"}), -1);
+    expectInputsKept();
+    EXPECT_EQ(run({"AR0100", "AR26*"}), -1);  // no file name can hold "*"
+    EXPECT_EQ(platform.console(), "\nError :\t Cannot create output area WED file\n\n\n");
+    expectInputsKept();
+}
+
+TEST_F(HostileNames, EmptyNamesAreRefused) {
+    EXPECT_EQ(run({"", "AR2600"}), -1);
+    EXPECT_NE(platform.console().find("\nError :\t Invalid input area name\n\n"), std::string::npos);
+    EXPECT_EQ(run({"AR0100", ""}), -1);
+    EXPECT_NE(platform.console().find("\nError :\t Empty output area name\n\n"), std::string::npos);
+    EXPECT_EQ(run({"AR0100", "sub/"}), -1);
+    EXPECT_NE(platform.console().find("\nError :\t Empty output area name\n\n"), std::string::npos);
+    expectInputsKept();
+    EXPECT_EQ(testing::listDir(dir).size(), 7u);  // the area's seven files and nothing else
+}
+
+TEST_F(HostileNames, DotDotPiecesStayRelativeToTheProgram) {
+    const std::string sibling = root.makeDir("sibling");
+    EXPECT_EQ(run({"AR0100", "../sibling/AR2600"}), 0);
+    EXPECT_TRUE(testing::fileExists(sibling + "AR2600.wed"));
+    EXPECT_TRUE(testing::fileExists(sibling + "AR2600HT.bmp"));
+    EXPECT_EQ(testing::listDir(root.path()), (std::vector<std::string>{"program", "sibling"}));
+}
+
+TEST_F(HostileNames, HighBytesInNamesAreKeptAsTheyAre) {
+    const std::string name = "AR\xC9\xFF";
+    EXPECT_EQ(run({"AR0100", name}), 0);
+    EXPECT_TRUE(testing::fileExists(dir + name + ".wed"));
+    EXPECT_TRUE(testing::fileExists(dir + name + "SR.bmp"));
+    const auto wed = testing::readBytes(dir + name + ".wed");
+    const std::size_t table = wed[16];
+    EXPECT_EQ(std::string(wed.begin() + static_cast<long>(table) + 4, wed.begin() + static_cast<long>(table) + 8), name);
+}
+
+TEST_F(HostileNames, LimitsOfNamesAndPaths) {
+    EXPECT_EQ(run({"AR0100", "ABCDEFGH"}), 0);  // eight characters: the whole tileset name
+    testing::writeArea(dir, "AR0100", area);
+    EXPECT_EQ(run({"AR0100", "ABCDEFGHI"}), -1);
+    EXPECT_NE(platform.console().find("Output area name is longer than 8 characters"), std::string::npos);
+    EXPECT_EQ(run({std::string(300, 'x'), "AR2600"}), -1);
+    EXPECT_NE(platform.console().find("Input area name is longer than 8 characters"), std::string::npos);
+    expectInputsKept();
+}
+
+}  // namespace
+}  // namespace wedmorph
