@@ -10,13 +10,22 @@ namespace wedmorph {
 namespace {
 
 std::string formatText(const char* format, std::va_list args) {
-    std::va_list measure;
-    va_copy(measure, args);
-    const int length = std::vsnprintf(nullptr, 0, format, measure);
-    va_end(measure);
-    if (length <= 0) return {};
+    // Most texts are short: one pass into a buffer on the stack.
+    char small[512];
+    std::va_list again;
+    va_copy(again, args);
+    const int length = std::vsnprintf(small, sizeof small, format, args);
+    if (length < 0) {
+        va_end(again);
+        return {};
+    }
+    if (static_cast<std::size_t>(length) < sizeof small) {
+        va_end(again);
+        return std::string(small, static_cast<std::size_t>(length));
+    }
     std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    std::vsnprintf(text.data(), text.size(), format, args);
+    std::vsnprintf(text.data(), text.size(), format, again);
+    va_end(again);
     text.resize(static_cast<std::size_t>(length));
     return text;
 }
