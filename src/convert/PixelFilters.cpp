@@ -1,9 +1,119 @@
 #include "convert/PixelFilters.h"
 
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace wedmorph {
+
+namespace {
+
+// Tiles are 64 pixels wide: a row's key pixels fit one 64-bit mask, bit c for
+// column c. Runs, neighbours and neighbour counts then take a few word
+// operations per row; bytes are touched only where one is written.
+constexpr int kRow = 64;
+
+std::uint64_t keyMask(const std::uint8_t* row) {
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    std::uint64_t mask = 0;
+    for (int block = 0; block < 4; ++block) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 16 * block));
+        const auto bits = static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, zero)));
+        mask |= std::uint64_t{bits} << (16 * block);
+    }
+    return mask;
+#else
+    std::uint64_t mask = 0;
+    for (int c = 0; c < kRow; ++c) mask |= std::uint64_t{row[c] == 0} << c;
+    return mask;
+#endif
+}
+
+// Writes in[c - 1] (in[1] for column 0) into out[c] for every key pixel c of a
+// row whose key mask is `keys`.
+void fillRow(const std::uint8_t* in, std::uint8_t* out, std::uint64_t keys) {
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    for (int block = 0; block < 4; ++block) {
+        if (((keys >> (16 * block)) & 0xFFFF) == 0) continue;
+        const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 16 * block));
+        // The left neighbours; within block 0 column 0 gets a placeholder, set below.
+        const __m128i left =
+            block == 0 ? _mm_slli_si128(here, 1)
+                       : _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 16 * block - 1));
+        const __m128i key = _mm_cmpeq_epi8(here, zero);
+        auto* target = reinterpret_cast<__m128i*>(out + 16 * block);
+        const __m128i kept = _mm_andnot_si128(key, _mm_loadu_si128(target));
+        _mm_storeu_si128(target, _mm_or_si128(kept, _mm_and_si128(key, left)));
+    }
+    if (keys & 1) out[0] = in[1];
+#else
+    for (std::uint64_t left = keys; left != 0; left &= left - 1) {
+        const int c = std::countr_zero(left);
+        out[c] = c == 0 ? in[1] : in[c - 1];
+    }
+#endif
+}
+
+void clearPixels(std::uint8_t* out, std::uint64_t cleared) {
+    for (; cleared != 0; cleared &= cleared - 1) out[std::countr_zero(cleared)] = 0;
+}
+
+bool fillKeyPixelsInRows(const std::uint8_t* source, std::uint8_t* destination, int height) {
+    bool runsLeft = false;
+    for (int r = 0; r < height; ++r) {
+        const std::uint8_t* in = source + r * kRow;
+        const std::uint64_t keys = keyMask(in);
+        if (keys == 0) continue;
+        runsLeft |= (keys & (keys << 1)) != 0;  // a key pixel right of another
+        fillRow(in, destination + r * kRow, keys);
+    }
+    return runsLeft;
+}
+
+void trimEdgesInRows(const std::uint8_t* source, std::uint8_t* destination, int height) {
+    constexpr std::uint64_t kFirst = 1, kLast = std::uint64_t{1} << 63;
+    constexpr std::uint64_t kMiddle = ~(kFirst | kLast);
+
+    // First and last rows: the pixels beside them in the row, and in the
+    // corners the one inside the row together with the one across.
+    auto edgeRow = [&](int r, int across) {
+        const std::uint64_t keys = keyMask(source + r * kRow);
+        const std::uint64_t other = keyMask(source + across * kRow);
+        const std::uint64_t left = keys << 1, right = keys >> 1;
+        const std::uint64_t cleared =
+            ~keys & (((left & right) & kMiddle) | (right & other & kFirst) | (left & other & kLast));
+        clearPixels(destination + r * kRow, cleared);
+    };
+    edgeRow(0, 1);
+    edgeRow(height - 1, height - 2);
+
+    // Inner rows: two of the four neighbours, where the left of column 0 is
+    // the previous row's last pixel and the right of column 63 the next row's first.
+    std::uint64_t above = keyMask(source);
+    std::uint64_t keys = keyMask(source + kRow);
+    for (int r = 1; r < height - 1; ++r) {
+        const std::uint64_t below = keyMask(source + (r + 1) * kRow);
+        const std::uint64_t left = (keys << 1) | (above >> 63);
+        const std::uint64_t right = (keys >> 1) | (below << 63);
+        const std::uint64_t twoOrMore =
+            ((above | below) & (left | right)) | (above & below) | (left & right);
+        clearPixels(destination + r * kRow, twoOrMore & ~keys);
+        above = keys;
+        keys = below;
+    }
+}
+
+}  // namespace
 
 bool fillKeyPixels(const std::uint8_t* source, std::uint8_t* destination, int width, int height) {
     if (width < 2 || height < 2) return false;
+    if (width == kRow) return fillKeyPixelsInRows(source, destination, height);
     bool runsLeft = false;
     for (int r = 0; r < height; ++r) {
         const std::uint8_t* in = source + static_cast<long>(r) * width;
@@ -25,12 +135,14 @@ bool fillKeyPixels(const std::uint8_t* source, std::uint8_t* destination, int wi
 void trimOverlayEdges(const std::uint8_t* source, std::uint8_t* destination, int width,
                       int height) {
     if (width < 2 || height < 2) return;
+    if (width == kRow) {
+        trimEdgesInRows(source, destination, height);
+        return;
+    }
     const long w = width;
     const long last = w - 1;
     auto key = [&](long at) { return source[at] == 0; };
 
-    // First and last rows: only the row neighbours count, and in the corners
-    // the one neighbour inside the row together with the one across.
     for (int edge = 0; edge < 2; ++edge) {
         const long row = edge == 0 ? 0 : static_cast<long>(height - 1) * w;
         const long across = edge == 0 ? w : -w;
@@ -49,8 +161,6 @@ void trimOverlayEdges(const std::uint8_t* source, std::uint8_t* destination, int
         }
     }
 
-    // Inner rows: the four neighbours, the left and right ones being the bytes
-    // just before and after the pixel, across the row boundary at the ends.
     for (long r = 1; r < height - 1; ++r) {
         for (long c = 0; c < w; ++c) {
             const long at = r * w + c;

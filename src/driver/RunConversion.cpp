@@ -8,6 +8,7 @@
 #include "driver/FileSlots.h"
 #include "driver/Messages.h"
 #include "driver/Reporter.h"
+#include "driver/RunMemory.h"
 #include "formats/Tis.h"
 #include "formats/Wed.h"
 #include "output/Companions.h"
@@ -259,6 +260,11 @@ int Run::convert() {
 }
 
 }  // namespace
+
+int runConversion(const std::vector<std::string>& arguments, Platform& platform) {
+    RunMemory memory(platform);
+    return runConversion(arguments, platform, memory);
+}
 
 int runConversion(const std::vector<std::string>& arguments, Platform& platform,
                   TileMemory& memory) {

@@ -84,6 +84,11 @@ public:
     virtual bool copyFile(const std::string& source, const std::string& target) = 0;
     virtual bool deleteFile(const std::string& path) = 0;
 
+    // Memory straight from the system, for large buffers: zeroed whole pages
+    // (large pages where the system offers them). Null on failure.
+    virtual void* allocatePages(std::size_t bytes) = 0;
+    virtual void releasePages(void* block, std::size_t bytes) = 0;
+
     // Console: standard output, written in program order.
     virtual void writeConsole(const char* text, std::size_t length) = 0;
     // The log: a stream opened for appending in text mode, or null.

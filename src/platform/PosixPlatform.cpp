@@ -125,6 +125,8 @@ bool copyContents(int from, int to) {
     return ok;
 }
 
+constexpr std::size_t kLargePage = std::size_t{2} << 20;
+
 struct PosixMapping {
     int fd;
     std::size_t size;
@@ -217,7 +219,13 @@ public:
     std::uint8_t* mapView(MappingHandle handle, Access access) override {
         auto* mapping = reinterpret_cast<PosixMapping*>(handle.native);
         int protection = access == Access::ReadWrite ? PROT_READ | PROT_WRITE : PROT_READ;
-        void* view = ::mmap(nullptr, mapping->size, protection, MAP_SHARED, mapping->fd, 0);
+        // Every byte of a view is read or written once: map it all at once
+        // rather than page by page through faults.
+        int flags = MAP_SHARED;
+#if defined(MAP_POPULATE)
+        flags |= MAP_POPULATE;
+#endif
+        void* view = ::mmap(nullptr, mapping->size, protection, flags, mapping->fd, 0);
         if (view == MAP_FAILED) return nullptr;
         auto* bytes = static_cast<std::uint8_t*>(view);
         viewSizes_[bytes] = mapping->size;
@@ -274,6 +282,18 @@ public:
         if (nameHasWildcard(path)) return false;
         return ::unlink(resolveExisting(path).c_str()) == 0;
     }
+
+    void* allocatePages(std::size_t bytes) override {
+        void* block = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (block == MAP_FAILED) return nullptr;
+#if defined(MADV_HUGEPAGE)
+        // Large pages: a fault per 2 MiB instead of one per 4 KiB.
+        if (bytes >= kLargePage) ::madvise(block, bytes, MADV_HUGEPAGE);
+#endif
+        return block;
+    }
+
+    void releasePages(void* block, std::size_t bytes) override { ::munmap(block, bytes); }
 
     void writeConsole(const char* text, std::size_t length) override {
         std::fwrite(text, 1, length, stdout);

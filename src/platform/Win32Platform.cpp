@@ -143,6 +143,12 @@ public:
         return ::DeleteFileA(path.c_str()) != 0;
     }
 
+    void* allocatePages(std::size_t bytes) override {
+        return ::VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+    }
+
+    void releasePages(void* block, std::size_t) override { ::VirtualFree(block, 0, MEM_RELEASE); }
+
     void writeConsole(const char* text, std::size_t length) override {
         std::fwrite(text, 1, length, stdout);
     }

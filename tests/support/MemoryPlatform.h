@@ -3,6 +3,7 @@
 // for sweeping thousands of broken inputs. Paths are POSIX-style.
 #pragma once
 
+#include <cstdlib>
 #include <map>
 #include <set>
 #include <string>
@@ -39,6 +40,8 @@ public:
                    std::size_t& written) override;
     bool copyFile(const std::string& source, const std::string& target) override;
     bool deleteFile(const std::string& path) override { return files.erase(path) != 0; }
+    void* allocatePages(std::size_t bytes) override { return std::calloc(1, bytes); }
+    void releasePages(void* block, std::size_t) override { std::free(block); }
     void writeConsole(const char* text, std::size_t length) override;
     std::FILE* openAppendText(const std::string&) override { return nullptr; }
     std::tm localTimeNow() override { return {}; }

@@ -18,6 +18,7 @@ const char* opName(Op op) {
         case Op::Copy: return "Copy";
         case Op::Delete: return "Delete";
         case Op::OpenLog: return "OpenLog";
+        case Op::AllocatePages: return "AllocatePages";
     }
     return "?";
 }
@@ -130,6 +131,18 @@ bool TestPlatform::deleteFile(const std::string& path) {
     if (shouldFail(Op::Delete, path)) return false;
     journal_.push_back("delete " + path);
     return real_.deleteFile(path);
+}
+
+void* TestPlatform::allocatePages(std::size_t bytes) {
+    if (shouldFail(Op::AllocatePages)) return nullptr;
+    void* block = real_.allocatePages(bytes);
+    if (block != nullptr) ++heldPages_;
+    return block;
+}
+
+void TestPlatform::releasePages(void* block, std::size_t bytes) {
+    --heldPages_;
+    real_.releasePages(block, bytes);
 }
 
 void TestPlatform::writeConsole(const char* text, std::size_t length) {

@@ -26,6 +26,7 @@ enum class Op {
     Copy,
     Delete,
     OpenLog,
+    AllocatePages,
 };
 
 const char* opName(Op op);
@@ -42,7 +43,9 @@ public:
     int openFiles() const { return openFiles_; }
     int openMappings() const { return openMappings_; }
     int openViews() const { return openViews_; }
-    bool nothingOpen() const { return openFiles_ == 0 && openMappings_ == 0 && openViews_ == 0; }
+    bool nothingOpen() const {
+        return openFiles_ == 0 && openMappings_ == 0 && openViews_ == 0 && heldPages_ == 0;
+    }
 
     const std::string& console() const { return console_; }
     void clearConsole() { console_.clear(); }
@@ -69,6 +72,9 @@ public:
                    std::size_t& written) override;
     bool copyFile(const std::string& source, const std::string& target) override;
     bool deleteFile(const std::string& path) override;
+    void* allocatePages(std::size_t bytes) override;
+    void releasePages(void* block, std::size_t bytes) override;
+    int heldPages() const { return heldPages_; }
     void writeConsole(const char* text, std::size_t length) override;
     std::FILE* openAppendText(const std::string& path) override;
     std::tm localTimeNow() override { return fixedTime; }
@@ -83,6 +89,7 @@ private:
     int openFiles_ = 0;
     int openMappings_ = 0;
     int openViews_ = 0;
+    int heldPages_ = 0;
     std::string console_;
     std::vector<std::string> journal_;
 };

@@ -119,28 +119,31 @@ TEST(TrimOverlayEdges, KeyPixelsOfTheSourceAreNeverWritten) {
 }
 
 // Both filters give exactly what the rules give, pixel for pixel, on tiles of
-// every density of key pixels.
+// every density of key pixels, for full tiles and for shorter areas of tile width.
 TEST(PixelFilters, MatchTheRulesOnRandomTiles) {
     areagen::Random random(7);
+    const int heights[] = {64, 2, 3, 17};
     for (int round = 0; round < 400; ++round) {
         const int keyPercent = round % 100;
-        Area source(64 * 64);
+        const int height = heights[round % 4];
+        const std::size_t size = static_cast<std::size_t>(64 * height);
+        Area source(size);
         for (std::uint8_t& pixel : source) {
             pixel = random.chance(keyPercent) ? 0 : static_cast<std::uint8_t>(1 + random.below(255));
         }
-        Area start(64 * 64);
+        Area start(size);
         for (std::uint8_t& pixel : start) pixel = static_cast<std::uint8_t>(random.next());
 
         Area got = start, want = start;
-        const bool gotRuns = fillKeyPixels(source.data(), got.data(), 64, 64);
-        const bool wantRuns = testing::referenceFillKeyPixels(source.data(), want.data(), 64, 64);
+        const bool gotRuns = fillKeyPixels(source.data(), got.data(), 64, height);
+        const bool wantRuns = testing::referenceFillKeyPixels(source.data(), want.data(), 64, height);
         ASSERT_EQ(gotRuns, wantRuns) << "round " << round;
         ASSERT_EQ(got, want) << "round " << round;
 
         got = start;
         want = start;
-        trimOverlayEdges(source.data(), got.data(), 64, 64);
-        testing::referenceTrimOverlayEdges(source.data(), want.data(), 64, 64);
+        trimOverlayEdges(source.data(), got.data(), 64, height);
+        testing::referenceTrimOverlayEdges(source.data(), want.data(), 64, height);
         ASSERT_EQ(got, want) << "round " << round;
     }
 }

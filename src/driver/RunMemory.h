@@ -1,0 +1,38 @@
+// Tile memory for one run, taken from the platform in whole pages: a large
+// block (the output tileset) in pages of its own, small ones (the extra tiles)
+// carved from shared 2 MiB chunks. A run then costs a handful of page faults
+// where heap memory costs two per extra tile and one per 4 KiB of tileset.
+#pragma once
+
+#include <cstddef>
+
+#include "convert/TileMemory.h"
+#include "platform/Platform.h"
+
+namespace wedmorph {
+
+class RunMemory final : public TileMemory {
+public:
+    explicit RunMemory(Platform& platform) : platform_(platform) {}
+    ~RunMemory() override;
+    RunMemory(const RunMemory&) = delete;
+    RunMemory& operator=(const RunMemory&) = delete;
+
+    void* allocate(std::size_t bytes) override;
+    void release(void* block) override;
+
+private:
+    struct Chunk {
+        std::size_t bytes;  // the whole chunk, this header included
+        std::size_t used;
+        int live;           // blocks handed out and not yet released
+    };
+
+    Chunk* newChunk(std::size_t bytes);
+    void retire(Chunk* chunk);
+
+    Platform& platform_;
+    Chunk* current_ = nullptr;
+};
+
+}  // namespace wedmorph
