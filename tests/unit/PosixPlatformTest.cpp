@@ -81,28 +81,9 @@ TEST_F(PosixPlatform, ExactNameComesFirstThenTheFirstCaseInsensitiveOne) {
     EXPECT_EQ(readThrough("aR0100.TIS"), "upper");  // "AR0100.tis" sorts first
 }
 
-TEST_F(PosixPlatform, EmptyFilesAndDirectoriesCannotBeMapped) {
-    testing::writeText(dir / "empty.tis", "");
-    FileHandle file = platform.openForReading(dir / "empty.tis");
-    ASSERT_TRUE(file.isOpen());
-    EXPECT_FALSE(platform.createMapping(file, Access::ReadOnly).isOpen());
-    platform.closeFile(file);
+TEST_F(PosixPlatform, DirectoriesCannotBeOpened) {
     dir.makeDir("folder.tis");
     EXPECT_FALSE(platform.openForReading(dir / "folder.tis").isOpen());
-}
-
-TEST_F(PosixPlatform, WritableViewChangesTheFile) {
-    testing::writeText(dir / "a.wed", "abcdef");
-    FileHandle file = platform.openForUpdate(dir / "A.WED");
-    ASSERT_TRUE(file.isOpen());
-    MappingHandle mapping = platform.createMapping(file, Access::ReadWrite);
-    std::uint8_t* view = platform.mapView(mapping, Access::ReadWrite);
-    ASSERT_NE(view, nullptr);
-    view[2] = 'X';
-    platform.unmapView(view);
-    platform.closeMapping(mapping);
-    platform.closeFile(file);
-    EXPECT_EQ(testing::readText(dir / "a.wed"), "abXdef");
 }
 
 TEST_F(PosixPlatform, CopyReplacesTheTargetKeepingItsOnDiskName) {

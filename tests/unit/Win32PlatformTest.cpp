@@ -39,29 +39,6 @@ TEST_F(Win32Platform, HiddenAndSystemFilesAndDirectoriesAreNotPlainFiles) {
     EXPECT_FALSE(platform.openForReading(dir / "AR01*.wed").isOpen());
 }
 
-TEST_F(Win32Platform, EmptyFileCannotBeMapped) {
-    testing::writeText(dir / "empty.tis", "");
-    FileHandle file = platform.openForReading(dir / "EMPTY.TIS");
-    ASSERT_TRUE(file.isOpen());
-    EXPECT_FALSE(platform.createMapping(file, Access::ReadOnly).isOpen());
-    platform.closeFile(file);
-}
-
-TEST_F(Win32Platform, WritableViewChangesTheFile) {
-    testing::writeText(dir / "a.wed", "abcdef");
-    FileHandle file = platform.openForUpdate(dir / "A.WED");
-    ASSERT_TRUE(file.isOpen());
-    EXPECT_EQ(platform.fileSize(file), 6u);
-    MappingHandle mapping = platform.createMapping(file, Access::ReadWrite);
-    std::uint8_t* view = platform.mapView(mapping, Access::ReadWrite);
-    ASSERT_NE(view, nullptr);
-    view[2] = 'X';
-    platform.unmapView(view);
-    platform.closeMapping(mapping);
-    platform.closeFile(file);
-    EXPECT_EQ(testing::readText(dir / "a.wed"), "abXdef");
-}
-
 TEST_F(Win32Platform, CopyReplacesButNeverOntoItself) {
     testing::writeText(dir / "AR0100HT.bmp", "bitmap");
     testing::writeText(dir / "AR2600HT.bmp", "old");
