@@ -61,8 +61,8 @@ CommandLine readCommandLine(const std::vector<std::string>& arguments, AreaPaths
     return line;
 }
 
-// One run, from the checks of the areas to the summary. Every way out goes
-// through `fail` or `finish`, which release what is held and close the log.
+// One run, from the checks of the areas to the summary. Every error ends it
+// through `fail`, which releases what is held and closes the log.
 class Run {
 public:
     Run(Platform& platform, TileMemory& memory, const ConversionOptions& options,
