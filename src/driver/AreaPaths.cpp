@@ -91,8 +91,9 @@ PathPieces splitPath(const std::string& original, const LeadBytePredicate& isLea
 
 void setProgramDir(AreaPaths& paths, const std::string& programPath, const PathRules& rules) {
     const PathPieces pieces = splitPath(programPath, rules.isLeadByte);
+    // The program's own path comes from the system: taken as it is (a POSIX
+    // folder name may hold a backslash).
     paths.programDir = pieces.drive + pieces.directory;
-    if (rules.style == PathStyle::Posix) paths.programDir = withPosixSeparators(paths.programDir);
     if (paths.programDir.empty() || !isSeparator(paths.programDir.back())) {
         paths.programDir += rules.style == PathStyle::Posix ? '/' : '\\';
     }

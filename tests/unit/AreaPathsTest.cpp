@@ -141,6 +141,12 @@ TEST(AreaPathsPosix, BackslashesOfTheDirectoryPieceBecomeSlashes) {
     EXPECT_EQ(paths.outputName, "AR6700");
 }
 
+TEST(AreaPathsPosix, ProgramDirectoryIsTakenAsTheSystemGivesIt) {
+    AreaPaths paths;
+    setProgramDir(paths, "/home/me/odd\\name/wedmorph", kPosix);
+    EXPECT_EQ(paths.programDir, "/home/me/odd\\name/");
+}
+
 TEST(AreaPaths, LongestFilePathCountsEveryFileOfBothAreas) {
     AreaPaths paths;
     setProgramDir(paths, "/p/w", kPosix);
