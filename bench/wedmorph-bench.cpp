@@ -92,6 +92,8 @@ void removeOutputs(const Setup& setup) {
 // Runs one program over every area of the setup, one process per area.
 double timeAll(const Setup& setup, const std::string& program, bool isConverter, long* peakKb = nullptr) {
     removeOutputs(setup);
+    // Write back what earlier runs left dirty, so that no run pays for another's.
+    ::sync();
     double total = 0;
     for (const Area& area : setup.areas) {
         std::vector<std::string> command = {setup.dir + program};

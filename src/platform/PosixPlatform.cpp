@@ -102,27 +102,32 @@ bool writeAll(int fd, const std::uint8_t* data, std::size_t length, std::size_t&
     return true;
 }
 
+// Copies the rest of `from` into `to`: inside the kernel where it can, else
+// through one buffer that lives as long as the process.
 bool copyContents(int from, int to) {
-    static constexpr std::size_t kChunk = 1 << 20;
-    std::uint8_t* buffer = new (std::nothrow) std::uint8_t[kChunk];
-    if (buffer == nullptr) return false;
-    bool ok = true;
+#if defined(__linux__)
     for (;;) {
-        ssize_t n = ::read(from, buffer, kChunk);
+        const ssize_t n = ::copy_file_range(from, nullptr, to, nullptr, std::size_t{1} << 30, 0);
+        if (n == 0) return true;
+        if (n > 0) continue;
+        if (errno == EINTR) continue;
+        if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) return false;
+        break;  // not between these two files: copy through user space
+    }
+#endif
+    static constexpr std::size_t kChunk = std::size_t{1} << 20;
+    static std::uint8_t* buffer = new (std::nothrow) std::uint8_t[kChunk];
+    if (buffer == nullptr) return false;
+    for (;;) {
+        const ssize_t n = ::read(from, buffer, kChunk);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            ok = n == 0;
-            break;
-        }
+        if (n <= 0) return n == 0;
         std::size_t written = 0;
         if (!writeAll(to, buffer, static_cast<std::size_t>(n), written) ||
             written != static_cast<std::size_t>(n)) {
-            ok = false;
-            break;
+            return false;
         }
     }
-    delete[] buffer;
-    return ok;
 }
 
 constexpr std::size_t kLargePage = std::size_t{2} << 20;
