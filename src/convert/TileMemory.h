@@ -14,7 +14,4 @@ public:
     virtual void release(void* block) = 0;
 };
 
-// The process heap.
-TileMemory& heapMemory();
-
 }  // namespace wedmorph
