@@ -1,7 +1,6 @@
 #include "driver/Reporter.h"
 
 #include <cstdarg>
-#include <vector>
 
 #include "platform/Platform.h"
 
