@@ -48,7 +48,10 @@ PreparedTileset prepareOutputTileset(const TileCensus& census, const TisSource& 
                                      std::span<const std::uint8_t> mappedTis,
                                      TileMemory& memory) {
     PreparedTileset prepared;
-    const std::int64_t ceiling = std::int64_t{census.basicTiles} + census.doorExtraTiles;
+    // Every tile that a cell can use is kept: the basic and door tiles the
+    // census counts, and any door tile named past them.
+    const std::int64_t ceiling = std::max(std::int64_t{census.basicTiles} + census.doorExtraTiles,
+                                          std::int64_t{census.highestSecondaryTile} + 1);
     prepared.copiedTileCount =
         static_cast<std::int32_t>(std::min<std::int64_t>(source.tilesInFile, ceiling));
     const std::size_t tileBytes = tis::kTileSize * static_cast<std::size_t>(prepared.copiedTileCount);

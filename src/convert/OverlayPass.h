@@ -45,8 +45,9 @@ struct PassResult {
 // The highest tile index a tile map entry can name.
 inline constexpr std::int32_t kMaxTileIndex = 32767;
 
-// Copies the input tiles that the output keeps (no more than the census counts)
-// behind a header whose tile count is filled in when the file is written.
+// Copies the input tiles that the output keeps (those the census counts, and
+// up to the highest door tile a cell names) behind a header whose tile count
+// is filled in when the file is written.
 PreparedTileset prepareOutputTileset(const TileCensus& census, const TisSource& source,
                                      std::span<const std::uint8_t> mappedTis,
                                      TileMemory& memory);

@@ -90,10 +90,17 @@ PathPieces splitPath(const std::string& original, const LeadBytePredicate& isLea
 }
 
 void setProgramDir(AreaPaths& paths, const std::string& programPath, const PathRules& rules) {
-    const PathPieces pieces = splitPath(programPath, rules.isLeadByte);
-    // The program's own path comes from the system: taken as it is (a POSIX
-    // folder name may hold a backslash).
-    paths.programDir = pieces.drive + pieces.directory;
+    // The program's folder is taken whole, never cut to the capacity of a
+    // piece: a folder too long for the area paths is refused by the length
+    // checks, where a cut one would name another folder. The path comes from
+    // the system and is taken as it is (a POSIX folder name may hold a backslash).
+    const std::vector<std::size_t> starts = characterStarts(programPath, rules.isLeadByte);
+    std::size_t end = 0;
+    if (starts.size() >= 2 && starts[1] == 1 && programPath[1] == ':') end = 2;
+    for (std::size_t start : starts) {
+        if (isSeparator(programPath[start])) end = start + 1;
+    }
+    paths.programDir = programPath.substr(0, end);
     if (paths.programDir.empty() || !isSeparator(paths.programDir.back())) {
         paths.programDir += rules.style == PathStyle::Posix ? '/' : '\\';
     }

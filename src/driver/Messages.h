@@ -34,6 +34,10 @@ inline constexpr const char* kOpenInputTis = "\nError :\t Cannot open input area
 inline constexpr const char* kMapInputTis = "\nError :\t Cannot map input area TIS file\n\n";
 inline constexpr const char* kInvalidInputWed = "\nError :\t Invalid input area WED file\n\n";
 inline constexpr const char* kInvalidInputTis = "\nError :\t Invalid input area TIS file\n\n";
+inline constexpr const char* kPvrzInputTis =
+    "\nError :\t Input area TIS file holds PVRZ tile references, not palette tiles\n\n";
+inline constexpr const char* kTooFewInputTiles =
+    "\nError :\t Input area TIS file holds fewer tiles than its WED uses\n\n";
 inline constexpr const char* kCreateOutputWed = "\nError :\t Cannot create output area WED file\n\n";
 inline constexpr const char* kOpenOutputWed = "\nError :\t Cannot open output area WED file\n\n";
 inline constexpr const char* kMapOutputWed = "\nError :\t Cannot map output area WED file\n\n";

@@ -115,6 +115,7 @@ private:
     OutputTileset tileset_;
     std::int32_t copiedTileCount_ = 0;
     PassResult pass_;
+    std::vector<FileIdentity> kept_;  // the inputs, then each output as it is written
 };
 
 int Run::execute(const CommandLine& line) {
@@ -138,7 +139,10 @@ int Run::checkAreas(const CommandLine& line) {
     if (paths_.outputName.size() > kMaxAreaNameLength) {
         return failWithUsage(messages::kOutputNameTooLong);
     }
-    if (line.longestAreaArgument > kMaxPathLength || longestAreaFilePath(paths_) > kMaxPathLength) {
+    // The program's own folder counts like every path built on it: one too
+    // long is refused, never cut to a shorter one that names another folder.
+    if (paths_.programDir.size() > kMaxPathLength || line.longestAreaArgument > kMaxPathLength ||
+        longestAreaFilePath(paths_) > kMaxPathLength) {
         return failWithUsage(messages::kPathTooLong);
     }
     if (!platform_.changeDirectory(paths_.inputDir)) {
@@ -160,12 +164,16 @@ int Run::checkAreas(const CommandLine& line) {
     return kExitDone;
 }
 
-// Opens and maps one input read-only into its slots.
+// Opens and maps one input read-only into its slots, and takes its identity:
+// an input that cannot be told apart from the outputs is not opened.
 enum class OpenResult { Mapped, OpenFailed, MapFailed };
 
-OpenResult openMapped(Platform& platform, const std::string& path, MappedFileSlots& slots) {
+OpenResult openMapped(Platform& platform, const std::string& path, MappedFileSlots& slots,
+                      FileIdentity& identity) {
     slots.file = platform.openForReading(path);
     if (!slots.file.isOpen()) return OpenResult::OpenFailed;
+    identity = platform.identifyFile(slots.file);
+    if (!identity.known) return OpenResult::OpenFailed;
     slots.mapping = platform.createMapping(slots.file, Access::ReadOnly);
     if (!slots.mapping.isOpen()) return OpenResult::MapFailed;
     slots.view = platform.mapView(slots.mapping, Access::ReadOnly);
@@ -173,12 +181,13 @@ OpenResult openMapped(Platform& platform, const std::string& path, MappedFileSlo
 }
 
 int Run::openInputs() {
-    switch (openMapped(platform_, paths_.inputWedPath, slots_.inputWed)) {
+    FileIdentity wedIdentity, tisIdentity;
+    switch (openMapped(platform_, paths_.inputWedPath, slots_.inputWed, wedIdentity)) {
         case OpenResult::OpenFailed: return fail(messages::kOpenInputWed);
         case OpenResult::MapFailed: return fail(messages::kMapInputWed);
         case OpenResult::Mapped: break;
     }
-    switch (openMapped(platform_, paths_.inputTisPath, slots_.inputTis)) {
+    switch (openMapped(platform_, paths_.inputTisPath, slots_.inputTis, tisIdentity)) {
         case OpenResult::OpenFailed: return fail(messages::kOpenInputTis);
         case OpenResult::MapFailed: return fail(messages::kMapInputTis);
         case OpenResult::Mapped: break;
@@ -190,10 +199,19 @@ int Run::openInputs() {
     if (!layout) return fail(messages::kInvalidInputWed);
     layout_ = *layout;
     const std::uint32_t tisSize = platform_.fileSize(slots_.inputTis.file);
-    const std::optional<TisSource> source =
-        readTisSource({slots_.inputTis.view, tisSize}, tisSize);
-    if (!source) return fail(messages::kInvalidInputTis);
-    tisSource_ = *source;
+    const TisReading tis = readTisSource({slots_.inputTis.view, tisSize}, tisSize);
+    switch (tis.check) {
+        case TisCheck::Invalid: return fail(messages::kInvalidInputTis);
+        case TisCheck::PvrzTiles: return fail(messages::kPvrzInputTis);
+        case TisCheck::Valid: break;
+    }
+    tisSource_ = tis.source;
+    // New tiles take the indices after the tiles kept: with cells' tiles
+    // missing from the TIS, those cells would show the new tiles instead.
+    if (tisSource_.tilesInFile < static_cast<std::uint32_t>(layout_.entryCount)) {
+        return fail(messages::kTooFewInputTiles);
+    }
+    kept_ = {wedIdentity, tisIdentity};
     return kExitDone;
 }
 
@@ -213,12 +231,20 @@ int Run::convert() {
     reporter_.report(messages::kAnimationTiles, census_.animationExtraTiles);
     reporter_.reportLog(messages::kOverlayedDoorTiles, census_.overlayedDoorTiles);
 
-    if (!copyOutputWed(platform_, paths_.inputWedPath, paths_.outputWedPath)) {
-        return fail(messages::kCreateOutputWed);
-    }
-    const FailedCopies failedCopies = copyCompanionFiles(platform_, paths_, reporter_);
-    const MappedOutputWed output = mapOutputWed(platform_, slots_, paths_.outputWedPath,
-                                                paths_.outputName, layout_, inputWedSize_);
+    // No output may land on an input, nor on an output written before it,
+    // by whatever name: the inputs' identities are taken before anything is written.
+    const CompanionIdentities companions = identifyCompanionSources(platform_, paths_);
+    kept_.insert(kept_.end(), companions.begin(), companions.end());
+    const std::size_t inputCount = kept_.size();
+    const FileIdentity outputWed =
+        copyOutputWed(platform_, paths_.inputWedPath, paths_.outputWedPath, kept_);
+    if (!outputWed.known) return fail(messages::kCreateOutputWed);
+    kept_.push_back(outputWed);
+    const FailedCopies failedCopies =
+        copyCompanionFiles(platform_, paths_, reporter_, companions, kept_);
+    const MappedOutputWed output =
+        mapOutputWed(platform_, slots_, paths_.outputWedPath, paths_.outputName, layout_,
+                     inputWedSize_, KeptFiles(kept_).first(inputCount));
     switch (output.status) {
         case MapOutputStatus::OpenFailed: return fail(messages::kOpenOutputWed);
         case MapOutputStatus::MapFailed: return fail(messages::kMapOutputWed);
@@ -242,7 +268,7 @@ int Run::convert() {
 
     const OutputTisContent content{tileset_, copiedTileCount_, pass_.extraTiles,
                                    pass_.nextTileIndex, options_.saveHeader};
-    switch (writeOutputTis(platform_, slots_, paths_.outputTisPath, content)) {
+    switch (writeOutputTis(platform_, slots_, paths_.outputTisPath, content, kept_)) {
         case WriteTisStatus::CreateFailed: return fail(messages::kSaveOutputTis);
         case WriteTisStatus::WriteFailed: return fail(messages::kWriteOutputTis);
         case WriteTisStatus::Written: break;

@@ -6,24 +6,31 @@
 
 namespace wedmorph {
 
-std::optional<TisSource> readTisSource(std::span<const std::uint8_t> mapped,
-                                       std::uint32_t fileSize) {
-    TisSource source;
+TisReading readTisSource(std::span<const std::uint8_t> mapped, std::uint32_t fileSize) {
+    TisReading reading;
+    TisSource& source = reading.source;
     source.fileSize = fileSize;
     const std::size_t size = std::min<std::size_t>(mapped.size(), fileSize);
     source.hasHeader = size >= 3 && mapped[0] == 'T' && mapped[1] == 'I' && mapped[2] == 'S';
     if (source.hasHeader) {
-        if (size < tis::kHeaderSize) return std::nullopt;
+        if (size < tis::kHeaderSize) return reading;
+        const std::uint32_t tileLength = readU32(mapped, tis::kTileLength);
+        if (tileLength == tis::kPvrzTileLength) {
+            reading.check = TisCheck::PvrzTiles;
+            return reading;
+        }
+        if (tileLength != tis::kTileSize) return reading;
         const auto version = mapped.subspan(tis::kVersion, 4);
         source.versionText.assign(version.begin(),
                                   std::find(version.begin(), version.end(), std::uint8_t{0}));
         source.firstTile = readU32(mapped, tis::kDataOffset);
-        if (source.firstTile > size) return std::nullopt;
+        if (source.firstTile > size) return reading;
     }
     // A header never adds a tile; a tile cut short by the end of the file is dropped.
     source.tilesInFile = static_cast<std::uint32_t>(
         std::min(size / tis::kTileSize, (size - source.firstTile) / tis::kTileSize));
-    return source;
+    reading.check = TisCheck::Valid;
+    return reading;
 }
 
 bool isKeyColour(const std::uint8_t* tile) {

@@ -5,7 +5,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <string>
 
@@ -19,6 +18,8 @@ inline constexpr std::size_t kTileCount = 8;
 inline constexpr std::size_t kTileLength = 12;
 inline constexpr std::size_t kDataOffset = 16;
 inline constexpr std::size_t kTileDimension = 20;
+
+inline constexpr std::uint32_t kPvrzTileLength = 12;  // a texture page reference, not pixels
 
 inline constexpr int kTileSide = 64;
 inline constexpr std::size_t kPaletteSize = 1024;
@@ -37,10 +38,21 @@ struct TisSource {
     std::uint32_t tilesInFile = 0;  // whole tiles that lie in the file from firstTile on
 };
 
-// Recognises the input form. Nothing when the file begins with "TIS" but is
-// too short for a header, or its header puts tile 0 past the end of the file.
-std::optional<TisSource> readTisSource(std::span<const std::uint8_t> mapped,
-                                       std::uint32_t fileSize);
+enum class TisCheck {
+    Valid,
+    Invalid,    // a header cut short, a tile length other than 5120, or tile 0 past the end
+    PvrzTiles,  // a header whose tiles are 12-byte texture references (later editions)
+};
+
+struct TisReading {
+    TisCheck check = TisCheck::Invalid;
+    TisSource source;  // when the check is Valid
+};
+
+// Recognises the input form. A file that begins with "TIS" is read as having
+// a header, which must be whole, give a tile length of 5120 and put tile 0
+// inside the file.
+TisReading readTisSource(std::span<const std::uint8_t> mapped, std::uint32_t fileSize);
 
 // A tile is addressed by its first byte; palette entry 0 is its first four bytes.
 inline std::uint8_t* tilePixels(std::uint8_t* tile) { return tile + tis::kPaletteSize; }

@@ -24,6 +24,10 @@ std::optional<WedLayout> checkWedLayout(WedImage image) {
     const auto bytes = image.bytes;
     const std::uint64_t size = bytes.size();
     if (size < wed::kHeaderBytesRead) return std::nullopt;
+    // A file without the signature is no WED, whatever its offsets happen to hold.
+    if (std::memcmp(bytes.data() + wed::kSignatureOffset, wed::kSignature, 4) != 0) {
+        return std::nullopt;
+    }
 
     WedLayout layout;
     layout.overlayTableOffset = readU32(bytes, wed::kOverlayTableOffsetField);
@@ -104,6 +108,7 @@ TileCensus takeTileCensus(WedImage image, const WedLayout& layout) {
     for (std::int32_t k = 0; k < layout.entryCount; ++k) {
         const WedTilemapEntry entry = readTilemapEntry(image, layout, k);
         if (entry.secondaryTile > 0) ++census.doorExtraTiles;
+        census.highestSecondaryTile = std::max<std::int32_t>(census.highestSecondaryTile, entry.secondaryTile);
         if (entry.overlayMask != 0 && entry.secondaryTile > 0) ++census.overlayedDoorTiles;
         if (entry.frameCount > 1) {
             census.animationExtraTiles += entry.frameCount;

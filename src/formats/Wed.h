@@ -12,6 +12,8 @@
 namespace wedmorph {
 
 namespace wed {
+inline constexpr std::size_t kSignatureOffset = 0;
+inline constexpr const char* kSignature = "WED ";
 inline constexpr std::size_t kVersionOffset = 4;
 inline constexpr std::size_t kOverlayTableOffsetField = 16;
 inline constexpr std::size_t kHeaderBytesRead = 20;
@@ -73,10 +75,15 @@ struct TileCensus {
     std::int32_t doorExtraTiles = 0;
     std::int32_t animationExtraTiles = 0;
     std::int32_t overlayedDoorTiles = 0;
+    // The highest secondary tile that a cell names; -1 when none does. Cells
+    // may name door tiles past basicTiles + doorExtraTiles (several cells can
+    // share a tile, or leave some out), and those tiles must be kept.
+    std::int32_t highestSecondaryTile = -1;
 };
 
-// The layout of a WED whose header, five overlay records and overlay 0's tile
-// map lie inside the image and whose counts fit 32 bits; nothing otherwise.
+// The layout of a WED that begins "WED ", whose header, five overlay records
+// and overlay 0's tile map lie inside the image and whose counts fit 32 bits;
+// nothing otherwise.
 std::optional<WedLayout> checkWedLayout(WedImage image);
 
 // The four version characters at offset 4, cut at the first zero byte.

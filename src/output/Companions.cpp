@@ -37,17 +37,33 @@ void warnIfSet(Reporter& reporter, const char* warning) {
 
 }  // namespace
 
-FailedCopies copyCompanionFiles(Platform& platform, const AreaPaths& paths, Reporter& reporter) {
+CompanionIdentities identifyCompanionSources(Platform& platform, const AreaPaths& paths) {
+    CompanionIdentities identities;
+    for (std::size_t n = 0; n < identities.size(); ++n) {
+        identities[n] = platform.identifyPath(companionSourcePath(paths, kCompanionKinds[n]));
+    }
+    return identities;
+}
+
+FailedCopies copyCompanionFiles(Platform& platform, const AreaPaths& paths, Reporter& reporter,
+                                const CompanionIdentities& sources,
+                                std::vector<FileIdentity>& kept) {
     FailedCopies failed = 0;
-    unsigned bit = 1;
-    for (CompanionKind kind : kCompanionKinds) {
-        const std::string source = companionSourcePath(paths, kind);
-        const std::string target = companionTargetPath(paths, kind);
-        if (!platform.copyFile(source, target)) {
-            failed |= bit;
+    for (std::size_t n = 0; n < sources.size(); ++n) {
+        const CompanionKind kind = kCompanionKinds[n];
+        // A source that cannot be identified cannot be kept from being
+        // written over: it is not copied, and so not deleted either.
+        FileIdentity copy;
+        if (sources[n].known) {
+            copy = platform.copyFile(companionSourcePath(paths, kind),
+                                     companionTargetPath(paths, kind), kept);
+        }
+        if (copy.known) {
+            kept.push_back(copy);
+        } else {
+            failed |= 1u << n;
             warnIfSet(reporter, warningsFor(kind).copy);
         }
-        bit <<= 1;
     }
     return failed;
 }
@@ -56,12 +72,12 @@ void deleteSourceFiles(Platform& platform, const AreaPaths& paths, Reporter& rep
                        FailedCopies failedCopies) {
     if (!platform.deleteFile(paths.inputWedPath)) reporter.warn(messages::kDeleteWed);
     if (!platform.deleteFile(paths.inputTisPath)) reporter.warn(messages::kDeleteTis);
-    unsigned bit = 1;
-    for (CompanionKind kind : kCompanionKinds) {
-        const std::string source = companionSourcePath(paths, kind);
-        const bool keep = (failedCopies & bit) != 0;
-        if (keep || !platform.deleteFile(source)) warnIfSet(reporter, warningsFor(kind).remove);
-        bit <<= 1;
+    for (std::size_t n = 0; n < std::size(kCompanionKinds); ++n) {
+        const CompanionKind kind = kCompanionKinds[n];
+        const bool keep = (failedCopies & (1u << n)) != 0;
+        if (keep || !platform.deleteFile(companionSourcePath(paths, kind))) {
+            warnIfSet(reporter, warningsFor(kind).remove);
+        }
     }
 }
 

@@ -2,6 +2,10 @@
 // the removal of the input area's files after a complete run.
 #pragma once
 
+#include <array>
+#include <iterator>
+#include <vector>
+
 #include "driver/AreaPaths.h"
 #include "driver/Reporter.h"
 #include "platform/Platform.h"
@@ -11,9 +15,17 @@ namespace wedmorph {
 // One bit per companion (bit n for the n-th of kCompanionKinds) whose copy failed.
 using FailedCopies = unsigned;
 
-// Copies each companion in its order, replacing a target that is there; a
-// failed copy is a warning (none for LN) and the run goes on.
-FailedCopies copyCompanionFiles(Platform& platform, const AreaPaths& paths, Reporter& reporter);
+// The identities of the input area's companions, in their order; unknown for
+// one that is missing.
+using CompanionIdentities = std::array<FileIdentity, std::size(kCompanionKinds)>;
+CompanionIdentities identifyCompanionSources(Platform& platform, const AreaPaths& paths);
+
+// Copies each companion in its order, replacing a target that is there but
+// never one of `kept`; each copy made joins `kept`. A companion that is
+// missing, or whose copy fails, is a warning (none for LN) and the run goes on.
+FailedCopies copyCompanionFiles(Platform& platform, const AreaPaths& paths, Reporter& reporter,
+                                const CompanionIdentities& sources,
+                                std::vector<FileIdentity>& kept);
 
 // Deletes the input WED, TIS and companions in their order, each failure a
 // warning. A companion whose copy failed keeps its source: it is reported as

@@ -32,10 +32,11 @@ bool writeContent(Platform& platform, FileHandle file, const OutputTisContent& c
 }  // namespace
 
 WriteTisStatus writeOutputTis(Platform& platform, FileSlots& slots,
-                              const std::string& outputTisPath, const OutputTisContent& content) {
+                              const std::string& outputTisPath, const OutputTisContent& content,
+                              KeptFiles kept) {
     setHeaderTileCount(std::span<std::uint8_t>(content.tileset.bytes, tis::kHeaderSize),
                        static_cast<std::uint32_t>(content.nextTileIndex));
-    slots.outputTis = platform.createForWriting(outputTisPath);
+    slots.outputTis = platform.createForWriting(outputTisPath, kept);
     if (!slots.outputTis.isOpen()) return WriteTisStatus::CreateFailed;
     const bool written = writeContent(platform, slots.outputTis, content);
     platform.closeFile(slots.outputTis);

@@ -23,9 +23,10 @@ struct OutputTisContent {
 };
 
 // Sets the header's tile count, creates (or empties) the file, writes it and
-// closes it again. Every write's result and byte count is checked.
+// closes it again. A path that leads to one of `kept` cannot be created.
+// Every write's result and byte count is checked.
 WriteTisStatus writeOutputTis(Platform& platform, FileSlots& slots, const std::string& outputTisPath,
-                              const OutputTisContent& content);
+                              const OutputTisContent& content, KeptFiles kept);
 
 // Frees every extra tile, then their list, then the output tileset.
 void freeOutputTiles(TileMemory& memory, OutputTileset& tileset, ExtraTiles& extraTiles);

@@ -2,17 +2,17 @@
 
 namespace wedmorph {
 
-bool copyOutputWed(Platform& platform, const std::string& inputWedPath,
-                   const std::string& outputWedPath) {
-    return platform.copyFile(inputWedPath, outputWedPath);
+FileIdentity copyOutputWed(Platform& platform, const std::string& inputWedPath,
+                           const std::string& outputWedPath, KeptFiles kept) {
+    return platform.copyFile(inputWedPath, outputWedPath, kept);
 }
 
 MappedOutputWed mapOutputWed(Platform& platform, FileSlots& slots,
                              const std::string& outputWedPath, const std::string& outputName,
-                             const WedLayout& layout, std::size_t inputSize) {
+                             const WedLayout& layout, std::size_t inputSize, KeptFiles inputs) {
     MappedOutputWed result;
     MappedFileSlots& out = slots.outputWed;
-    out.file = platform.openForUpdate(outputWedPath);
+    out.file = platform.openForUpdate(outputWedPath, inputs);
     if (!out.file.isOpen()) return result;
 
     result.status = MapOutputStatus::MapFailed;

@@ -11,8 +11,10 @@
 
 namespace wedmorph {
 
-bool copyOutputWed(Platform& platform, const std::string& inputWedPath,
-                   const std::string& outputWedPath);
+// Copies the input WED to the output path unless that path leads to one of
+// `kept`; returns the identity of the copy, unknown when there is none.
+FileIdentity copyOutputWed(Platform& platform, const std::string& inputWedPath,
+                           const std::string& outputWedPath, KeptFiles kept);
 
 enum class MapOutputStatus { Mapped, OpenFailed, MapFailed };
 
@@ -22,10 +24,11 @@ struct MappedOutputWed {
 };
 
 // Opens and maps the copy into the output WED slots and gives overlay 0 the
-// output area's tileset name. A copy whose size is not that of the input
-// (changed under the run) counts as one that cannot be mapped.
+// output area's tileset name. A path that now leads to one of `inputs` counts
+// as one that cannot be opened; a copy whose size is not that of the input
+// (changed under the run) as one that cannot be mapped.
 MappedOutputWed mapOutputWed(Platform& platform, FileSlots& slots,
                              const std::string& outputWedPath, const std::string& outputName,
-                             const WedLayout& layout, std::size_t inputSize);
+                             const WedLayout& layout, std::size_t inputSize, KeptFiles inputs);
 
 }  // namespace wedmorph

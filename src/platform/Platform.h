@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
+#include <span>
 #include <string>
 
 namespace wedmorph {
@@ -28,6 +29,28 @@ struct MappingHandle {
 
 enum class Access { ReadOnly, ReadWrite };
 
+// Which file a handle or a name leads to: the volume and the file's number on
+// it. Every name of one file (another letter case, a symbolic or hard link)
+// gives the same identity.
+struct FileIdentity {
+    std::uint64_t volume = 0;
+    std::uint64_t file = 0;
+    bool known = false;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+// Files that a write must never land on: a run's inputs and the outputs it
+// has written so far. An unknown identity matches nothing.
+using KeptFiles = std::span<const FileIdentity>;
+
+inline bool isKept(KeptFiles kept, const FileIdentity& identity) {
+    if (!identity.known) return false;
+    for (const FileIdentity& one : kept) {
+        if (one == identity) return true;
+    }
+    return false;
+}
+
 // How area arguments are written on this system.
 enum class PathStyle {
     Windows,  // directory pieces are appended as typed
@@ -40,8 +63,8 @@ public:
 
     virtual PathStyle pathStyle() const = 0;
 
-    // Full path of the running program's own file, not argument 0 as typed.
-    // Empty when the system cannot tell.
+    // Full path of the running program's own file, not argument 0 as typed,
+    // however long it is. Empty when the system cannot tell.
     virtual std::string ownProgramPath() = 0;
 
     // Whether `byte` starts a double-byte character of the system's code page.
@@ -55,13 +78,24 @@ public:
     // match as wildcards here and nowhere else.
     virtual bool plainFileExists(const std::string& path) = 0;
 
+    // Only regular files are opened, created or copied: a directory, a pipe
+    // or a device fails at once, never blocks. While a file is open for
+    // reading, no other run may write, empty or delete it; while it is open
+    // for writing, no other run may open it at all.
+
     // Opens an existing file for reading, sharing read access.
     virtual FileHandle openForReading(const std::string& path) = 0;
-    // Opens an existing file for reading and writing, sharing both.
-    virtual FileHandle openForUpdate(const std::string& path) = 0;
-    // Creates a file for writing, or empties the one that is there.
-    virtual FileHandle createForWriting(const std::string& path) = 0;
+    // Opens an existing file for reading and writing; fails when it is one of `kept`.
+    virtual FileHandle openForUpdate(const std::string& path, KeptFiles kept) = 0;
+    // Creates a file for writing, or empties the one that is there. The file
+    // is opened first and emptied only once it is known not to be one of `kept`.
+    virtual FileHandle createForWriting(const std::string& path, KeptFiles kept) = 0;
     virtual void closeFile(FileHandle file) = 0;
+
+    // The identity of an open file, or of the file a name leads to (unknown
+    // when there is none).
+    virtual FileIdentity identifyFile(FileHandle file) = 0;
+    virtual FileIdentity identifyPath(const std::string& path) = 0;
 
     // Size of an open file: the low 32 bits of it.
     virtual std::uint32_t fileSize(FileHandle file) = 0;
@@ -79,9 +113,14 @@ public:
     virtual bool writeFile(FileHandle file, const std::uint8_t* data, std::size_t length,
                            std::size_t& written) = 0;
 
-    // Copies `source` to `target`, replacing a target that is there.
-    // Fails, leaving the file untouched, when both name the same file.
-    virtual bool copyFile(const std::string& source, const std::string& target) = 0;
+    // Copies `source` to `target`, replacing a target that is there, and
+    // returns the identity of the copy; unknown when the copy failed. Fails,
+    // leaving the target untouched, when it is the source itself or one of
+    // `kept`. The copy carries the bytes, not the source's attributes: a new
+    // target is writable, an existing one keeps its own.
+    virtual FileIdentity copyFile(const std::string& source, const std::string& target,
+                                  KeptFiles kept) = 0;
+    // Fails when another run holds the file open.
     virtual bool deleteFile(const std::string& path) = 0;
 
     // Memory straight from the system, for large buffers: zeroed whole pages

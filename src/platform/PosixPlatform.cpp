@@ -1,12 +1,14 @@
 // The platform services on Linux and macOS, made to behave as the Windows
 // ones that area files and mod installers expect: names are found without
 // regard to case, dot files are hidden, a file of zero bytes cannot be mapped,
-// and a file is never copied onto itself.
+// a file is never copied onto itself, and locks stand in for the sharing
+// modes, so that two runs at once never write a file the other one holds.
 #include "platform/NameMatch.h"
 #include "platform/Platform.h"
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -76,12 +78,47 @@ bool nameHasWildcard(const std::string& path) {
     return hasWildcard(splitAtLastSlash(path).name);
 }
 
-int openRegular(const std::string& path, int flags) {
+FileIdentity identityOf(const struct stat& info) {
+    return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino), true};
+}
+
+// Windows' sharing modes, emulated with advisory locks that never wait: a
+// shared lock while a file is read, an exclusive one while it is written.
+// A file system without such locks leaves the file unlocked rather than
+// refusing every run.
+enum class Lock { Shared, Exclusive };
+
+bool lockFile(int fd, Lock lock) {
+    const int how = (lock == Lock::Shared ? LOCK_SH : LOCK_EX) | LOCK_NB;
+    for (;;) {
+        if (::flock(fd, how) == 0) return true;
+        if (errno == EINTR) continue;
+        return errno != EWOULDBLOCK;
+    }
+}
+
+// Reads and writes wait again once the file is known to be a regular one.
+bool clearNonBlocking(int fd) {
+    const int status = ::fcntl(fd, F_GETFL);
+    return status >= 0 && ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) == 0;
+}
+
+// Opens a regular file, locked, that is none of `kept`. The open never waits
+// on a pipe or device, and nothing is emptied here: a caller that writes
+// empties the file only after these checks.
+int openChecked(const std::string& path, int flags, Lock lock, KeptFiles kept = {},
+                const FileIdentity* alsoKept = nullptr) {
     if (nameHasWildcard(path)) return -1;
-    int fd = ::open(resolveExisting(path).c_str(), flags | O_CLOEXEC);
+    const int fd = ::open(resolveExisting(path).c_str(),
+                          flags | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0666);
     if (fd < 0) return -1;
     struct stat info;
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    bool usable = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    if (usable) {
+        const FileIdentity identity = identityOf(info);
+        usable = !isKept(kept, identity) && !(alsoKept != nullptr && *alsoKept == identity);
+    }
+    if (!usable || !lockFile(fd, lock) || !clearNonBlocking(fd)) {
         ::close(fd);
         return -1;
     }
@@ -151,10 +188,19 @@ public:
         if (::realpath(raw.c_str(), resolved) == nullptr) return {};
         return resolved;
 #else
-        char buffer[PATH_MAX];
-        ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-        if (n <= 0) return {};
-        return std::string(buffer, static_cast<std::size_t>(n));
+        // Taken in full: a folder path that is too long is refused by the run,
+        // never cut to a shorter one that names another folder.
+        std::string buffer(256, '\0');
+        for (;;) {
+            const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+            if (n <= 0) return {};
+            if (static_cast<std::size_t>(n) < buffer.size()) {
+                buffer.resize(static_cast<std::size_t>(n));
+                return buffer;
+            }
+            if (buffer.size() >= (std::size_t{1} << 20)) return {};
+            buffer.resize(buffer.size() * 2);
+        }
 #endif
     }
 
@@ -184,18 +230,34 @@ public:
     }
 
     FileHandle openForReading(const std::string& path) override {
-        return {openRegular(path, O_RDONLY)};
+        return {openChecked(path, O_RDONLY, Lock::Shared)};
     }
 
-    FileHandle openForUpdate(const std::string& path) override {
-        return {openRegular(path, O_RDWR)};
+    FileHandle openForUpdate(const std::string& path, KeptFiles kept) override {
+        return {openChecked(path, O_RDWR, Lock::Exclusive, kept)};
     }
 
-    FileHandle createForWriting(const std::string& path) override {
+    FileHandle createForWriting(const std::string& path, KeptFiles kept) override {
+        const int fd = openChecked(path, O_RDWR | O_CREAT, Lock::Exclusive, kept);
+        if (fd < 0) return {};
+        if (::ftruncate(fd, 0) != 0) {
+            ::close(fd);
+            return {};
+        }
+        return {fd};
+    }
+
+    FileIdentity identifyFile(FileHandle file) override {
+        struct stat info;
+        if (::fstat(static_cast<int>(file.native), &info) != 0) return {};
+        return identityOf(info);
+    }
+
+    FileIdentity identifyPath(const std::string& path) override {
         if (nameHasWildcard(path)) return {};
-        int fd = ::open(resolveExisting(path).c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC,
-                        0666);
-        return {fd < 0 ? -1 : fd};
+        struct stat info;
+        if (::stat(resolveExisting(path).c_str(), &info) != 0) return {};
+        return identityOf(info);
     }
 
     void closeFile(FileHandle file) override { ::close(static_cast<int>(file.native)); }
@@ -255,37 +317,37 @@ public:
         return writeAll(static_cast<int>(file.native), data, length, written);
     }
 
-    bool copyFile(const std::string& source, const std::string& target) override {
-        int from = openRegular(source, O_RDONLY);
-        if (from < 0) return false;
-        if (nameHasWildcard(target)) {
-            ::close(from);
-            return false;
-        }
-        struct stat sourceInfo;
-        ::fstat(from, &sourceInfo);
-        std::string targetPath = resolveExisting(target);
-        struct stat targetInfo;
-        if (::stat(targetPath.c_str(), &targetInfo) == 0 &&
-            targetInfo.st_dev == sourceInfo.st_dev && targetInfo.st_ino == sourceInfo.st_ino) {
-            ::close(from);
-            return false;
-        }
-        int to = ::open(targetPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
-                        sourceInfo.st_mode & 0777);
-        if (to < 0) {
-            ::close(from);
-            return false;
-        }
-        bool ok = copyContents(from, to);
-        ok = (::close(to) == 0) && ok;
+    FileIdentity copyFile(const std::string& source, const std::string& target,
+                          KeptFiles kept) override {
+        const int from = openChecked(source, O_RDONLY, Lock::Shared);
+        if (from < 0) return {};
+        const FileIdentity sourceIdentity = identifyFile({from});
+        // A new target gets 0666 less the umask, not the source's mode: a
+        // read-only source must not make a copy that the next run cannot replace.
+        const int to = openChecked(target, O_WRONLY | O_CREAT, Lock::Exclusive, kept,
+                                   &sourceIdentity);
+        FileIdentity copy = to >= 0 ? identifyFile({to}) : FileIdentity{};
+        bool ok = copy.known && sourceIdentity.known && ::ftruncate(to, 0) == 0 &&
+                  copyContents(from, to);
+        if (to >= 0) ok = (::close(to) == 0) && ok;
         ::close(from);
-        return ok;
+        return ok ? copy : FileIdentity{};
     }
 
     bool deleteFile(const std::string& path) override {
         if (nameHasWildcard(path)) return false;
-        return ::unlink(resolveExisting(path).c_str()) == 0;
+        const std::string found = resolveExisting(path);
+        // Windows does not delete a file that another program holds open; the
+        // lock stands in for that. A file that cannot be opened is deleted
+        // by name alone, as the folder allows.
+        const int fd = ::open(found.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+        if (fd >= 0 && !lockFile(fd, Lock::Exclusive)) {
+            ::close(fd);
+            return false;
+        }
+        const bool deleted = ::unlink(found.c_str()) == 0;
+        if (fd >= 0) ::close(fd);
+        return deleted;
     }
 
     void* allocatePages(std::size_t bytes) override {

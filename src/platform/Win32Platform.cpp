@@ -7,7 +7,7 @@
 #endif
 #include <windows.h>
 
-#include <cstring>
+#include <new>
 
 namespace wedmorph {
 
@@ -16,30 +16,65 @@ namespace {
 HANDLE toHandle(std::intptr_t native) { return reinterpret_cast<HANDLE>(native); }
 std::intptr_t fromHandle(HANDLE handle) { return reinterpret_cast<std::intptr_t>(handle); }
 
-FileHandle openWith(const std::string& path, DWORD access, DWORD share, DWORD creation) {
+FileIdentity identityOf(HANDLE handle) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!::GetFileInformationByHandle(handle, &info)) return {};
+    return {info.dwVolumeSerialNumber,
+            (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow, true};
+}
+
+// Opens a file on disk (not a device such as CON or NUL, not a pipe) that is
+// none of `kept`. Nothing is emptied here: a caller that writes empties the
+// file only after these checks.
+HANDLE openChecked(const std::string& path, DWORD access, DWORD share, DWORD creation,
+                   KeptFiles kept = {}, const FileIdentity* alsoKept = nullptr) {
     HANDLE handle = ::CreateFileA(path.c_str(), access, share, nullptr, creation,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return handle;
+    const FileIdentity identity = identityOf(handle);
+    if (::GetFileType(handle) != FILE_TYPE_DISK || isKept(kept, identity) ||
+        (alsoKept != nullptr && identity.known && *alsoKept == identity)) {
+        ::CloseHandle(handle);
+        return INVALID_HANDLE_VALUE;
+    }
+    return handle;
+}
+
+FileHandle toFile(HANDLE handle) {
     if (handle == INVALID_HANDLE_VALUE) return {};
     return {fromHandle(handle)};
 }
 
-// Whether two paths name one file (hard links and other spellings included).
-bool sameFile(const std::string& a, const std::string& b) {
-    constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-    HANDLE first = ::CreateFileA(a.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (first == INVALID_HANDLE_VALUE) return false;
-    HANDLE second = ::CreateFileA(b.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
-    bool same = false;
-    if (second != INVALID_HANDLE_VALUE) {
-        BY_HANDLE_FILE_INFORMATION one, two;
-        same = ::GetFileInformationByHandle(first, &one) &&
-               ::GetFileInformationByHandle(second, &two) &&
-               one.dwVolumeSerialNumber == two.dwVolumeSerialNumber &&
-               one.nFileIndexHigh == two.nFileIndexHigh && one.nFileIndexLow == two.nFileIndexLow;
-        ::CloseHandle(second);
+bool emptyFile(HANDLE handle) {
+    LARGE_INTEGER start{};
+    return ::SetFilePointerEx(handle, start, nullptr, FILE_BEGIN) && ::SetEndOfFile(handle);
+}
+
+bool writeAll(HANDLE handle, const std::uint8_t* data, std::size_t length, std::size_t& written) {
+    // WriteFile takes a 32-bit length; larger blocks go out in pieces.
+    written = 0;
+    while (written < length) {
+        const std::size_t left = length - written;
+        const DWORD piece = left > 0x40000000u ? 0x40000000u : static_cast<DWORD>(left);
+        DWORD done = 0;
+        if (!::WriteFile(handle, data + written, piece, &done, nullptr)) return false;
+        written += done;
+        if (done < piece) break;
     }
-    ::CloseHandle(first);
-    return same;
+    return true;
+}
+
+bool copyContents(HANDLE from, HANDLE to) {
+    static constexpr DWORD kChunk = DWORD{1} << 20;
+    static std::uint8_t* buffer = new (std::nothrow) std::uint8_t[kChunk];
+    if (buffer == nullptr) return false;
+    for (;;) {
+        DWORD read = 0;
+        if (!::ReadFile(from, buffer, kChunk, &read, nullptr)) return false;
+        if (read == 0) return true;
+        std::size_t written = 0;
+        if (!writeAll(to, buffer, read, written) || written != read) return false;
+    }
 }
 
 class Win32Platform final : public Platform {
@@ -47,10 +82,21 @@ public:
     PathStyle pathStyle() const override { return PathStyle::Windows; }
 
     std::string ownProgramPath() override {
-        char buffer[MAX_PATH + 1];
-        DWORD length = ::GetModuleFileNameA(nullptr, buffer, MAX_PATH);
-        if (length == 0 || length >= MAX_PATH) return {};
-        return std::string(buffer, length);
+        // Taken in full: a folder path that is too long is refused by the run,
+        // never cut to a shorter one that names another folder. A path that
+        // fills the buffer may have been cut, so the buffer grows until it does not.
+        std::string buffer(MAX_PATH + 1, '\0');
+        for (;;) {
+            const DWORD size = static_cast<DWORD>(buffer.size());
+            const DWORD length = ::GetModuleFileNameA(nullptr, buffer.data(), size);
+            if (length == 0) return {};
+            if (length < size - 1) {
+                buffer.resize(length);
+                return buffer;
+            }
+            if (buffer.size() > 65536) return {};
+            buffer.resize(buffer.size() * 2);
+        }
     }
 
     bool isLeadByte(unsigned char byte) const override { return ::IsDBCSLeadByte(byte) != 0; }
@@ -77,17 +123,39 @@ public:
     }
 
     FileHandle openForReading(const std::string& path) override {
-        return openWith(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+        return toFile(openChecked(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING));
     }
 
-    FileHandle openForUpdate(const std::string& path) override {
-        return openWith(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                        OPEN_EXISTING);
+    FileHandle openForUpdate(const std::string& path, KeptFiles kept) override {
+        return toFile(openChecked(path, GENERIC_READ | GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, kept));
     }
 
-    FileHandle createForWriting(const std::string& path) override {
-        return openWith(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                        CREATE_ALWAYS);
+    FileHandle createForWriting(const std::string& path, KeptFiles kept) override {
+        // Opened as it stands and emptied after the checks, where CREATE_ALWAYS
+        // would empty a kept file before anything could be checked.
+        HANDLE handle = openChecked(path, GENERIC_READ | GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_ALWAYS, kept);
+        if (handle == INVALID_HANDLE_VALUE) return {};
+        if (!emptyFile(handle)) {
+            ::CloseHandle(handle);
+            return {};
+        }
+        return toFile(handle);
+    }
+
+    FileIdentity identifyFile(FileHandle file) override {
+        return identityOf(toHandle(file.native));
+    }
+
+    FileIdentity identifyPath(const std::string& path) override {
+        constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+        HANDLE handle = ::CreateFileA(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) return {};
+        const FileIdentity identity = identityOf(handle);
+        ::CloseHandle(handle);
+        return identity;
     }
 
     void closeFile(FileHandle file) override { ::CloseHandle(toHandle(file.native)); }
@@ -117,26 +185,23 @@ public:
 
     bool writeFile(FileHandle file, const std::uint8_t* data, std::size_t length,
                    std::size_t& written) override {
-        // WriteFile takes a 32-bit length; larger blocks go out in pieces.
-        written = 0;
-        while (written < length) {
-            std::size_t left = length - written;
-            DWORD piece = left > 0x40000000u ? 0x40000000u : static_cast<DWORD>(left);
-            DWORD done = 0;
-            if (!::WriteFile(toHandle(file.native), data + written, piece, &done, nullptr)) {
-                return false;
-            }
-            written += done;
-            if (done < piece) break;
-        }
-        return true;
+        return writeAll(toHandle(file.native), data, length, written);
     }
 
-    bool copyFile(const std::string& source, const std::string& target) override {
-        // CopyFileA refuses a file onto itself only through its sharing modes;
-        // say no before it gets there.
-        if (sameFile(source, target)) return false;
-        return ::CopyFileA(source.c_str(), target.c_str(), FALSE) != 0;
+    FileIdentity copyFile(const std::string& source, const std::string& target,
+                          KeptFiles kept) override {
+        // By hand rather than CopyFileA: the target is checked before it is
+        // emptied, and the copy takes the bytes without the source's
+        // attributes, so a read-only source never makes a read-only copy.
+        HANDLE from = openChecked(source, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+        if (from == INVALID_HANDLE_VALUE) return {};
+        const FileIdentity sourceIdentity = identityOf(from);
+        HANDLE to = openChecked(target, GENERIC_WRITE, 0, OPEN_ALWAYS, kept, &sourceIdentity);
+        const FileIdentity copy = to != INVALID_HANDLE_VALUE ? identityOf(to) : FileIdentity{};
+        bool ok = to != INVALID_HANDLE_VALUE && emptyFile(to) && copyContents(from, to);
+        if (to != INVALID_HANDLE_VALUE) ok = ::CloseHandle(to) && ok;
+        ::CloseHandle(from);
+        return ok ? copy : FileIdentity{};
     }
 
     bool deleteFile(const std::string& path) override {

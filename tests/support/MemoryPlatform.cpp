@@ -17,8 +17,23 @@ FileHandle MemoryPlatform::open(const std::string& path, bool) {
     return {next_++};
 }
 
-FileHandle MemoryPlatform::createForWriting(const std::string& path) {
+FileIdentity MemoryPlatform::identityOf(const std::string& path) {
+    return {1, numbers_.try_emplace(path, numbers_.size() + 1).first->second, true};
+}
+
+FileIdentity MemoryPlatform::identifyPath(const std::string& path) {
+    if (files.count(path) == 0) return {};
+    return identityOf(path);
+}
+
+FileHandle MemoryPlatform::openForUpdate(const std::string& path, KeptFiles kept) {
+    if (isKept(kept, identifyPath(path))) return {};
+    return open(path, true);
+}
+
+FileHandle MemoryPlatform::createForWriting(const std::string& path, KeptFiles kept) {
     if (!folderExists(path) || folders.count(path + "/") != 0) return {};
+    if (isKept(kept, identityOf(path))) return {};
     files[path].clear();
     open_[next_] = path;
     return {next_++};
@@ -58,10 +73,12 @@ bool MemoryPlatform::writeFile(FileHandle file, const std::uint8_t* data, std::s
     return true;
 }
 
-bool MemoryPlatform::copyFile(const std::string& source, const std::string& target) {
-    if (source == target || files.count(source) == 0 || !folderExists(target)) return false;
+FileIdentity MemoryPlatform::copyFile(const std::string& source, const std::string& target,
+                                     KeptFiles kept) {
+    if (source == target || files.count(source) == 0 || !folderExists(target)) return {};
+    if (isKept(kept, identityOf(target))) return {};
     files[target] = files[source];
-    return true;
+    return identityOf(target);
 }
 
 void MemoryPlatform::writeConsole(const char* text, std::size_t length) {

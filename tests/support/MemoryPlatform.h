@@ -28,9 +28,11 @@ public:
     bool changeDirectory(const std::string& dir) override;
     bool plainFileExists(const std::string& path) override { return files.count(path) != 0; }
     FileHandle openForReading(const std::string& path) override { return open(path, false); }
-    FileHandle openForUpdate(const std::string& path) override { return open(path, true); }
-    FileHandle createForWriting(const std::string& path) override;
+    FileHandle openForUpdate(const std::string& path, KeptFiles kept) override;
+    FileHandle createForWriting(const std::string& path, KeptFiles kept) override;
     void closeFile(FileHandle file) override { open_.erase(file.native); }
+    FileIdentity identifyFile(FileHandle file) override { return identityOf(open_.at(file.native)); }
+    FileIdentity identifyPath(const std::string& path) override;
     std::uint32_t fileSize(FileHandle file) override;
     MappingHandle createMapping(FileHandle file, Access access) override;
     std::uint8_t* mapView(MappingHandle mapping, Access access) override;
@@ -38,7 +40,8 @@ public:
     void closeMapping(MappingHandle mapping) override { mappings_.erase(mapping.native); }
     bool writeFile(FileHandle file, const std::uint8_t* data, std::size_t length,
                    std::size_t& written) override;
-    bool copyFile(const std::string& source, const std::string& target) override;
+    FileIdentity copyFile(const std::string& source, const std::string& target,
+                          KeptFiles kept) override;
     bool deleteFile(const std::string& path) override { return files.erase(path) != 0; }
     void* allocatePages(std::size_t bytes) override { return std::calloc(1, bytes); }
     void releasePages(void* block, std::size_t) override { std::free(block); }
@@ -54,7 +57,10 @@ private:
     };
     FileHandle open(const std::string& path, bool writable);
     bool folderExists(const std::string& path) const;
+    // Each path is a file of its own: one number per path, given when first asked.
+    FileIdentity identityOf(const std::string& path);
 
+    std::map<std::string, std::uint64_t> numbers_;
     std::intptr_t next_ = 1;
     std::map<std::intptr_t, std::string> open_;      // handle → path
     std::map<std::intptr_t, std::string> mappings_;  // handle → path

@@ -85,8 +85,10 @@ ReferenceOutput referenceConversion(const std::vector<std::uint8_t>& wed,
     auto entry = [&](int k) { return tilemap + 10 * static_cast<std::size_t>(k); };
 
     out.basicTiles = cells;
+    int highestSecondary = -1;
     for (int k = 0; k < cells; ++k) {
         const int frames = s16(wed, entry(k) + 2), secondary = s16(wed, entry(k) + 4);
+        highestSecondary = std::max(highestSecondary, secondary);
         const int mask = wed[entry(k) + 6];
         if (secondary > 0) ++out.doorExtraTiles;
         if (mask != 0 && secondary > 0) ++out.overlayedDoorTiles;
@@ -99,8 +101,9 @@ ReferenceOutput referenceConversion(const std::vector<std::uint8_t>& wed,
     const bool hasHeader = tis.size() >= 3 && tis[0] == 'T' && tis[1] == 'I' && tis[2] == 'S';
     const std::size_t first = hasHeader ? u32(tis, 16) : 0;
     const std::size_t inFile = std::min(tis.size() / kTile, (tis.size() - first) / kTile);
-    out.copiedTiles = static_cast<int>(
-        std::min<std::size_t>(inFile, static_cast<std::size_t>(out.basicTiles + out.doorExtraTiles)));
+    // Every tile a cell names is kept, door tiles past the counted ones included.
+    const int kept = std::max(out.basicTiles + out.doorExtraTiles, highestSecondary + 1);
+    out.copiedTiles = static_cast<int>(std::min<std::size_t>(inFile, static_cast<std::size_t>(kept)));
     const std::uint8_t* input = tis.data() + first;
 
     std::vector<std::uint8_t> tiles(input, input + static_cast<std::size_t>(out.copiedTiles) * kTile);

@@ -16,6 +16,7 @@ const char* opName(Op op) {
         case Op::Write: return "Write";
         case Op::ShortWrite: return "ShortWrite";
         case Op::Copy: return "Copy";
+        case Op::Identify: return "Identify";
         case Op::Delete: return "Delete";
         case Op::OpenLog: return "OpenLog";
         case Op::AllocatePages: return "AllocatePages";
@@ -67,17 +68,17 @@ FileHandle TestPlatform::openForReading(const std::string& path) {
     return file;
 }
 
-FileHandle TestPlatform::openForUpdate(const std::string& path) {
+FileHandle TestPlatform::openForUpdate(const std::string& path, KeptFiles kept) {
     if (shouldFail(Op::OpenForUpdate, path)) return {};
-    FileHandle file = real_.openForUpdate(path);
+    FileHandle file = real_.openForUpdate(path, kept);
     if (file.isOpen()) ++openFiles_;
     return file;
 }
 
-FileHandle TestPlatform::createForWriting(const std::string& path) {
+FileHandle TestPlatform::createForWriting(const std::string& path, KeptFiles kept) {
     if (shouldFail(Op::CreateForWriting, path)) return {};
     journal_.push_back("create " + path);
-    FileHandle file = real_.createForWriting(path);
+    FileHandle file = real_.createForWriting(path, kept);
     if (file.isOpen()) ++openFiles_;
     return file;
 }
@@ -85,6 +86,16 @@ FileHandle TestPlatform::createForWriting(const std::string& path) {
 void TestPlatform::closeFile(FileHandle file) {
     --openFiles_;
     real_.closeFile(file);
+}
+
+FileIdentity TestPlatform::identifyFile(FileHandle file) {
+    if (shouldFail(Op::Identify)) return {};
+    return real_.identifyFile(file);
+}
+
+FileIdentity TestPlatform::identifyPath(const std::string& path) {
+    if (shouldFail(Op::Identify, path)) return {};
+    return real_.identifyPath(path);
 }
 
 MappingHandle TestPlatform::createMapping(FileHandle file, Access access) {
@@ -121,10 +132,11 @@ bool TestPlatform::writeFile(FileHandle file, const std::uint8_t* data, std::siz
     return real_.writeFile(file, data, length, written);
 }
 
-bool TestPlatform::copyFile(const std::string& source, const std::string& target) {
-    if (shouldFail(Op::Copy, source)) return false;
+FileIdentity TestPlatform::copyFile(const std::string& source, const std::string& target,
+                                   KeptFiles kept) {
+    if (shouldFail(Op::Copy, source)) return {};
     journal_.push_back("copy " + source + " -> " + target);
-    return real_.copyFile(source, target);
+    return real_.copyFile(source, target, kept);
 }
 
 bool TestPlatform::deleteFile(const std::string& path) {

@@ -24,6 +24,7 @@ enum class Op {
     Write,
     ShortWrite,  // the write reports success but takes only half the bytes
     Copy,
+    Identify,
     Delete,
     OpenLog,
     AllocatePages,
@@ -60,9 +61,11 @@ public:
     bool changeDirectory(const std::string& dir) override;
     bool plainFileExists(const std::string& path) override;
     FileHandle openForReading(const std::string& path) override;
-    FileHandle openForUpdate(const std::string& path) override;
-    FileHandle createForWriting(const std::string& path) override;
+    FileHandle openForUpdate(const std::string& path, KeptFiles kept) override;
+    FileHandle createForWriting(const std::string& path, KeptFiles kept) override;
     void closeFile(FileHandle file) override;
+    FileIdentity identifyFile(FileHandle file) override;
+    FileIdentity identifyPath(const std::string& path) override;
     std::uint32_t fileSize(FileHandle file) override { return real_.fileSize(file); }
     MappingHandle createMapping(FileHandle file, Access access) override;
     std::uint8_t* mapView(MappingHandle mapping, Access access) override;
@@ -70,7 +73,8 @@ public:
     void closeMapping(MappingHandle mapping) override;
     bool writeFile(FileHandle file, const std::uint8_t* data, std::size_t length,
                    std::size_t& written) override;
-    bool copyFile(const std::string& source, const std::string& target) override;
+    FileIdentity copyFile(const std::string& source, const std::string& target,
+                          KeptFiles kept) override;
     bool deleteFile(const std::string& path) override;
     void* allocatePages(std::size_t bytes) override;
     void releasePages(void* block, std::size_t bytes) override;

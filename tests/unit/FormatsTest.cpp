@@ -93,6 +93,12 @@ TEST(WedLayoutCheck, RefusesWhatWouldBeReadPastTheEnd) {
     const std::uint32_t tilemap = readU32(good, 32 + 16);
     cutTilemap.resize(tilemap + 10 * 6 - 1);
     EXPECT_FALSE(checkWedLayout(WedImage{cutTilemap}));
+
+    for (const char* signature : {"wed ", "WED\0", "\0\0\0\0"}) {
+        std::vector<std::uint8_t> unsigned_ = good;
+        std::copy_n(signature, 4, unsigned_.begin());
+        EXPECT_FALSE(checkWedLayout(WedImage{unsigned_})) << signature;
+    }
 }
 
 TEST(WedLayoutCheck, RefusesCountsThatOverflow32Bits) {
@@ -117,72 +123,97 @@ TEST(WedPatch, TilesetNameIsZeroFilledOrFull) {
 
 std::vector<std::uint8_t> bytesOf(const std::string& text) { return {text.begin(), text.end()}; }
 
+// A TIS of `size` bytes whose header gives the tile length and the offset of tile 0.
+std::vector<std::uint8_t> withHeader(std::size_t size, std::uint32_t dataOffset = 24,
+                                     std::uint32_t tileLength = 5120) {
+    std::vector<std::uint8_t> bytes(size, 0);
+    std::copy_n("TIS V1  ", 8, bytes.begin());
+    writeU32(bytes, 12, tileLength);
+    writeU32(bytes, 16, dataOffset);
+    return bytes;
+}
+
+TisSource readValid(const std::vector<std::uint8_t>& bytes, std::uint32_t size) {
+    const TisReading reading = readTisSource(bytes, size);
+    EXPECT_EQ(reading.check, TisCheck::Valid);
+    return reading.source;
+}
+TisSource readValid(const std::vector<std::uint8_t>& bytes) {
+    return readValid(bytes, static_cast<std::uint32_t>(bytes.size()));
+}
+
 TEST(TisRecognition, OnlyTheFirstThreeBytesDecide) {
-    std::vector<std::uint8_t> withX(24 + 5120, 0);
-    std::copy_n("TISXV1  ", 8, withX.begin());
-    writeU32(withX, 16, 24);
-    auto source = readTisSource(withX, static_cast<std::uint32_t>(withX.size()));
-    ASSERT_TRUE(source);
-    EXPECT_TRUE(source->hasHeader);
-    EXPECT_EQ(source->versionText, "V1  ");
-    EXPECT_EQ(source->firstTile, 24u);
-    EXPECT_EQ(source->tilesInFile, 1u);
+    std::vector<std::uint8_t> withX = withHeader(24 + 5120);
+    withX[3] = 'X';
+    TisSource source = readValid(withX);
+    EXPECT_TRUE(source.hasHeader);
+    EXPECT_EQ(source.versionText, "V1  ");
+    EXPECT_EQ(source.firstTile, 24u);
+    EXPECT_EQ(source.tilesInFile, 1u);
 
     for (const std::string start : {"tis ", "TIZ "}) {
         std::vector<std::uint8_t> bare(2 * 5120, 1);
         std::copy(start.begin(), start.end(), bare.begin());
-        source = readTisSource(bare, static_cast<std::uint32_t>(bare.size()));
-        ASSERT_TRUE(source);
-        EXPECT_FALSE(source->hasHeader) << start;
-        EXPECT_EQ(source->firstTile, 0u);
-        EXPECT_EQ(source->tilesInFile, 2u);
+        source = readValid(bare);
+        EXPECT_FALSE(source.hasHeader) << start;
+        EXPECT_EQ(source.firstTile, 0u);
+        EXPECT_EQ(source.tilesInFile, 2u);
     }
 }
 
 TEST(TisRecognition, TinyFilesHoldNoTile) {
-    const auto source = readTisSource(bytesOf("TI"), 2);
-    ASSERT_TRUE(source);
-    EXPECT_FALSE(source->hasHeader);
-    EXPECT_EQ(source->tilesInFile, 0u);
+    const TisSource source = readValid(bytesOf("TI"));
+    EXPECT_FALSE(source.hasHeader);
+    EXPECT_EQ(source.tilesInFile, 0u);
 }
 
 TEST(TisRecognition, DataOffsetPlacesTileZeroAndCountIsIgnored) {
-    std::vector<std::uint8_t> bytes(32 + 2 * 5120, 0);
-    std::copy_n("TIS V1  ", 8, bytes.begin());
+    std::vector<std::uint8_t> bytes = withHeader(32 + 2 * 5120, 32);
     writeU32(bytes, 8, 99);
-    writeU32(bytes, 16, 32);
-    const auto source = readTisSource(bytes, static_cast<std::uint32_t>(bytes.size()));
-    ASSERT_TRUE(source);
-    EXPECT_EQ(source->firstTile, 32u);
-    EXPECT_EQ(source->tilesInFile, 2u);
+    const TisSource source = readValid(bytes);
+    EXPECT_EQ(source.firstTile, 32u);
+    EXPECT_EQ(source.tilesInFile, 2u);
 }
 
 TEST(TisRecognition, RemainderAndCutLastTileAreDropped) {
     std::vector<std::uint8_t> bare(3 * 5120 + 100, 1);
-    EXPECT_EQ(readTisSource(bare, static_cast<std::uint32_t>(bare.size()))->tilesInFile, 3u);
+    EXPECT_EQ(readValid(bare).tilesInFile, 3u);
 
-    std::vector<std::uint8_t> headed(24 + 2 * 5120, 0);
-    std::copy_n("TIS V1  ", 8, headed.begin());
-    writeU32(headed, 16, 24);
-    EXPECT_EQ(readTisSource(headed, static_cast<std::uint32_t>(headed.size()))->tilesInFile, 2u);
+    std::vector<std::uint8_t> headed = withHeader(24 + 2 * 5120);
+    EXPECT_EQ(readValid(headed).tilesInFile, 2u);
     // 51,224 bytes: a header and ten tiles.
     headed.resize(51224);
-    EXPECT_EQ(readTisSource(headed, 51224)->tilesInFile, 10u);
+    EXPECT_EQ(readValid(headed, 51224).tilesInFile, 10u);
     // A header that pushes the last tile past the end loses that tile.
     writeU32(headed, 16, 100);
-    EXPECT_EQ(readTisSource(headed, 51224)->tilesInFile, 9u);
+    EXPECT_EQ(readValid(headed, 51224).tilesInFile, 9u);
 }
 
 TEST(TisRecognition, RefusesAHeaderThatCannotBeOne) {
-    EXPECT_FALSE(readTisSource(bytesOf("TIS V1  "), 8));
-    std::vector<std::uint8_t> bytes(24 + 5120, 0);
-    std::copy_n("TIS V1  ", 8, bytes.begin());
-    writeU32(bytes, 16, static_cast<std::uint32_t>(bytes.size() + 1));
-    EXPECT_FALSE(readTisSource(bytes, static_cast<std::uint32_t>(bytes.size())));
-    writeU32(bytes, 16, static_cast<std::uint32_t>(bytes.size()));
-    const auto atEnd = readTisSource(bytes, static_cast<std::uint32_t>(bytes.size()));
-    ASSERT_TRUE(atEnd);
-    EXPECT_EQ(atEnd->tilesInFile, 0u);
+    struct Case {
+        std::vector<std::uint8_t> bytes;
+        TisCheck check;
+    };
+    std::vector<std::uint8_t> pastEnd = withHeader(24 + 5120);
+    writeU32(pastEnd, 16, static_cast<std::uint32_t>(pastEnd.size() + 1));
+    // Tiles as texture page references: 9,600 of 12 bytes.
+    const std::vector<Case> cases = {
+        {bytesOf("TIS V1  "), TisCheck::Invalid},
+        {pastEnd, TisCheck::Invalid},
+        {withHeader(24 + 9600 * 12, 24, 12), TisCheck::PvrzTiles},
+        {withHeader(24 + 5120, 24, 0), TisCheck::Invalid},
+        {withHeader(24 + 5120, 24, 4096), TisCheck::Invalid},
+        // A bare tile whose palette happens to begin "TIS": entry 3 is no tile length.
+        {[] { auto b = std::vector<std::uint8_t>(5120, 7); std::copy_n("TIS", 3, b.begin()); return b; }(),
+         TisCheck::Invalid},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(readTisSource(c.bytes, static_cast<std::uint32_t>(c.bytes.size())).check, c.check)
+            << c.bytes.size() << " bytes";
+    }
+    std::vector<std::uint8_t> atEnd = withHeader(24 + 5120);
+    writeU32(atEnd, 16, static_cast<std::uint32_t>(atEnd.size()));
+    EXPECT_EQ(readValid(atEnd).tilesInFile, 0u);
 }
 
 TEST(TisColours, KeyColourIgnoresTheFourthByte) {

@@ -105,6 +105,8 @@ TEST(TruncationSweep, EveryCutOfTheTis) {
             error = "\nError :\t Cannot map input area TIS file\n\n";
         } else if (length >= 3 && length < 24) {
             error = "\nError :\t Invalid input area TIS file\n\n";
+        } else if (length < 24 + 6 * 5120) {  // a tile for each of the 3 x 2 cells
+            error = "\nError :\t Input area TIS file holds fewer tiles than its WED uses\n\n";
         }
         expectCompleteOrRefused(run, area.wed, tis, error, "TIS of " + std::to_string(length) + " bytes");
         if (HasFailure()) return;

@@ -33,7 +33,7 @@ struct PassRun {
         : in(std::move(files)), outWed(in.wed) {
         layout = *checkWedLayout(WedImage{in.wed});
         census = takeTileCensus(WedImage{in.wed}, layout);
-        source = *readTisSource(in.tis, static_cast<std::uint32_t>(in.tis.size()));
+        source = readTisSource(in.tis, static_cast<std::uint32_t>(in.tis.size())).source;
         memory.failAt(failAllocation);
         prepared = prepareOutputTileset(census, source, in.tis, memory);
         if (prepared.status != PassStatus::Done) return;

@@ -15,7 +15,7 @@ protected:
 
 TEST_F(Platform, WritableViewChangesTheFileFoundInAnyCase) {
     testing::writeText(dir / "a.wed", "abcdef");
-    FileHandle file = platform.openForUpdate(dir / "A.WED");
+    FileHandle file = platform.openForUpdate(dir / "A.WED", {});
     ASSERT_TRUE(file.isOpen());
     EXPECT_EQ(platform.fileSize(file), 6u);
     MappingHandle mapping = platform.createMapping(file, Access::ReadWrite);

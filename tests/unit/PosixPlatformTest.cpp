@@ -89,25 +89,25 @@ TEST_F(PosixPlatform, DirectoriesCannotBeOpened) {
 TEST_F(PosixPlatform, CopyReplacesTheTargetKeepingItsOnDiskName) {
     testing::writeText(dir / "AR0100.mos", "new content");
     testing::writeText(dir / "ar2600.MOS", "old");
-    EXPECT_TRUE(platform.copyFile(dir / "ar0100.MOS", dir / "AR2600.mos"));
+    EXPECT_TRUE(platform.copyFile(dir / "ar0100.MOS", dir / "AR2600.mos", {}).known);
     EXPECT_EQ(testing::readText(dir / "ar2600.MOS"), "new content");
     EXPECT_FALSE(testing::fileExists(dir / "AR2600.mos"));
 }
 
 TEST_F(PosixPlatform, CopyOntoItselfFailsAndLeavesTheFile) {
     testing::writeText(dir / "AR0100HT.bmp", "bitmap");
-    EXPECT_FALSE(platform.copyFile(dir / "AR0100HT.bmp", dir / "AR0100HT.bmp"));
-    EXPECT_FALSE(platform.copyFile(dir / "AR0100HT.bmp", dir / "ar0100ht.BMP"));
+    EXPECT_FALSE(platform.copyFile(dir / "AR0100HT.bmp", dir / "AR0100HT.bmp", {}).known);
+    EXPECT_FALSE(platform.copyFile(dir / "AR0100HT.bmp", dir / "ar0100ht.BMP", {}).known);
     ASSERT_EQ(::symlink((dir / "AR0100HT.bmp").c_str(), (dir / "link.bmp").c_str()), 0);
-    EXPECT_FALSE(platform.copyFile(dir / "AR0100HT.bmp", dir / "link.bmp"));
+    EXPECT_FALSE(platform.copyFile(dir / "AR0100HT.bmp", dir / "link.bmp", {}).known);
     EXPECT_EQ(testing::readText(dir / "AR0100HT.bmp"), "bitmap");
 }
 
 TEST_F(PosixPlatform, CopyOntoADirectoryOrFromNothingFails) {
     testing::writeText(dir / "a.wed", "w");
     dir.makeDir("b.wed");
-    EXPECT_FALSE(platform.copyFile(dir / "a.wed", dir / "b.wed"));
-    EXPECT_FALSE(platform.copyFile(dir / "missing.wed", dir / "c.wed"));
+    EXPECT_FALSE(platform.copyFile(dir / "a.wed", dir / "b.wed", {}).known);
+    EXPECT_FALSE(platform.copyFile(dir / "missing.wed", dir / "c.wed", {}).known);
     EXPECT_FALSE(testing::fileExists(dir / "c.wed"));
 }
 
@@ -120,7 +120,7 @@ TEST_F(PosixPlatform, DeleteFindsTheNameIgnoringCase) {
 
 TEST_F(PosixPlatform, CreateEmptiesAnExistingFileUnderAnotherCase) {
     testing::writeText(dir / "AR2600.TIS", "old old old");
-    FileHandle file = platform.createForWriting(dir / "AR2600.tis");
+    FileHandle file = platform.createForWriting(dir / "AR2600.tis", {});
     ASSERT_TRUE(file.isOpen());
     std::size_t written = 0;
     const std::uint8_t bytes[] = {'n', 'e', 'w'};

@@ -42,14 +42,14 @@ TEST_F(Win32Platform, HiddenAndSystemFilesAndDirectoriesAreNotPlainFiles) {
 TEST_F(Win32Platform, CopyReplacesButNeverOntoItself) {
     testing::writeText(dir / "AR0100HT.bmp", "bitmap");
     testing::writeText(dir / "AR2600HT.bmp", "old");
-    EXPECT_TRUE(platform.copyFile(dir / "AR0100HT.bmp", dir / "AR2600HT.bmp"));
+    EXPECT_TRUE(platform.copyFile(dir / "AR0100HT.bmp", dir / "AR2600HT.bmp", {}).known);
     EXPECT_EQ(testing::readText(dir / "AR2600HT.bmp"), "bitmap");
-    EXPECT_FALSE(platform.copyFile(dir / "AR0100HT.bmp", dir / "ar0100ht.BMP"));
+    EXPECT_FALSE(platform.copyFile(dir / "AR0100HT.bmp", dir / "ar0100ht.BMP", {}).known);
     EXPECT_EQ(testing::readText(dir / "AR0100HT.bmp"), "bitmap");
 }
 
 TEST_F(Win32Platform, WriteReportsWhatWentOut) {
-    FileHandle file = platform.createForWriting(dir / "out.tis");
+    FileHandle file = platform.createForWriting(dir / "out.tis", {});
     ASSERT_TRUE(file.isOpen());
     const std::uint8_t bytes[] = {1, 2, 3, 4};
     std::size_t written = 0;

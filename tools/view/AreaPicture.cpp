@@ -56,15 +56,18 @@ Picture renderArea(const std::vector<std::uint8_t>& wedBytes, const std::vector<
     const WedImage wed{wedBytes};
     const std::optional<WedLayout> layout = checkWedLayout(wed);
     if (!layout) return failed("the WED file is broken: its overlays or tile map lie outside it");
-    const std::optional<TisSource> source =
-        readTisSource(tisBytes, static_cast<std::uint32_t>(tisBytes.size()));
-    if (!source) return failed("the TIS file is broken: its header is cut short or points past its end");
+    const TisReading reading = readTisSource(tisBytes, static_cast<std::uint32_t>(tisBytes.size()));
+    if (reading.check == TisCheck::PvrzTiles) return failed("the TIS file holds PVRZ tile references, not palette tiles");
+    if (reading.check != TisCheck::Valid) {
+        return failed("the TIS file is broken: its header is cut short, has another tile length or points past its end");
+    }
+    const TisSource& source = reading.source;
     const WedOverlay base = readOverlay(wed, *layout, 0);
     if (base.width <= 0 || base.height <= 0) return failed("overlay 0 has no cells");
     if (options.shrink < 1 || kSide % options.shrink != 0) return failed("the shrink factor must divide 64");
 
     auto tileAt = [&](long index) {
-        return tisBytes.data() + source->firstTile + tis::kTileSize * static_cast<std::size_t>(index);
+        return tisBytes.data() + source.firstTile + tis::kTileSize * static_cast<std::size_t>(index);
     };
 
     Picture picture;
@@ -78,17 +81,17 @@ Picture renderArea(const std::vector<std::uint8_t>& wedBytes, const std::vector<
             return failed("cell " + std::to_string(k) + " points past the end of the tile lookup");
         }
         const std::uint16_t tile = readU16(wedBytes, static_cast<std::size_t>(lookupAt));
-        if (tile >= source->tilesInFile) {
+        if (tile >= source.tilesInFile) {
             return failed("cell " + std::to_string(k) + " names tile " + std::to_string(tile) +
-                          ", but the TIS holds " + std::to_string(source->tilesInFile) + " tiles");
+                          ", but the TIS holds " + std::to_string(source.tilesInFile) + " tiles");
         }
         const int x = k % base.width, y = k / base.width;
         drawTile(picture, tileAt(tile), x, y, options.shrink, {false, options.markKeyPixels});
         if (options.drawOverlayTiles && entry.secondaryTile >= 0) {
-            if (static_cast<std::uint32_t>(entry.secondaryTile) >= source->tilesInFile) {
+            if (static_cast<std::uint32_t>(entry.secondaryTile) >= source.tilesInFile) {
                 return failed("cell " + std::to_string(k) + " names secondary tile " +
                               std::to_string(entry.secondaryTile) + ", but the TIS holds " +
-                              std::to_string(source->tilesInFile) + " tiles");
+                              std::to_string(source.tilesInFile) + " tiles");
             }
             drawTile(picture, tileAt(entry.secondaryTile), x, y, options.shrink, {true, false});
         }
