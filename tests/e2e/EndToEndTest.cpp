@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 
 #include "areagen/SampleArea.h"
 #include "support/Areas.h"
@@ -190,13 +191,61 @@ TEST_F(EndToEnd, OutputWedThatIsADirectoryStopsTheRun) {
     EXPECT_FALSE(testing::fileExists(dir + "AR2600.mos"));
 }
 
-TEST_F(EndToEnd, ConvertingAnAreaOntoItselfLosesNothing) {
-    testing::writeArea(dir, "AR0100", area);
-    for (const std::string output : {"AR0100", "ar0100"}) {
-        const auto result = run({"-d", "-s", "AR0100", output});
-        EXPECT_EQ(result.status, 255) << output;
-        EXPECT_EQ(result.output, text("\nError :\t Cannot create output area WED file\n\n\n"));
-        expectUnchanged("AR0100", area);
+// Every way a name can lead an output onto an input (the same name, another
+// letter case, a symbolic or a hard link): the write fails as that output's
+// own failure, nothing is deleted, and every input keeps its bytes. An output
+// never lands on another output either.
+TEST_F(EndToEnd, NoOutputLandsOnAnInputByAnyName) {
+    enum class Made { Nothing, Copy, SymbolicLink, HardLink };
+    struct Case {
+        Made made;
+        std::string name;  // beside the area
+        std::string to;    // the file it copies or leads to
+        std::vector<std::string> arguments;
+        int status;
+        std::string message;
+    };
+    const std::string createWed = "\nError :\t Cannot create output area WED file\n\n\n";
+    const std::string saveTis = "\nError :\t Cannot save output area TIS file\n\n\n";
+    auto warning = [](const std::string& file) { return "\n\nWarning :\t Cannot handle area " + file + " file\n"; };
+    const std::vector<Case> cases = {
+        {Made::Nothing, "", "", {"-d", "AR0100", "AR0100"}, 255, createWed},
+        {Made::Nothing, "", "", {"-d", "AR0100", "ar0100"}, 255, createWed},
+        {Made::Copy, "ar0100.wed", "AR0100.wed", {"-d", "AR0100", "ar0100"}, 255, saveTis},
+        {Made::SymbolicLink, "out/AR2600.wed", "AR0100.tis", {"-d", "AR0100", "out/AR2600"}, 255, createWed},
+        {Made::HardLink, "out/AR2600.wed", "AR0100.tis", {"-d", "AR0100", "out/AR2600"}, 255, createWed},
+        {Made::SymbolicLink, "AR2600.tis", "AR0100.tis", {"-d", "AR0100", "AR2600"}, 255, saveTis},
+        {Made::HardLink, "AR2600.tis", "AR0100.wed", {"-d", "AR0100", "AR2600"}, 255, saveTis},
+        {Made::SymbolicLink, "AR2600.tis", "AR2600.wed", {"-d", "AR0100", "AR2600"}, 255, saveTis},
+        {Made::SymbolicLink, "AR2600.mos", "AR0100.mos", {"AR0100", "AR2600"}, 0, warning("MOS")},
+        {Made::HardLink, "AR2600.mos", "AR0100.tis", {"AR0100", "AR2600"}, 0, warning("MOS")},
+        {Made::SymbolicLink, "AR2600SR.bmp", "AR0100.wed", {"AR0100", "AR2600"}, 0, warning("_SR.bmp")},
+        {Made::HardLink, "AR2600HT.bmp", "AR0100LM.bmp", {"AR0100", "AR2600"}, 0, warning("_HT.bmp")},
+        {Made::Nothing, "", "", {"AR0100", "ar01009"}, 0, warning("_LM.bmp")},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove_all(root.path() + "program/out");
+        for (const std::string& name : testing::listDir(dir)) {
+            if (name.rfind("wedmorph", 0) != 0) std::filesystem::remove(dir + name);
+        }
+        testing::writeArea(dir, "AR0100", area);
+        root.makeDir("program/out");
+        std::map<std::string, std::vector<std::uint8_t>> inputs;
+        for (const std::string& name : testing::listDir(dir)) {
+            if (name.rfind("AR0100", 0) == 0) inputs[name] = readBytes(dir + name);
+        }
+        const std::string made = dir + c.name, to = dir + c.to;
+        switch (c.made) {
+            case Made::Nothing: break;
+            case Made::Copy: std::filesystem::copy_file(to, made); break;
+            case Made::SymbolicLink: std::filesystem::create_symlink(to, made); break;
+            case Made::HardLink: std::filesystem::create_hard_link(to, made); break;
+        }
+        const auto result = run(c.arguments);
+        const std::string what = c.name + " -> " + c.to + " " + c.arguments.back();
+        EXPECT_EQ(result.status, c.status) << what;
+        EXPECT_NE(result.output.find(text(c.message)), std::string::npos) << what << result.output;
+        for (const auto& [name, bytes] : inputs) EXPECT_EQ(readBytes(dir + name), bytes) << what << ": " << name;
     }
 }
 
@@ -228,6 +277,21 @@ TEST_F(EndToEnd, AreasAreFoundBesideTheProgramWhereverItIsStartedFrom) {
     EXPECT_EQ(testing::ProgramRunner::runCommand(command).status, 0);
     EXPECT_TRUE(testing::fileExists(dir + "AR2600.tis"));
     EXPECT_FALSE(testing::fileExists(elsewhere + "AR2600.tis"));
+}
+
+// A folder too long for the area paths is refused whole, never cut to its
+// parent: the parent's area of the same name is left alone.
+TEST_F(EndToEnd, ProgramInAFolderTooLongForItsPathsIsRefused) {
+    const std::string parent = root.makeDir("p");
+    testing::writeArea(parent, "AR0100", area);
+    const std::string longDir = root.makeDir("p/" + std::string(250, 'x'));
+    testing::ProgramRunner longProgram(longDir);
+    const auto result = longProgram.run({"-l", "-d", "AR0100", "AR2600"});
+    EXPECT_EQ(result.status, 255);
+    EXPECT_EQ(result.output, text(kUsage + "\nError :\t Area path is too long\n\n\n"));
+    expectUnchanged("../p/AR0100", area);
+    EXPECT_EQ(testing::listDir(parent).size(), 8u) << "the area's seven files and the long folder";
+    EXPECT_EQ(testing::listDir(longDir).size(), 1u) << "the program alone: no log";
 }
 
 TEST_F(EndToEnd, ProgramDirectoryIsThatOfTheRealFileNotOfALinkToIt) {

@@ -200,6 +200,24 @@ TEST(OverlayPass, SurplusTilesAreDropped) {
     EXPECT_EQ(run.prepared.tileset.size, 24u + 5120u);
 }
 
+TEST(OverlayPass, DoorTilesNamedPastTheCountedOnesAreKept) {
+    // Two door cells share tile 7: the census counts 3 + 2 = 5 tiles, but the
+    // cells use tiles up to 7, and the new overlay tile must come after it.
+    areagen::WedSpec spec = oneOverlaySpec(3, 1);
+    spec.cells[0].overlayMask = 2;
+    spec.cells[1].secondaryTile = 7;
+    spec.cells[2].secondaryTile = 7;
+    std::vector<areagen::Tile> tiles(9, testing::plainTile(1));
+    tiles[0] = testing::keyedTile(2, false);
+    tiles[7] = testing::keyedTile(3, true);
+    PassRun run({areagen::buildWed(spec), areagen::buildTis(tiles, false)});
+    EXPECT_EQ(run.census.basicTiles + run.census.doorExtraTiles, 5);
+    EXPECT_EQ(run.prepared.copiedTileCount, 8);
+    EXPECT_EQ(run.entry(0).secondaryTile, 8);
+    EXPECT_EQ(run.result.nextTileIndex, 9);
+    EXPECT_EQ(run.outputTile(7)[0], 0x61);  // the keyed door tile is filled, with holes
+}
+
 TEST(OverlayPass, EveryFailedAllocationEndsThePassAndIsAccountedFor) {
     // The worked example allocates the tileset, the list of extra tiles and one tile.
     for (int failing = 1; failing <= 3; ++failing) {

@@ -36,6 +36,31 @@ TEST_F(Platform, EmptyFileCannotBeMapped) {
     platform.closeFile(file);
 }
 
+// A file that one run holds cannot be replaced, emptied or deleted by
+// another: the sharing modes on Windows, locks standing in for them elsewhere.
+TEST_F(Platform, FilesHeldByOneRunAreNotWrittenByAnother) {
+    testing::writeText(dir / "in.tis", "input");
+    testing::writeText(dir / "out.wed", "output");
+    testing::writeText(dir / "other.bmp", "other");
+    FileHandle reading = platform.openForReading(dir / "in.tis");
+    FileHandle updating = platform.openForUpdate(dir / "out.wed", {});
+    ASSERT_TRUE(reading.isOpen());
+    ASSERT_TRUE(updating.isOpen());
+    FileHandle alsoReading = platform.openForReading(dir / "IN.TIS");
+    EXPECT_TRUE(alsoReading.isOpen()) << "readers share";
+    if (alsoReading.isOpen()) platform.closeFile(alsoReading);
+    for (const char* held : {"in.tis", "out.wed"}) {
+        EXPECT_FALSE(platform.copyFile(dir / "other.bmp", dir / held, {}).known) << held;
+        EXPECT_FALSE(platform.deleteFile(dir / held)) << held;
+    }
+    EXPECT_FALSE(platform.createForWriting(dir / "in.tis", {}).isOpen());
+    platform.closeFile(reading);
+    platform.closeFile(updating);
+    EXPECT_EQ(testing::readText(dir / "in.tis"), "input");
+    EXPECT_EQ(testing::readText(dir / "out.wed"), "output");
+    EXPECT_TRUE(platform.deleteFile(dir / "in.tis")) << "released, it can go";
+}
+
 TEST_F(Platform, PagesAreZeroedAndWritable) {
     const std::size_t bytes = std::size_t{3} << 20;
     auto* pages = static_cast<std::uint8_t*>(platform.allocatePages(bytes));

@@ -111,6 +111,35 @@ TEST_F(PosixPlatform, CopyOntoADirectoryOrFromNothingFails) {
     EXPECT_FALSE(testing::fileExists(dir / "c.wed"));
 }
 
+TEST_F(PosixPlatform, OnlyRegularFilesAreWrittenAndNothingWaits) {
+    testing::writeText(dir / "a.wed", "w");
+    ASSERT_EQ(::mkfifo((dir / "fifo.tis").c_str(), 0644), 0);
+    ASSERT_EQ(::symlink("/dev/null", (dir / "null.tis").c_str()), 0);
+    dir.makeDir("folder.tis");
+    for (const char* name : {"fifo.tis", "null.tis", "folder.tis"}) {
+        EXPECT_FALSE(platform.createForWriting(dir / name, {}).isOpen()) << name;
+        EXPECT_FALSE(platform.openForUpdate(dir / name, {}).isOpen()) << name;
+        EXPECT_FALSE(platform.copyFile(dir / "a.wed", dir / name, {}).known) << name;
+    }
+}
+
+TEST_F(PosixPlatform, CopiesAreWritableWhateverTheSourceAndTargetsKeepTheirMode) {
+    const mode_t mask = ::umask(022);
+    testing::writeText(dir / "AR0100.wed", "read-only");
+    testing::writeText(dir / "AR2700.wed", "old");
+    ::chmod((dir / "AR0100.wed").c_str(), 0444);
+    ::chmod((dir / "AR2700.wed").c_str(), 0600);
+    EXPECT_TRUE(platform.copyFile(dir / "AR0100.wed", dir / "AR2600.wed", {}).known);
+    EXPECT_TRUE(platform.copyFile(dir / "AR0100.wed", dir / "AR2700.wed", {}).known);
+    struct stat info;
+    ASSERT_EQ(::stat((dir / "AR2600.wed").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0644u);
+    ASSERT_EQ(::stat((dir / "AR2700.wed").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    EXPECT_EQ(testing::readText(dir / "AR2700.wed"), "read-only");
+    ::umask(mask);
+}
+
 TEST_F(PosixPlatform, DeleteFindsTheNameIgnoringCase) {
     testing::writeText(dir / "AR0100.WED", "w");
     EXPECT_TRUE(platform.deleteFile(dir / "ar0100.wed"));

@@ -177,19 +177,43 @@ TEST_F(RunTest, EveryFailedAllocationEndsTheRunCleanly) {
     }
 }
 
+// Inputs that cannot be right are refused before any report line and before
+// anything is written, and "-d" deletes nothing.
 TEST_F(RunTest, MalformedInputsAreRefusedBeforeAnyReport) {
-    std::vector<std::uint8_t> wed = area.wed;
-    wed.resize(100);  // cuts into the overlay table
-    testing::writeBytes(dir / "BADWED.wed", wed);
-    testing::writeBytes(dir / "BADWED.tis", area.tis);
-    testing::writeText(dir / "BADTIS.tis", "TIS V1");
-    testing::writeBytes(dir / "BADTIS.wed", area.wed);
-    EXPECT_EQ(run({"BADWED", "AR2600"}), -1);
-    EXPECT_EQ(platform.console(), "\nError :\t Invalid input area WED file\n\n\n");
-    platform.clearConsole();
-    EXPECT_EQ(run({"BADTIS", "AR2600"}), -1);
-    EXPECT_EQ(platform.console(), "\nError :\t Invalid input area TIS file\n\n\n");
-    expectNothingHeld();
+    auto withTileLength = [](std::vector<std::uint8_t> tis, std::uint32_t length, std::size_t size) {
+        tis.resize(size);
+        for (int i = 0; i < 4; ++i) tis[12 + i] = static_cast<std::uint8_t>(length >> (8 * i));
+        return tis;
+    };
+    const testing::AreaFiles headed = testing::workedExampleArea(true);
+    std::vector<std::uint8_t> cutWed = area.wed;
+    cutWed.resize(100);  // cuts into the overlay table
+    const std::string invalidWed = "\nError :\t Invalid input area WED file\n\n";
+    const std::string invalidTis = "\nError :\t Invalid input area TIS file\n\n";
+    const struct {
+        std::string name;
+        std::vector<std::uint8_t> wed, tis;
+        std::string message;
+    } cases[] = {
+        {"CUTWED", cutWed, area.tis, invalidWed},
+        {"ZEROWED", std::vector<std::uint8_t>(area.wed.size(), 0), area.tis, invalidWed},
+        {"CUTTIS", area.wed, {'T', 'I', 'S', ' ', 'V', '1'}, invalidTis},
+        {"PVRZ", area.wed, withTileLength(headed.tis, 12, 24 + 4 * 12),
+         "\nError :\t Input area TIS file holds PVRZ tile references, not palette tiles\n\n"},
+        {"TILELEN", area.wed, withTileLength(headed.tis, 4096, headed.tis.size()), invalidTis},
+        {"FEWTILES", area.wed, std::vector<std::uint8_t>(area.tis.begin(), area.tis.begin() + 3 * 5120),
+         "\nError :\t Input area TIS file holds fewer tiles than its WED uses\n\n"},
+    };
+    for (const auto& c : cases) {
+        testing::writeArea(dir.path(), c.name, {c.wed, c.tis});
+        platform.clearConsole();
+        EXPECT_EQ(run({"-d", c.name, "AR2600"}), -1) << c.name;
+        EXPECT_EQ(platform.console(), c.message + "\n") << c.name;
+        EXPECT_EQ(testing::readBytes(dir / (c.name + ".wed")), c.wed) << c.name;
+        EXPECT_EQ(testing::readBytes(dir / (c.name + ".tis")), c.tis) << c.name;
+        EXPECT_FALSE(testing::fileExists(dir / "AR2600.wed")) << c.name;
+        expectNothingHeld();
+    }
 }
 
 TEST_F(RunTest, EmptyInputFilesCannotBeMapped) {

@@ -46,6 +46,11 @@ TEST_F(Win32Platform, CopyReplacesButNeverOntoItself) {
     EXPECT_EQ(testing::readText(dir / "AR2600HT.bmp"), "bitmap");
     EXPECT_FALSE(platform.copyFile(dir / "AR0100HT.bmp", dir / "ar0100ht.BMP", {}).known);
     EXPECT_EQ(testing::readText(dir / "AR0100HT.bmp"), "bitmap");
+    // A read-only source makes a copy that the next run can replace.
+    ::SetFileAttributesA((dir / "AR0100HT.bmp").c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_TRUE(platform.copyFile(dir / "AR0100HT.bmp", dir / "AR2700HT.bmp", {}).known);
+    EXPECT_EQ(::GetFileAttributesA((dir / "AR2700HT.bmp").c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+    ::SetFileAttributesA((dir / "AR0100HT.bmp").c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST_F(Win32Platform, WriteReportsWhatWentOut) {
