@@ -1,19 +1,20 @@
 #include "driver/RunConversion.h"
 
+#include <algorithm>
 #include <optional>
-#include <span>
 
+#include "area/AreaPaths.h"
 #include "convert/OverlayPass.h"
-#include "driver/AreaPaths.h"
-#include "driver/FileSlots.h"
-#include "driver/Messages.h"
-#include "driver/Reporter.h"
-#include "driver/RunMemory.h"
 #include "formats/Tis.h"
 #include "formats/Wed.h"
+#include "memory/RunMemory.h"
 #include "output/Companions.h"
 #include "output/OutputTis.h"
 #include "output/OutputWed.h"
+#include "platform/FileOwners.h"
+#include "report/Messages.h"
+#include "report/Reporter.h"
+#include "report/StepResult.h"
 
 namespace wedmorph {
 
@@ -61,8 +62,10 @@ CommandLine readCommandLine(const std::vector<std::string>& arguments, AreaPaths
     return line;
 }
 
-// One run, from the checks of the areas to the summary. Every error ends it
-// through `fail`, which releases what is held and closes the log.
+// One run, from the checks of the areas to the summary. Each step goes
+// through or fails with the message that ends the run. What a step holds
+// belongs to owners in the scope that needs it, so it is released as that
+// scope ends, on every way out, before any message is reported.
 class Run {
 public:
     Run(Platform& platform, TileMemory& memory, const ConversionOptions& options,
@@ -76,29 +79,20 @@ public:
     int execute(const CommandLine& line);
 
 private:
-    int checkAreas(const CommandLine& line);
-    int openInputs();
-    int convert();
+    StepResult checkAreas(const CommandLine& line);
+    StepResult convertArea();
+    StepResult writeOutputs(FailedCopies& failedCopies);
+    StepResult convertMappedFiles(OutputTileset& tileset, PassResult& pass,
+                                  FailedCopies& failedCopies);
+    StepResult openInput(const std::string& path, MappedFile& mapped, const char* openFailure,
+                         const char* mapFailure);
+    StepResult checkInputs(const MappedFile& wed, const MappedFile& tis);
+    void reportSourcesAndCensus(WedImage wed);
 
-    int failWithUsage(const char* message) {
-        printUsage(reporter_);
-        return fail(message);
-    }
-
-    int fail(const char* message) {
-        releaseInputFiles(slots_, platform_);
-        releaseOutputFiles(slots_, platform_);
-        freeOutputTiles(memory_, tileset_, pass_.extraTiles);
-        reporter_.fail(message);
+    int fail(Failure failure) {
+        reporter_.fail(failure.message);
         reporter_.closeLog();
         return kExitFailed;
-    }
-
-    std::span<const std::uint8_t> inputWedBytes() const {
-        return {slots_.inputWed.view, inputWedSize_};
-    }
-    std::span<const std::uint8_t> inputTisBytes() const {
-        return {slots_.inputTis.view, tisSource_.fileSize};
     }
 
     Platform& platform_;
@@ -106,16 +100,13 @@ private:
     const ConversionOptions& options_;
     AreaPaths& paths_;
     Reporter reporter_;
-    FileSlots slots_;
 
-    std::size_t inputWedSize_ = 0;
     WedLayout layout_;
     TisSource tisSource_;
     TileCensus census_;
-    OutputTileset tileset_;
-    std::int32_t copiedTileCount_ = 0;
-    PassResult pass_;
-    std::vector<FileIdentity> kept_;  // the inputs, then each output as it is written
+    std::int32_t extraTileCount_ = 0;
+    // The inputs, then each output as it is written: no later output may land on one.
+    std::vector<FileIdentity> kept_;
 };
 
 int Run::execute(const CommandLine& line) {
@@ -123,101 +114,150 @@ int Run::execute(const CommandLine& line) {
         const std::string logPath = buildLogPath(paths_);
         if (logPath.size() <= kMaxPathLength) reporter_.openLog(logPath);
     }
-    if (int status = checkAreas(line); status != kExitDone) return status;
-    if (int status = openInputs(); status != kExitDone) return status;
-    return convert();
+    if (const StepResult failed = checkAreas(line)) {
+        printUsage(reporter_);
+        return fail(*failed);
+    }
+    if (const StepResult failed = convertArea()) return fail(*failed);
+    reporter_.reportConsole(messages::kConsoleSummary, census_.basicTiles, census_.basicTiles,
+                            extraTileCount_);
+    reporter_.reportLog(messages::kLogSummary, census_.basicTiles, extraTileCount_);
+    reporter_.closeLog();
+    return kExitDone;
 }
 
-int Run::checkAreas(const CommandLine& line) {
-    if (!line.inputGiven) return failWithUsage(messages::kEmptyInput);
+StepResult Run::checkAreas(const CommandLine& line) {
+    if (!line.inputGiven) return Failure{messages::kEmptyInput};
     // An output argument that names no area (empty, or a folder alone) would
     // write nameless dot files: it counts as no output area at all.
-    if (!line.outputGiven || paths_.outputName.empty()) return failWithUsage(messages::kEmptyOutput);
-    if (paths_.inputName.size() > kMaxAreaNameLength) {
-        return failWithUsage(messages::kInputNameTooLong);
-    }
-    if (paths_.outputName.size() > kMaxAreaNameLength) {
-        return failWithUsage(messages::kOutputNameTooLong);
-    }
+    if (!line.outputGiven || paths_.outputName.empty()) return Failure{messages::kEmptyOutput};
+    if (paths_.inputName.size() > kMaxAreaNameLength) return Failure{messages::kInputNameTooLong};
+    if (paths_.outputName.size() > kMaxAreaNameLength) return Failure{messages::kOutputNameTooLong};
     // The program's own folder counts like every path built on it: one too
     // long is refused, never cut to a shorter one that names another folder.
     if (paths_.programDir.size() > kMaxPathLength || line.longestAreaArgument > kMaxPathLength ||
         longestAreaFilePath(paths_) > kMaxPathLength) {
-        return failWithUsage(messages::kPathTooLong);
+        return Failure{messages::kPathTooLong};
     }
-    if (!platform_.changeDirectory(paths_.inputDir)) {
-        return failWithUsage(messages::kInvalidInputDir);
-    }
-    if (!platform_.changeDirectory(paths_.outputDir)) {
-        return failWithUsage(messages::kInvalidOutputDir);
-    }
+    if (!platform_.changeDirectory(paths_.inputDir)) return Failure{messages::kInvalidInputDir};
+    if (!platform_.changeDirectory(paths_.outputDir)) return Failure{messages::kInvalidOutputDir};
     platform_.changeDirectory(paths_.programDir);  // only to leave the areas' folders
     buildInputWedPath(paths_);
-    if (!platform_.plainFileExists(paths_.inputWedPath)) {
-        return failWithUsage(messages::kInvalidInputName);
-    }
+    if (!platform_.plainFileExists(paths_.inputWedPath)) return Failure{messages::kInvalidInputName};
     buildInputTisPath(paths_);
-    if (!platform_.plainFileExists(paths_.inputTisPath)) {
-        return failWithUsage(messages::kNoInputTis);
-    }
+    if (!platform_.plainFileExists(paths_.inputTisPath)) return Failure{messages::kNoInputTis};
     buildOutputPaths(paths_);
-    return kExitDone;
+    return {};
 }
 
-// Opens and maps one input read-only into its slots, and takes its identity:
-// an input that cannot be told apart from the outputs is not opened.
-enum class OpenResult { Mapped, OpenFailed, MapFailed };
-
-OpenResult openMapped(Platform& platform, const std::string& path, MappedFileSlots& slots,
-                      FileIdentity& identity) {
-    slots.file = platform.openForReading(path);
-    if (!slots.file.isOpen()) return OpenResult::OpenFailed;
-    identity = platform.identifyFile(slots.file);
-    if (!identity.known) return OpenResult::OpenFailed;
-    slots.mapping = platform.createMapping(slots.file, Access::ReadOnly);
-    if (!slots.mapping.isOpen()) return OpenResult::MapFailed;
-    slots.view = platform.mapView(slots.mapping, Access::ReadOnly);
-    return slots.view == nullptr ? OpenResult::MapFailed : OpenResult::Mapped;
+StepResult Run::convertArea() {
+    FailedCopies failedCopies;
+    if (const StepResult failed = writeOutputs(failedCopies)) return failed;
+    if (options_.deleteSource) deleteSourceFiles(platform_, paths_, reporter_, failedCopies);
+    return {};
 }
 
-int Run::openInputs() {
-    FileIdentity wedIdentity, tisIdentity;
-    switch (openMapped(platform_, paths_.inputWedPath, slots_.inputWed, wedIdentity)) {
-        case OpenResult::OpenFailed: return fail(messages::kOpenInputWed);
-        case OpenResult::MapFailed: return fail(messages::kMapInputWed);
-        case OpenResult::Mapped: break;
+// The output WED, the companions and the output TIS. The tile memory is given
+// back as this returns, before any source is deleted; the extra tiles go
+// before the tileset.
+StepResult Run::writeOutputs(FailedCopies& failedCopies) {
+    OutputTileset tileset;
+    PassResult pass;
+    if (const StepResult failed = convertMappedFiles(tileset, pass, failedCopies)) return failed;
+    const OutputTisContent content{tileset, pass, options_.saveHeader};
+    if (const StepResult failed = writeOutputTis(platform_, paths_.outputTisPath, content, kept_)) {
+        return failed;
     }
-    switch (openMapped(platform_, paths_.inputTisPath, slots_.inputTis, tisIdentity)) {
-        case OpenResult::OpenFailed: return fail(messages::kOpenInputTis);
-        case OpenResult::MapFailed: return fail(messages::kMapInputTis);
-        case OpenResult::Mapped: break;
+    extraTileCount_ = pass.extraTiles.count();
+    return {};
+}
+
+// Everything that needs the mapped files. They are released as this returns:
+// the inputs, then the output WED, which is then complete on disk.
+StepResult Run::convertMappedFiles(OutputTileset& tileset, PassResult& pass,
+                                   FailedCopies& failedCopies) {
+    MappedFile outputWed, inputTis, inputWed;  // released in the reverse order
+    if (const StepResult failed = openInput(paths_.inputWedPath, inputWed,
+                                            messages::kOpenInputWed, messages::kMapInputWed)) {
+        return failed;
+    }
+    if (const StepResult failed = openInput(paths_.inputTisPath, inputTis,
+                                            messages::kOpenInputTis, messages::kMapInputTis)) {
+        return failed;
+    }
+    if (const StepResult failed = checkInputs(inputWed, inputTis)) return failed;
+    const WedImage inputImage{inputWed.bytes()};
+    reportSourcesAndCensus(inputImage);
+
+    // No output may land on an input, nor on an output written before it,
+    // by whatever name: the companions' identities are taken before anything is written.
+    const CompanionIdentities companions = identifyCompanionSources(platform_, paths_);
+    kept_.insert(kept_.end(), companions.begin(), companions.end());
+    const std::size_t inputCount = kept_.size();
+    if (const StepResult failed =
+            copyOutputWed(platform_, paths_.inputWedPath, paths_.outputWedPath, kept_)) {
+        return failed;
+    }
+    failedCopies = copyCompanionFiles(platform_, paths_, reporter_, companions, kept_);
+    if (const StepResult failed =
+            mapOutputWed(platform_, paths_.outputWedPath, paths_.outputName, layout_,
+                         inputWed.size, KeptFiles(kept_).first(inputCount), outputWed)) {
+        return failed;
     }
 
-    // Everything later reads inside the two images; that is made sure here.
-    inputWedSize_ = platform_.fileSize(slots_.inputWed.file);
-    const std::optional<WedLayout> layout = checkWedLayout({inputWedBytes()});
-    if (!layout) return fail(messages::kInvalidInputWed);
+    const std::span<const std::uint8_t> mappedTis = inputTis.bytes();
+    if (const StepResult failed =
+            prepareOutputTileset(census_, tisSource_, mappedTis, memory_, tileset)) {
+        return failed;
+    }
+    if (!options_.silent) reporter_.consoleLine("");
+    const OverlayPassInput passInput{census_, layout_, inputImage,
+                                     WritableWedImage{outputWed.bytes()}, mappedTis, tisSource_};
+    PassProgress progress;
+    if (!options_.silent) {
+        progress = [this](std::int32_t tile, std::int32_t basicTiles) {
+            reporter_.reportConsole(messages::kProgress, tile, basicTiles);
+        };
+    }
+    return convertOverlayTiles(passInput, tileset, progress, memory_, pass);
+}
+
+// Opens and maps one input read-only, and takes its identity: an input that
+// cannot be told apart from the outputs is not opened.
+StepResult Run::openInput(const std::string& path, MappedFile& mapped, const char* openFailure,
+                          const char* mapFailure) {
+    mapped.file = OwnedFile(platform_, platform_.openForReading(path));
+    if (!mapped.file) return Failure{openFailure};
+    const FileIdentity identity = platform_.identifyFile(mapped.file.get());
+    if (!identity.known) return Failure{openFailure};
+    kept_.push_back(identity);
+    if (!mapWholeFile(platform_, mapped, Access::ReadOnly)) return Failure{mapFailure};
+    return {};
+}
+
+// Everything later reads inside the two images, and inputs that cannot be
+// right are refused: both are made sure here, before any report line.
+StepResult Run::checkInputs(const MappedFile& wed, const MappedFile& tis) {
+    const std::optional<WedLayout> layout = checkWedLayout(WedImage{wed.bytes()});
+    if (!layout) return Failure{messages::kInvalidInputWed};
     layout_ = *layout;
-    const std::uint32_t tisSize = platform_.fileSize(slots_.inputTis.file);
-    const TisReading tis = readTisSource({slots_.inputTis.view, tisSize}, tisSize);
-    switch (tis.check) {
-        case TisCheck::Invalid: return fail(messages::kInvalidInputTis);
-        case TisCheck::PvrzTiles: return fail(messages::kPvrzInputTis);
+    const TisReading reading = readTisSource(tis.bytes(), static_cast<std::uint32_t>(tis.size));
+    switch (reading.check) {
+        case TisCheck::Invalid: return Failure{messages::kInvalidInputTis};
+        case TisCheck::PvrzTiles: return Failure{messages::kPvrzInputTis};
         case TisCheck::Valid: break;
     }
-    tisSource_ = tis.source;
+    tisSource_ = reading.source;
     // New tiles take the indices after the tiles kept: with cells' tiles
     // missing from the TIS, those cells would show the new tiles instead.
     if (tisSource_.tilesInFile < static_cast<std::uint32_t>(layout_.entryCount)) {
-        return fail(messages::kTooFewInputTiles);
+        return Failure{messages::kTooFewInputTiles};
     }
-    kept_ = {wedIdentity, tisIdentity};
-    return kExitDone;
+    return {};
 }
 
-int Run::convert() {
-    const WedImage inputWed{inputWedBytes()};
-    const std::string version = readWedVersion(inputWed);
+void Run::reportSourcesAndCensus(WedImage wed) {
+    const std::string version = readWedVersion(wed);
     reporter_.report(messages::kSourceWed, paths_.inputWedPath.c_str(), version.c_str());
     reporter_.report(messages::kSourceTis, paths_.inputTisPath.c_str(),
                      tisSource_.hasHeader ? tisSource_.versionText.c_str() : messages::kNoHeader);
@@ -225,64 +265,11 @@ int Run::convert() {
     reporter_.report(messages::kOutputTis, paths_.outputTisPath.c_str(),
                      options_.saveHeader ? messages::kHeader : messages::kNoHeader);
 
-    census_ = takeTileCensus(inputWed, layout_);
+    census_ = takeTileCensus(wed, layout_);
     reporter_.report(messages::kBasicTiles, census_.basicTiles);
     reporter_.report(messages::kDoorTiles, census_.doorExtraTiles);
     reporter_.report(messages::kAnimationTiles, census_.animationExtraTiles);
     reporter_.reportLog(messages::kOverlayedDoorTiles, census_.overlayedDoorTiles);
-
-    // No output may land on an input, nor on an output written before it,
-    // by whatever name: the inputs' identities are taken before anything is written.
-    const CompanionIdentities companions = identifyCompanionSources(platform_, paths_);
-    kept_.insert(kept_.end(), companions.begin(), companions.end());
-    const std::size_t inputCount = kept_.size();
-    const FileIdentity outputWed =
-        copyOutputWed(platform_, paths_.inputWedPath, paths_.outputWedPath, kept_);
-    if (!outputWed.known) return fail(messages::kCreateOutputWed);
-    kept_.push_back(outputWed);
-    const FailedCopies failedCopies =
-        copyCompanionFiles(platform_, paths_, reporter_, companions, kept_);
-    const MappedOutputWed output =
-        mapOutputWed(platform_, slots_, paths_.outputWedPath, paths_.outputName, layout_,
-                     inputWedSize_, KeptFiles(kept_).first(inputCount));
-    switch (output.status) {
-        case MapOutputStatus::OpenFailed: return fail(messages::kOpenOutputWed);
-        case MapOutputStatus::MapFailed: return fail(messages::kMapOutputWed);
-        case MapOutputStatus::Mapped: break;
-    }
-
-    const PreparedTileset prepared =
-        prepareOutputTileset(census_, tisSource_, inputTisBytes(), memory_);
-    if (prepared.status != PassStatus::Done) return fail(messages::kNoMemory);
-    tileset_ = prepared.tileset;
-    copiedTileCount_ = prepared.copiedTileCount;
-    if (!options_.silent) reporter_.consoleLine("");
-    const OverlayPassInput passInput{census_,       layout_,         inputWed,
-                                     output.image,  inputTisBytes(), tisSource_};
-    pass_ = convertOverlayTiles(passInput, tileset_, copiedTileCount_, reporter_, memory_);
-    if (pass_.status == PassStatus::OutOfMemory) return fail(messages::kNoMemory);
-    if (pass_.status == PassStatus::TooManyTiles) return fail(messages::kTooManyTiles);
-
-    releaseInputFiles(slots_, platform_);
-    releaseOutputFiles(slots_, platform_);
-
-    const OutputTisContent content{tileset_, copiedTileCount_, pass_.extraTiles,
-                                   pass_.nextTileIndex, options_.saveHeader};
-    switch (writeOutputTis(platform_, slots_, paths_.outputTisPath, content, kept_)) {
-        case WriteTisStatus::CreateFailed: return fail(messages::kSaveOutputTis);
-        case WriteTisStatus::WriteFailed: return fail(messages::kWriteOutputTis);
-        case WriteTisStatus::Written: break;
-    }
-    const std::int32_t extraCount = pass_.extraTiles.count;
-    freeOutputTiles(memory_, tileset_, pass_.extraTiles);
-
-    if (options_.deleteSource) deleteSourceFiles(platform_, paths_, reporter_, failedCopies);
-
-    reporter_.reportConsole(messages::kConsoleSummary, census_.basicTiles, census_.basicTiles,
-                            extraCount);
-    reporter_.reportLog(messages::kLogSummary, census_.basicTiles, extraCount);
-    reporter_.closeLog();
-    return kExitDone;
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "convert/TileMemory.h"
+#include "memory/TileMemory.h"
 #include "platform/Platform.h"
 
 namespace wedmorph {

@@ -3,26 +3,26 @@
 #pragma once
 
 #include <array>
-#include <iterator>
+#include <bitset>
 #include <vector>
 
-#include "driver/AreaPaths.h"
-#include "driver/Reporter.h"
+#include "area/AreaPaths.h"
 #include "platform/Platform.h"
+#include "report/Reporter.h"
 
 namespace wedmorph {
 
-// One bit per companion (bit n for the n-th of kCompanionKinds) whose copy failed.
-using FailedCopies = unsigned;
+// The companions whose copy failed, by their place in kCompanionKinds.
+using FailedCopies = std::bitset<kCompanionCount>;
 
-// The identities of the input area's companions, in their order; unknown for
-// one that is missing.
-using CompanionIdentities = std::array<FileIdentity, std::size(kCompanionKinds)>;
+// The identities of the input area's companions, in the table's order;
+// unknown for one that is missing.
+using CompanionIdentities = std::array<FileIdentity, kCompanionCount>;
 CompanionIdentities identifyCompanionSources(Platform& platform, const AreaPaths& paths);
 
 // Copies each companion in its order, replacing a target that is there but
 // never one of `kept`; each copy made joins `kept`. A companion that is
-// missing, or whose copy fails, is a warning (none for LN) and the run goes on.
+// missing, or whose copy fails, is a warning and the run goes on.
 FailedCopies copyCompanionFiles(Platform& platform, const AreaPaths& paths, Reporter& reporter,
                                 const CompanionIdentities& sources,
                                 std::vector<FileIdentity>& kept);
@@ -31,6 +31,6 @@ FailedCopies copyCompanionFiles(Platform& platform, const AreaPaths& paths, Repo
 // warning. A companion whose copy failed keeps its source: it is reported as
 // not deleted, so its content is never lost.
 void deleteSourceFiles(Platform& platform, const AreaPaths& paths, Reporter& reporter,
-                       FailedCopies failedCopies);
+                       const FailedCopies& failedCopies);
 
 }  // namespace wedmorph

@@ -6,29 +6,21 @@
 #include <string>
 
 #include "convert/OverlayPass.h"
-#include "convert/TileMemory.h"
-#include "driver/FileSlots.h"
 #include "platform/Platform.h"
+#include "report/StepResult.h"
 
 namespace wedmorph {
 
-enum class WriteTisStatus { Written, CreateFailed, WriteFailed };
-
 struct OutputTisContent {
-    OutputTileset tileset;
-    std::int32_t copiedTileCount = 0;
-    const ExtraTiles& extraTiles;
-    std::int32_t nextTileIndex = 0;
+    const OutputTileset& tileset;
+    const PassResult& pass;
     bool saveHeader = false;
 };
 
 // Sets the header's tile count, creates (or empties) the file, writes it and
 // closes it again. A path that leads to one of `kept` cannot be created.
 // Every write's result and byte count is checked.
-WriteTisStatus writeOutputTis(Platform& platform, FileSlots& slots, const std::string& outputTisPath,
-                              const OutputTisContent& content, KeptFiles kept);
-
-// Frees every extra tile, then their list, then the output tileset.
-void freeOutputTiles(TileMemory& memory, OutputTileset& tileset, ExtraTiles& extraTiles);
+[[nodiscard]] StepResult writeOutputTis(Platform& platform, const std::string& outputTisPath,
+                                        const OutputTisContent& content, KeptFiles kept);
 
 }  // namespace wedmorph

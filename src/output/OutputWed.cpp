@@ -1,31 +1,28 @@
 #include "output/OutputWed.h"
 
+#include "report/Messages.h"
+
 namespace wedmorph {
 
-FileIdentity copyOutputWed(Platform& platform, const std::string& inputWedPath,
-                           const std::string& outputWedPath, KeptFiles kept) {
-    return platform.copyFile(inputWedPath, outputWedPath, kept);
+StepResult copyOutputWed(Platform& platform, const std::string& inputWedPath,
+                         const std::string& outputWedPath, std::vector<FileIdentity>& kept) {
+    const FileIdentity copy = platform.copyFile(inputWedPath, outputWedPath, kept);
+    if (!copy.known) return Failure{messages::kCreateOutputWed};
+    kept.push_back(copy);
+    return {};
 }
 
-MappedOutputWed mapOutputWed(Platform& platform, FileSlots& slots,
-                             const std::string& outputWedPath, const std::string& outputName,
-                             const WedLayout& layout, std::size_t inputSize, KeptFiles inputs) {
-    MappedOutputWed result;
-    MappedFileSlots& out = slots.outputWed;
-    out.file = platform.openForUpdate(outputWedPath, inputs);
-    if (!out.file.isOpen()) return result;
-
-    result.status = MapOutputStatus::MapFailed;
-    const std::size_t size = platform.fileSize(out.file);
-    out.mapping = platform.createMapping(out.file, Access::ReadWrite);
-    if (!out.mapping.isOpen()) return result;
-    out.view = platform.mapView(out.mapping, Access::ReadWrite);
-    if (out.view == nullptr || size != inputSize || size < layout.extent) return result;
-
-    result.image.bytes = {out.view, size};
-    writeTilesetName(result.image, layout, outputName);
-    result.status = MapOutputStatus::Mapped;
-    return result;
+StepResult mapOutputWed(Platform& platform, const std::string& outputWedPath,
+                        const std::string& outputName, const WedLayout& layout,
+                        std::size_t inputSize, KeptFiles inputs, MappedFile& output) {
+    output.file = OwnedFile(platform, platform.openForUpdate(outputWedPath, inputs));
+    if (!output.file) return Failure{messages::kOpenOutputWed};
+    if (!mapWholeFile(platform, output, Access::ReadWrite) || output.size != inputSize ||
+        output.size < layout.extent) {
+        return Failure{messages::kMapOutputWed};
+    }
+    writeTilesetName(WritableWedImage{output.bytes()}, layout, outputName);
+    return {};
 }
 
 }  // namespace wedmorph

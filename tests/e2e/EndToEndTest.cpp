@@ -17,27 +17,27 @@
 namespace wedmorph {
 namespace {
 
-using testing::readBytes;
+using test::readBytes;
 
-const std::string& kUsage = testing::kUsageScreen;
+const std::string& kUsage = test::kUsageScreen;
 
 class EndToEnd : public ::testing::Test {
 protected:
-    testing::TempDir root;
+    test::TempDir root;
     std::string dir = root.makeDir("program");
-    testing::ProgramRunner program{dir};
-    testing::AreaFiles area = testing::workedExampleArea(false);
+    test::ProgramRunner program{dir};
+    test::AreaFiles area = test::smallWaterArea(false);
 
     std::string nl() const { return program.newline(); }
-    std::string text(const std::string& s) const { return testing::withNewlines(s, nl()); }
+    std::string text(const std::string& s) const { return test::withNewlines(s, nl()); }
 
-    testing::ProgramResult run(const std::vector<std::string>& arguments) {
-        testing::ProgramResult result = program.run(arguments);
+    test::ProgramResult run(const std::vector<std::string>& arguments) {
+        test::ProgramResult result = program.run(arguments);
         EXPECT_EQ(result.errors, "") << "nothing goes to standard error";
         return result;
     }
 
-    void expectUnchanged(const std::string& name, const testing::AreaFiles& files) {
+    void expectUnchanged(const std::string& name, const test::AreaFiles& files) {
         EXPECT_EQ(readBytes(dir + name + ".wed"), files.wed) << name;
         EXPECT_EQ(readBytes(dir + name + ".tis"), files.tis) << name;
     }
@@ -55,13 +55,13 @@ TEST_F(EndToEnd, FatalErrorExitsWithMinusOne) {
     EXPECT_EQ(result.output, text(kUsage + "\nError :\t Empty output area name\n\n\n"));
 }
 
-TEST_F(EndToEnd, WorkedExampleConvertsByteForByte) {
-    testing::writeArea(dir, "AR0100", area);
+TEST_F(EndToEnd, SmallAreaConvertsByteForByteWithOrWithoutHeader) {
+    test::writeArea(dir, "AR0100", area);
     for (bool header : {false, true}) {
         std::vector<std::string> arguments = {"-s", "AR0100", "AR2600"};
         if (header) arguments.push_back("-h");
         ASSERT_EQ(run(arguments).status, 0);
-        const auto expected = testing::referenceConversion(area.wed, area.tis, "AR2600", header);
+        const auto expected = test::referenceConversion(area.wed, area.tis, "AR2600", header);
         EXPECT_EQ(expected.tis.size(), header ? 30744u : 30720u);
         EXPECT_EQ(readBytes(dir + "AR2600.tis"), expected.tis);
         EXPECT_EQ(readBytes(dir + "AR2600.wed"), expected.wed);
@@ -91,9 +91,9 @@ TEST_F(EndToEnd, SampleAreaConvertsAndTheWedChangesOnlyWhereAllowed) {
     options.height = 9;
     options.seed = 42;
     ASSERT_TRUE(areagen::writeSampleArea(dir, "AR0100", options));
-    const testing::AreaFiles in{readBytes(dir + "AR0100.wed"), readBytes(dir + "AR0100.tis")};
+    const test::AreaFiles in{readBytes(dir + "AR0100.wed"), readBytes(dir + "AR0100.tis")};
     ASSERT_EQ(run({"-s", "-h", "AR0100", "AR260012"}).status, 0);
-    const auto expected = testing::referenceConversion(in.wed, in.tis, "AR260012", true);
+    const auto expected = test::referenceConversion(in.wed, in.tis, "AR260012", true);
     EXPECT_GT(expected.extraTiles, 0);
     EXPECT_EQ(readBytes(dir + "AR260012.tis"), expected.tis);
     const auto out = readBytes(dir + "AR260012.wed");
@@ -108,7 +108,7 @@ TEST_F(EndToEnd, SampleAreaConvertsAndTheWedChangesOnlyWhereAllowed) {
 }
 
 TEST_F(EndToEnd, TilesetNameOfSixAndEightCharacters) {
-    testing::writeArea(dir, "AR0100", area);
+    test::writeArea(dir, "AR0100", area);
     auto tilesetName = [&](const std::string& name) {
         EXPECT_EQ(run({"-s", "AR0100", name}).status, 0);
         const auto wed = readBytes(dir + name + ".wed");
@@ -120,9 +120,9 @@ TEST_F(EndToEnd, TilesetNameOfSixAndEightCharacters) {
 }
 
 TEST_F(EndToEnd, ReportOnTheConsoleAndInTheLog) {
-    testing::writeArea(dir, "AR0100", area);
+    test::writeArea(dir, "AR0100", area);
     const auto result = run({"-l", "AR0100", "out/AR2600"});
-    // The output folder does not exist: check 8 fails.
+    // The output folder does not exist: its check fails.
     EXPECT_EQ(result.status, 255);
     root.makeDir("program/out");
     const auto done = run({"-l", "AR0100", "out\\AR2600"});
@@ -137,7 +137,7 @@ TEST_F(EndToEnd, ReportOnTheConsoleAndInTheLog) {
                                 "\rTiles processed:    1 of 4\rTiles processed:    2 of 4"
                                 "\rTiles processed:    3 of 4\rTiles processed:    4 of 4"
                                 "\rTiles processed:    4 of 4 done.\nExtra 1 overlay tiles added.\n\n"));
-    const std::string log = testing::readText(dir + "wedmorph.log");
+    const std::string log = test::readText(dir + "wedmorph.log");
     const std::string rule = "----------------------------------------\n";
     const std::string firstRun = text(rule) + "Local time is: ";
     ASSERT_EQ(log.rfind(firstRun, 0), 0u);
@@ -151,9 +151,9 @@ TEST_F(EndToEnd, ReportOnTheConsoleAndInTheLog) {
 }
 
 TEST_F(EndToEnd, CompanionsFollowUnderTheOutputNamesReplacingOldOnes) {
-    testing::writeArea(dir, "AR0100", area);
+    test::writeArea(dir, "AR0100", area);
     const std::string out = root.makeDir("program/other");
-    testing::writeText(out + "AR6700HT.bmp", "stale");
+    test::writeText(out + "AR6700HT.bmp", "stale");
     ASSERT_EQ(run({"-s", "AR0100", "other/AR670012"}).status, 0);
     EXPECT_EQ(readBytes(out + "AR670012.mos"), readBytes(dir + "AR0100.mos"));
     for (const char* kind : {"HT", "LM", "LN", "SR"}) {
@@ -162,7 +162,7 @@ TEST_F(EndToEnd, CompanionsFollowUnderTheOutputNamesReplacingOldOnes) {
 }
 
 TEST_F(EndToEnd, DeleteAfterACompleteRunOnly) {
-    testing::writeArea(dir, "AR0100", area);
+    test::writeArea(dir, "AR0100", area);
     // The output TIS path is a directory: the run fails and keeps the sources.
     root.makeDir("program/AR2600.tis");
     auto failed = run({"-d", "AR0100", "AR2600"});
@@ -174,21 +174,21 @@ TEST_F(EndToEnd, DeleteAfterACompleteRunOnly) {
     std::filesystem::remove(dir + "AR2600.tis");
     ASSERT_EQ(run({"-s", "-d", "AR0100", "AR2600"}).status, 0);
     for (const std::string& name : {std::string("AR0100.wed"), std::string("AR0100.tis")}) {
-        EXPECT_FALSE(testing::fileExists(dir + name)) << name;
+        EXPECT_FALSE(test::fileExists(dir + name)) << name;
     }
-    for (const std::string& name : testing::companionNames("AR0100")) {
-        EXPECT_FALSE(testing::fileExists(dir + name)) << name;
+    for (const std::string& name : test::companionNames("AR0100")) {
+        EXPECT_FALSE(test::fileExists(dir + name)) << name;
     }
 }
 
 TEST_F(EndToEnd, OutputWedThatIsADirectoryStopsTheRun) {
-    testing::writeArea(dir, "AR0100", area);
+    test::writeArea(dir, "AR0100", area);
     root.makeDir("program/AR2600.wed");
     const auto result = run({"-d", "-s", "AR0100", "AR2600"});
     EXPECT_EQ(result.status, 255);
     EXPECT_EQ(result.output, text("\nError :\t Cannot create output area WED file\n\n\n"));
     expectUnchanged("AR0100", area);
-    EXPECT_FALSE(testing::fileExists(dir + "AR2600.mos"));
+    EXPECT_FALSE(test::fileExists(dir + "AR2600.mos"));
 }
 
 // Every way a name can lead an output onto an input (the same name, another
@@ -225,13 +225,13 @@ TEST_F(EndToEnd, NoOutputLandsOnAnInputByAnyName) {
     };
     for (const Case& c : cases) {
         std::filesystem::remove_all(root.path() + "program/out");
-        for (const std::string& name : testing::listDir(dir)) {
+        for (const std::string& name : test::listDir(dir)) {
             if (name.rfind("wedmorph", 0) != 0) std::filesystem::remove(dir + name);
         }
-        testing::writeArea(dir, "AR0100", area);
+        test::writeArea(dir, "AR0100", area);
         root.makeDir("program/out");
         std::map<std::string, std::vector<std::uint8_t>> inputs;
-        for (const std::string& name : testing::listDir(dir)) {
+        for (const std::string& name : test::listDir(dir)) {
             if (name.rfind("AR0100", 0) == 0) inputs[name] = readBytes(dir + name);
         }
         const std::string made = dir + c.name, to = dir + c.to;
@@ -250,59 +250,59 @@ TEST_F(EndToEnd, NoOutputLandsOnAnInputByAnyName) {
 }
 
 TEST_F(EndToEnd, BitmapsSharedByTwoAreasInOneFolderAreKept) {
-    testing::writeArea(dir, "AR0100", area);
+    test::writeArea(dir, "AR0100", area);
     const auto bitmap = readBytes(dir + "AR0100HT.bmp");
     const auto result = run({"-d", "AR0100", "AR01009"});
     EXPECT_EQ(result.status, 0);
     EXPECT_NE(result.output.find(text("\n\nWarning :\t Cannot handle area _HT.bmp file\n")), std::string::npos);
     EXPECT_EQ(readBytes(dir + "AR0100HT.bmp"), bitmap);
-    EXPECT_TRUE(testing::fileExists(dir + "AR0100LN.bmp"));
-    EXPECT_FALSE(testing::fileExists(dir + "AR0100.wed"));
-    EXPECT_TRUE(testing::fileExists(dir + "AR01009.mos"));
+    EXPECT_TRUE(test::fileExists(dir + "AR0100LN.bmp"));
+    EXPECT_FALSE(test::fileExists(dir + "AR0100.wed"));
+    EXPECT_TRUE(test::fileExists(dir + "AR01009.mos"));
 }
 
 TEST_F(EndToEnd, AreaFilesAreFoundInAnyLetterCase) {
-    testing::writeBytes(dir + "AR0100.WED", area.wed);
-    testing::writeBytes(dir + "ar0100.tis", area.tis);
+    test::writeBytes(dir + "AR0100.WED", area.wed);
+    test::writeBytes(dir + "ar0100.tis", area.tis);
     ASSERT_EQ(run({"-s", "Ar0100", "AR2600"}).status, 0);
-    const auto expected = testing::referenceConversion(area.wed, area.tis, "AR2600", false);
+    const auto expected = test::referenceConversion(area.wed, area.tis, "AR2600", false);
     EXPECT_EQ(readBytes(dir + "AR2600.tis"), expected.tis);
 }
 
 TEST_F(EndToEnd, AreasAreFoundBesideTheProgramWhereverItIsStartedFrom) {
-    testing::writeArea(dir, "AR0100", area);
+    test::writeArea(dir, "AR0100", area);
     const std::string elsewhere = root.makeDir("elsewhere");
-    testing::ProgramRunner::Command command = program.command({"-s", "AR0100", "AR2600"});
+    test::ProgramRunner::Command command = program.command({"-s", "AR0100", "AR2600"});
     command.workingDir = elsewhere;
-    EXPECT_EQ(testing::ProgramRunner::runCommand(command).status, 0);
-    EXPECT_TRUE(testing::fileExists(dir + "AR2600.tis"));
-    EXPECT_FALSE(testing::fileExists(elsewhere + "AR2600.tis"));
+    EXPECT_EQ(test::ProgramRunner::runCommand(command).status, 0);
+    EXPECT_TRUE(test::fileExists(dir + "AR2600.tis"));
+    EXPECT_FALSE(test::fileExists(elsewhere + "AR2600.tis"));
 }
 
 // A folder too long for the area paths is refused whole, never cut to its
 // parent: the parent's area of the same name is left alone.
 TEST_F(EndToEnd, ProgramInAFolderTooLongForItsPathsIsRefused) {
     const std::string parent = root.makeDir("p");
-    testing::writeArea(parent, "AR0100", area);
+    test::writeArea(parent, "AR0100", area);
     const std::string longDir = root.makeDir("p/" + std::string(250, 'x'));
-    testing::ProgramRunner longProgram(longDir);
+    test::ProgramRunner longProgram(longDir);
     const auto result = longProgram.run({"-l", "-d", "AR0100", "AR2600"});
     EXPECT_EQ(result.status, 255);
     EXPECT_EQ(result.output, text(kUsage + "\nError :\t Area path is too long\n\n\n"));
     expectUnchanged("../p/AR0100", area);
-    EXPECT_EQ(testing::listDir(parent).size(), 8u) << "the area's seven files and the long folder";
-    EXPECT_EQ(testing::listDir(longDir).size(), 1u) << "the program alone: no log";
+    EXPECT_EQ(test::listDir(parent).size(), 8u) << "the area's seven files and the long folder";
+    EXPECT_EQ(test::listDir(longDir).size(), 1u) << "the program alone: no log";
 }
 
 TEST_F(EndToEnd, ProgramDirectoryIsThatOfTheRealFileNotOfALinkToIt) {
     if (program.windows()) GTEST_SKIP() << "a Windows program is started by its own path";
-    testing::writeArea(dir, "AR0100", area);
+    test::writeArea(dir, "AR0100", area);
     const std::string elsewhere = root.makeDir("elsewhere");
     std::filesystem::create_symlink(program.programPath(), elsewhere + "wm");
-    const auto result = testing::ProgramRunner::runCommand({elsewhere, "./wm -s AR0100 AR2600"});
+    const auto result = test::ProgramRunner::runCommand({elsewhere, "./wm -s AR0100 AR2600"});
     EXPECT_EQ(result.status, 0) << result.output;
-    EXPECT_TRUE(testing::fileExists(dir + "AR2600.tis"));
-    EXPECT_FALSE(testing::fileExists(elsewhere + "AR2600.tis"));
+    EXPECT_TRUE(test::fileExists(dir + "AR2600.tis"));
+    EXPECT_FALSE(test::fileExists(elsewhere + "AR2600.tis"));
 }
 
 // A Windows build writes the same bytes as the native one, for every file of
@@ -330,9 +330,9 @@ TEST_F(EndToEnd, SameOutputAsTheNativeBuild) {
         ASSERT_EQ(run(arguments).status, 0);
         std::string line = "'" + nativeProgram + "'";
         for (const std::string& argument : arguments) line += " " + argument;
-        ASSERT_EQ(testing::ProgramRunner::runCommand({nativeDir, line}).status, 0);
+        ASSERT_EQ(test::ProgramRunner::runCommand({nativeDir, line}).status, 0);
     }
-    std::vector<std::string> names = testing::listDir(nativeDir);
+    std::vector<std::string> names = test::listDir(nativeDir);
     names.erase(std::remove(names.begin(), names.end(), "wedmorph"), names.end());
     for (const std::string& name : names) {
         EXPECT_EQ(readBytes(dir + name), readBytes(nativeDir + name)) << name;

@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<std::uint8_t> wed(data + kPrefix, data + kPrefix + wedLength);
     const std::vector<std::uint8_t> tis(data + kPrefix + wedLength, data + size);
 
-    wedmorph::testing::MemoryPlatform platform;
+    wedmorph::test::MemoryPlatform platform;
     platform.keepConsole = (flags & 0x10) != 0;
     platform.folders = {"/program/", "/program/out/"};
     platform.files["/program/AR0100.wed"] = wed;
@@ -67,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (status == 0) {
         const auto expected =
-            wedmorph::testing::referenceConversion(wed, tis, out.substr(out.rfind('/') + 1), flags & 0x02);
+            wedmorph::test::referenceConversion(wed, tis, out.substr(out.rfind('/') + 1), flags & 0x02);
         check(platform.files[out + ".wed"] == expected.wed);
         check(platform.files[out + ".tis"] == expected.tis);
     }

@@ -2,7 +2,7 @@
 
 #include "support/TempDir.h"
 
-namespace wedmorph::testing {
+namespace wedmorph::test {
 
 using areagen::Tile;
 
@@ -34,7 +34,7 @@ areagen::Tile keyedTile(std::uint64_t seed, bool runs) {
     return tile;
 }
 
-AreaFiles workedExampleArea(bool tisHeader) {
+AreaFiles smallWaterArea(bool tisHeader) {
     areagen::WedSpec spec;
     spec.overlays[0] = {2, 2, "AR0100"};
     spec.overlays[1] = {1, 1, "WTWAVE"};
@@ -60,4 +60,4 @@ void writeArea(const std::string& dir, const std::string& name, const AreaFiles&
     }
 }
 
-}  // namespace wedmorph::testing
+}  // namespace wedmorph::test

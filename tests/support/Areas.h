@@ -7,7 +7,7 @@
 
 #include "areagen/AreaBuilder.h"
 
-namespace wedmorph::testing {
+namespace wedmorph::test {
 
 struct AreaFiles {
     std::vector<std::uint8_t> wed;
@@ -22,7 +22,7 @@ areagen::Tile plainTile(std::uint64_t seed);
 // Overlay 0 is 2 × 2, overlay 1 is 1 × 1; the cells are (frames, secondary,
 // mask) = (1, -1, 0), (1, -1, 2), (1, -1, 2), (1, 4, 2); five tiles, of which
 // 1, 3 and 4 are keyed (1 and 4 with runs of key pixels, 3 with single ones).
-AreaFiles workedExampleArea(bool tisHeader);
+AreaFiles smallWaterArea(bool tisHeader);
 
 // Writes NAME.wed and NAME.tis, and with `companions` the MOS and the four
 // bitmaps, each with content of its own.
@@ -31,4 +31,4 @@ void writeArea(const std::string& dir, const std::string& name, const AreaFiles&
 
 std::vector<std::string> companionNames(const std::string& name);
 
-}  // namespace wedmorph::testing
+}  // namespace wedmorph::test

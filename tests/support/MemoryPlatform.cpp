@@ -1,6 +1,6 @@
 #include "support/MemoryPlatform.h"
 
-namespace wedmorph::testing {
+namespace wedmorph::test {
 
 bool MemoryPlatform::folderExists(const std::string& path) const {
     const std::size_t slash = path.rfind('/');
@@ -85,4 +85,4 @@ void MemoryPlatform::writeConsole(const char* text, std::size_t length) {
     if (keepConsole) console.append(text, length);
 }
 
-}  // namespace wedmorph::testing
+}  // namespace wedmorph::test

@@ -11,7 +11,7 @@
 
 #include "platform/Platform.h"
 
-namespace wedmorph::testing {
+namespace wedmorph::test {
 
 class MemoryPlatform final : public Platform {
 public:
@@ -67,4 +67,4 @@ private:
     std::map<std::uint8_t*, View> views_;
 };
 
-}  // namespace wedmorph::testing
+}  // namespace wedmorph::test

@@ -12,7 +12,7 @@
 
 namespace fs = std::filesystem;
 
-namespace wedmorph::testing {
+namespace wedmorph::test {
 
 namespace {
 
@@ -91,4 +91,4 @@ ProgramResult ProgramRunner::runCommand(const Command& command) {
     return result;
 }
 
-}  // namespace wedmorph::testing
+}  // namespace wedmorph::test

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace wedmorph::testing {
+namespace wedmorph::test {
 
 struct ProgramResult {
     int status = -1;  // as a POSIX shell sees it: 0 to 255
@@ -47,4 +47,4 @@ private:
     bool windows_ = false;
 };
 
-}  // namespace wedmorph::testing
+}  // namespace wedmorph::test

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-namespace wedmorph::testing {
+namespace wedmorph::test {
 
 namespace {
 
@@ -158,4 +158,4 @@ ReferenceOutput referenceConversion(const std::vector<std::uint8_t>& wed,
     return out;
 }
 
-}  // namespace wedmorph::testing
+}  // namespace wedmorph::test

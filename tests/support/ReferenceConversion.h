@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace wedmorph::testing {
+namespace wedmorph::test {
 
 bool referenceFillKeyPixels(const std::uint8_t* source, std::uint8_t* destination, int width,
                             int height);
@@ -29,4 +29,4 @@ ReferenceOutput referenceConversion(const std::vector<std::uint8_t>& wed,
                                     const std::vector<std::uint8_t>& tis,
                                     const std::string& outputName, bool saveHeader);
 
-}  // namespace wedmorph::testing
+}  // namespace wedmorph::test

@@ -13,7 +13,7 @@
 
 namespace fs = std::filesystem;
 
-namespace wedmorph::testing {
+namespace wedmorph::test {
 
 TempDir::TempDir() {
     static std::atomic<unsigned> counter{0};
@@ -94,4 +94,4 @@ std::string withNewlines(const std::string& text, const std::string& newline) {
     return result;
 }
 
-}  // namespace wedmorph::testing
+}  // namespace wedmorph::test

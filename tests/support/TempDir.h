@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace wedmorph::testing {
+namespace wedmorph::test {
 
 class TempDir {
 public:
@@ -47,4 +47,4 @@ inline const std::string kTextNewline = "\n";
 // `text` with every "\n" written as `newline`.
 std::string withNewlines(const std::string& text, const std::string& newline);
 
-}  // namespace wedmorph::testing
+}  // namespace wedmorph::test

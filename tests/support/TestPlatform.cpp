@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-namespace wedmorph::testing {
+namespace wedmorph::test {
 
 const char* opName(Op op) {
     switch (op) {
@@ -179,4 +179,4 @@ void TestMemory::release(void* block) {
     std::free(block);
 }
 
-}  // namespace wedmorph::testing
+}  // namespace wedmorph::test

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "convert/TileMemory.h"
+#include "memory/TileMemory.h"
 #include "platform/Platform.h"
 
-namespace wedmorph::testing {
+namespace wedmorph::test {
 
 enum class Op {
     ChangeDirectory,
@@ -114,4 +114,4 @@ private:
     int held_ = 0;
 };
 
-}  // namespace wedmorph::testing
+}  // namespace wedmorph::test

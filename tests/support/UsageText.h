@@ -3,7 +3,7 @@
 
 #include <string>
 
-namespace wedmorph::testing {
+namespace wedmorph::test {
 
 inline const std::string kUsageScreen =
     "\n[*** BG1->BG2 Area Fileset Converter ***]\n"
@@ -18,4 +18,4 @@ inline const std::string kUsageScreen =
     "\n\nThis program handles area's .wed, .tis, .mos and .bmp's.\n"
     "For a complete area conversion .are and .bcs should be provided separately.\n";
 
-}  // namespace wedmorph::testing
+}  // namespace wedmorph::test

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "driver/AreaPaths.h"
+#include "area/AreaPaths.h"
 
 namespace wedmorph {
 namespace {
@@ -101,8 +101,8 @@ TEST(AreaPathsWindows, RelativeAreaHangsOffTheProgramDirectory) {
     EXPECT_EQ(paths.inputWedPath, "C:\\Tools\\conv\\AR3300.wed");
     EXPECT_EQ(paths.outputWedPath, "C:\\Tools\\conv\\myfolder1\\AR6700.wed");
     EXPECT_EQ(paths.outputTisPath, "C:\\Tools\\conv\\myfolder1\\AR6700.tis");
-    EXPECT_EQ(companionTargetPath(paths, CompanionKind::Ht), "C:\\Tools\\conv\\myfolder1\\AR6700HT.bmp");
-    EXPECT_EQ(companionTargetPath(paths, CompanionKind::Mos), "C:\\Tools\\conv\\myfolder1\\AR6700.mos");
+    EXPECT_EQ(companionTargetPath(paths, kCompanionKinds[1]), "C:\\Tools\\conv\\myfolder1\\AR6700HT.bmp");
+    EXPECT_EQ(companionTargetPath(paths, kCompanionKinds[0]), "C:\\Tools\\conv\\myfolder1\\AR6700.mos");
     EXPECT_EQ(buildLogPath(paths), "C:\\Tools\\conv\\wedmorph.log");
 }
 
@@ -125,12 +125,12 @@ TEST(AreaPaths, SevenCharacterNameHasSixCharacterPrefix) {
     EXPECT_EQ(paths.outputPrefix, "AR1");
     EXPECT_EQ(paths.inputWedPath, "/opt/conv/AR33001.wed");
     EXPECT_EQ(paths.inputTisPath, "/opt/conv/AR33001.tis");
-    EXPECT_EQ(companionSourcePath(paths, CompanionKind::Mos), "/opt/conv/AR33001.mos");
-    EXPECT_EQ(companionSourcePath(paths, CompanionKind::Ht), "/opt/conv/AR3300HT.bmp");
-    EXPECT_EQ(companionSourcePath(paths, CompanionKind::Lm), "/opt/conv/AR3300LM.bmp");
-    EXPECT_EQ(companionSourcePath(paths, CompanionKind::Ln), "/opt/conv/AR3300LN.bmp");
-    EXPECT_EQ(companionSourcePath(paths, CompanionKind::Sr), "/opt/conv/AR3300SR.bmp");
-    EXPECT_EQ(companionTargetPath(paths, CompanionKind::Ht), "/opt/conv/AR1HT.bmp");
+    EXPECT_EQ(companionSourcePath(paths, kCompanionKinds[0]), "/opt/conv/AR33001.mos");
+    EXPECT_EQ(companionSourcePath(paths, kCompanionKinds[1]), "/opt/conv/AR3300HT.bmp");
+    EXPECT_EQ(companionSourcePath(paths, kCompanionKinds[2]), "/opt/conv/AR3300LM.bmp");
+    EXPECT_EQ(companionSourcePath(paths, kCompanionKinds[3]), "/opt/conv/AR3300LN.bmp");
+    EXPECT_EQ(companionSourcePath(paths, kCompanionKinds[4]), "/opt/conv/AR3300SR.bmp");
+    EXPECT_EQ(companionTargetPath(paths, kCompanionKinds[1]), "/opt/conv/AR1HT.bmp");
 }
 
 TEST(AreaPathsPosix, BackslashesOfTheDirectoryPieceBecomeSlashes) {

@@ -17,11 +17,11 @@
 namespace wedmorph {
 namespace {
 
-using testing::MemoryPlatform;
-using testing::Op;
+using test::MemoryPlatform;
+using test::Op;
 
 // A small area with an overlay, doors and an animated cell.
-testing::AreaFiles smallArea() {
+test::AreaFiles smallArea() {
     areagen::SampleOptions options;
     options.width = 3;
     options.height = 2;
@@ -49,12 +49,12 @@ SweepRun convertInMemory(const std::vector<std::uint8_t>& wed, const std::vector
 
 // What a complete run must write; cut inputs that keep the same whole tiles
 // give the same output, so it is worked out once for each.
-const testing::ReferenceOutput& expectedFor(const std::vector<std::uint8_t>& wed,
+const test::ReferenceOutput& expectedFor(const std::vector<std::uint8_t>& wed,
                                             const std::vector<std::uint8_t>& tis) {
-    static std::map<std::pair<std::size_t, std::size_t>, testing::ReferenceOutput> known;
+    static std::map<std::pair<std::size_t, std::size_t>, test::ReferenceOutput> known;
     const std::size_t tiles = tis.size() < 24 ? 0 : (tis.size() - 24) / 5120 + 1;
     auto [at, added] = known.try_emplace({wed.size(), tiles});
-    if (added) at->second = testing::referenceConversion(wed, tis, "AR2600", true);
+    if (added) at->second = test::referenceConversion(wed, tis, "AR2600", true);
     return at->second;
 }
 
@@ -78,7 +78,7 @@ void expectCompleteOrRefused(const SweepRun& run, const std::vector<std::uint8_t
 }
 
 TEST(TruncationSweep, EveryCutOfTheWed) {
-    const testing::AreaFiles area = smallArea();
+    const test::AreaFiles area = smallArea();
     const std::uint32_t table = area.wed[16];
     const std::uint32_t tilemap = area.wed[table + 16] | area.wed[table + 17] << 8;
     const std::size_t tilemapEnd = tilemap + 10 * 6;
@@ -96,7 +96,7 @@ TEST(TruncationSweep, EveryCutOfTheWed) {
 }
 
 TEST(TruncationSweep, EveryCutOfTheTis) {
-    const testing::AreaFiles area = smallArea();
+    const test::AreaFiles area = smallArea();
     for (std::size_t length = 0; length <= area.tis.size(); ++length) {
         const std::vector<std::uint8_t> tis(area.tis.begin(), area.tis.begin() + static_cast<long>(length));
         const SweepRun run = convertInMemory(area.wed, tis);
@@ -117,23 +117,23 @@ TEST(TruncationSweep, EveryCutOfTheTis) {
 // each of its calls.
 class FaultSweep : public ::testing::Test {
 protected:
-    testing::TempDir dir;
-    testing::AreaFiles area = testing::workedExampleArea(true);
+    test::TempDir dir;
+    test::AreaFiles area = test::smallWaterArea(true);
 
-    void SetUp() override { testing::writeArea(dir.path(), "AR0100", area); }
+    void SetUp() override { test::writeArea(dir.path(), "AR0100", area); }
 
     std::vector<std::string> arguments() const { return {dir / "wedmorph", "-d", "-l", "AR0100", "AR2600"}; }
 
     void restoreInputs() {
-        testing::writeArea(dir.path(), "AR0100", area);
-        for (const std::string& name : testing::listDir(dir.path())) {
+        test::writeArea(dir.path(), "AR0100", area);
+        for (const std::string& name : test::listDir(dir.path())) {
             if (name.rfind("AR2600", 0) == 0) std::remove((dir / name).c_str());
         }
     }
 };
 
 TEST_F(FaultSweep, EveryOperationFailingAtEveryCall) {
-    testing::TestPlatform clean;
+    test::TestPlatform clean;
     ASSERT_EQ(runConversion(arguments(), clean), 0);
     const Op ops[] = {Op::ChangeDirectory, Op::FindFile,      Op::OpenForReading, Op::OpenForUpdate,
                       Op::CreateForWriting, Op::CreateMapping, Op::MapView,        Op::Write,
@@ -145,11 +145,11 @@ TEST_F(FaultSweep, EveryOperationFailingAtEveryCall) {
         for (int call = 1; call <= calls; ++call) {
             restoreInputs();
             std::remove((dir / "wedmorph.log").c_str());
-            testing::TestPlatform faulty;
-            testing::TestMemory memory;
+            test::TestPlatform faulty;
+            test::TestMemory memory;
             faulty.failOn(op, call);
             const int status = runConversion(arguments(), faulty, memory);
-            const std::string what = std::string(testing::opName(op)) + " #" + std::to_string(call);
+            const std::string what = std::string(test::opName(op)) + " #" + std::to_string(call);
             ++runs;
             EXPECT_TRUE(faulty.nothingOpen()) << what;
             EXPECT_EQ(memory.held(), 0) << what;
@@ -157,10 +157,10 @@ TEST_F(FaultSweep, EveryOperationFailingAtEveryCall) {
             if (status == -1) {
                 EXPECT_NE(console.find("\nError :\t "), std::string::npos) << what;
                 EXPECT_EQ(faulty.calls(Op::Delete), 0) << what;
-                EXPECT_EQ(testing::readBytes(dir / "AR0100.wed"), area.wed) << what;
-                EXPECT_EQ(testing::readBytes(dir / "AR0100.tis"), area.tis) << what;
-                for (const std::string& name : testing::companionNames("AR0100")) {
-                    EXPECT_TRUE(testing::fileExists(dir / name)) << what << " " << name;
+                EXPECT_EQ(test::readBytes(dir / "AR0100.wed"), area.wed) << what;
+                EXPECT_EQ(test::readBytes(dir / "AR0100.tis"), area.tis) << what;
+                for (const std::string& name : test::companionNames("AR0100")) {
+                    EXPECT_TRUE(test::fileExists(dir / name)) << what << " " << name;
                 }
             } else {
                 ASSERT_EQ(status, 0) << what;
@@ -174,8 +174,8 @@ TEST_F(FaultSweep, EveryOperationFailingAtEveryCall) {
                 if (!silentByDesign) {
                     EXPECT_NE(console.find("Warning :\t"), std::string::npos) << what;
                 }
-                const auto expected = testing::referenceConversion(area.wed, area.tis, "AR2600", false);
-                EXPECT_EQ(testing::readBytes(dir / "AR2600.tis"), expected.tis) << what;
+                const auto expected = test::referenceConversion(area.wed, area.tis, "AR2600", false);
+                EXPECT_EQ(test::readBytes(dir / "AR2600.tis"), expected.tis) << what;
             }
         }
     }
@@ -183,30 +183,30 @@ TEST_F(FaultSweep, EveryOperationFailingAtEveryCall) {
 }
 
 TEST_F(FaultSweep, EveryAllocationFailing) {
-    testing::TestMemory counting;
-    testing::TestPlatform clean;
+    test::TestMemory counting;
+    test::TestPlatform clean;
     ASSERT_EQ(runConversion(arguments(), clean, counting), 0);
     for (int failing = 1; failing <= counting.allocations(); ++failing) {
         restoreInputs();
-        testing::TestPlatform faulty;
-        testing::TestMemory memory;
+        test::TestPlatform faulty;
+        test::TestMemory memory;
         memory.failAt(failing);
         EXPECT_EQ(runConversion(arguments(), faulty, memory), -1);
         EXPECT_NE(faulty.console().find("\nError :\t Not enough memory\n\n"), std::string::npos);
         EXPECT_TRUE(faulty.nothingOpen());
         EXPECT_EQ(memory.held(), 0);
-        EXPECT_EQ(testing::readBytes(dir / "AR0100.tis"), area.tis);
+        EXPECT_EQ(test::readBytes(dir / "AR0100.tis"), area.tis);
     }
 }
 
 class HostileNames : public ::testing::Test {
 protected:
-    testing::TempDir root;
+    test::TempDir root;
     std::string dir = root.makeDir("program");
-    testing::TestPlatform platform;
-    testing::AreaFiles area = testing::workedExampleArea(false);
+    test::TestPlatform platform;
+    test::AreaFiles area = test::smallWaterArea(false);
 
-    void SetUp() override { testing::writeArea(dir, "AR0100", area); }
+    void SetUp() override { test::writeArea(dir, "AR0100", area); }
 
     int run(const std::vector<std::string>& areas) {
         std::vector<std::string> arguments = {dir + "wedmorph", "-s", "-d"};
@@ -216,8 +216,8 @@ protected:
     }
 
     void expectInputsKept() {
-        EXPECT_EQ(testing::readBytes(dir + "AR0100.wed"), area.wed);
-        EXPECT_EQ(testing::readBytes(dir + "AR0100.tis"), area.tis);
+        EXPECT_EQ(test::readBytes(dir + "AR0100.wed"), area.wed);
+        EXPECT_EQ(test::readBytes(dir + "AR0100.tis"), area.tis);
     }
 };
 
@@ -239,30 +239,30 @@ TEST_F(HostileNames, EmptyNamesAreRefused) {
     EXPECT_EQ(run({"AR0100", "sub/"}), -1);
     EXPECT_NE(platform.console().find("\nError :\t Empty output area name\n\n"), std::string::npos);
     expectInputsKept();
-    EXPECT_EQ(testing::listDir(dir).size(), 7u);  // the area's seven files and nothing else
+    EXPECT_EQ(test::listDir(dir).size(), 7u);  // the area's seven files and nothing else
 }
 
 TEST_F(HostileNames, DotDotPiecesStayRelativeToTheProgram) {
     const std::string sibling = root.makeDir("sibling");
     EXPECT_EQ(run({"AR0100", "../sibling/AR2600"}), 0);
-    EXPECT_TRUE(testing::fileExists(sibling + "AR2600.wed"));
-    EXPECT_TRUE(testing::fileExists(sibling + "AR2600HT.bmp"));
-    EXPECT_EQ(testing::listDir(root.path()), (std::vector<std::string>{"program", "sibling"}));
+    EXPECT_TRUE(test::fileExists(sibling + "AR2600.wed"));
+    EXPECT_TRUE(test::fileExists(sibling + "AR2600HT.bmp"));
+    EXPECT_EQ(test::listDir(root.path()), (std::vector<std::string>{"program", "sibling"}));
 }
 
 TEST_F(HostileNames, HighBytesInNamesAreKeptAsTheyAre) {
     const std::string name = "AR\xC9\xFF";
     EXPECT_EQ(run({"AR0100", name}), 0);
-    EXPECT_TRUE(testing::fileExists(dir + name + ".wed"));
-    EXPECT_TRUE(testing::fileExists(dir + name + "SR.bmp"));
-    const auto wed = testing::readBytes(dir + name + ".wed");
+    EXPECT_TRUE(test::fileExists(dir + name + ".wed"));
+    EXPECT_TRUE(test::fileExists(dir + name + "SR.bmp"));
+    const auto wed = test::readBytes(dir + name + ".wed");
     const std::size_t table = wed[16];
     EXPECT_EQ(std::string(wed.begin() + static_cast<long>(table) + 4, wed.begin() + static_cast<long>(table) + 8), name);
 }
 
 TEST_F(HostileNames, LimitsOfNamesAndPaths) {
     EXPECT_EQ(run({"AR0100", "ABCDEFGH"}), 0);  // eight characters: the whole tileset name
-    testing::writeArea(dir, "AR0100", area);
+    test::writeArea(dir, "AR0100", area);
     EXPECT_EQ(run({"AR0100", "ABCDEFGHI"}), -1);
     EXPECT_NE(platform.console().find("Output area name is longer than 8 characters"), std::string::npos);
     EXPECT_EQ(run({std::string(300, 'x'), "AR2600"}), -1);

@@ -3,9 +3,8 @@
 #include <cstring>
 
 #include "convert/OverlayPass.h"
-#include "driver/Reporter.h"
 #include "formats/LittleEndian.h"
-#include "output/OutputTis.h"
+#include "report/Messages.h"
 #include "support/Areas.h"
 #include "support/ReferenceConversion.h"
 #include "support/TestPlatform.h"
@@ -13,42 +12,48 @@
 namespace wedmorph {
 namespace {
 
-using testing::AreaFiles;
+using test::AreaFiles;
 
 // Runs the preparation and the pass over in-memory files, as the run does
 // over the mappings.
 struct PassRun {
+    test::TestMemory ownMemory;
+    test::TestMemory& memory;
     AreaFiles in;
     std::vector<std::uint8_t> outWed;
     WedLayout layout;
     TileCensus census;
     TisSource source;
-    PreparedTileset prepared;
+    OutputTileset tileset;
     PassResult result;
-    testing::TestPlatform platform;
-    testing::TestMemory memory;
+    StepResult failed;
+    std::string progress;  // the progress lines, as the console shows them
 
     explicit PassRun(AreaFiles files, bool silent = false, int failAllocation = 0,
-                     std::int32_t copiedOverride = -1)
-        : in(std::move(files)), outWed(in.wed) {
+                     std::int32_t copiedOverride = -1, test::TestMemory* external = nullptr)
+        : memory(external != nullptr ? *external : ownMemory), in(std::move(files)), outWed(in.wed) {
         layout = *checkWedLayout(WedImage{in.wed});
         census = takeTileCensus(WedImage{in.wed}, layout);
         source = readTisSource(in.tis, static_cast<std::uint32_t>(in.tis.size())).source;
         memory.failAt(failAllocation);
-        prepared = prepareOutputTileset(census, source, in.tis, memory);
-        if (prepared.status != PassStatus::Done) return;
-        Reporter reporter(platform, silent);
+        failed = prepareOutputTileset(census, source, in.tis, memory, tileset);
+        if (failed) return;
+        if (copiedOverride >= 0) tileset.copiedTileCount = copiedOverride;
         const OverlayPassInput input{census, layout, WedImage{in.wed}, WritableWedImage{outWed},
                                      in.tis, source};
-        const std::int32_t copied = copiedOverride >= 0 ? copiedOverride : prepared.copiedTileCount;
-        result = convertOverlayTiles(input, prepared.tileset, copied, reporter, memory);
+        PassProgress show;
+        if (!silent) {
+            show = [this](std::int32_t tile, std::int32_t basicTiles) {
+                char line[64];
+                std::snprintf(line, sizeof line, messages::kProgress, tile, basicTiles);
+                progress += line;
+            };
+        }
+        failed = convertOverlayTiles(input, tileset, show, memory, result);
     }
-    ~PassRun() { freeOutputTiles(memory, prepared.tileset, result.extraTiles); }
 
     WedTilemapEntry entry(int k) const { return readTilemapEntry(WedImage{outWed}, layout, k); }
-    const std::uint8_t* outputTile(int t) const {
-        return prepared.tileset.bytes + 24 + 5120 * static_cast<std::size_t>(t);
-    }
+    const std::uint8_t* outputTile(int t) const { return tileset.tile(t); }
     const std::uint8_t* inputTile(int t) const {
         return in.tis.data() + source.firstTile + 5120 * static_cast<std::size_t>(t);
     }
@@ -60,15 +65,15 @@ void expectEntry(const WedTilemapEntry& entry, int frames, int secondary, int ma
     EXPECT_EQ(entry.overlayMask, mask);
 }
 
-TEST(OverlayPass, WorkedExample) {
-    PassRun run(testing::workedExampleArea(false));
+TEST(OverlayPass, KeyedCellsAreFilledAndGetATrimmedCopyAfterTheKeptTiles) {
+    PassRun run(test::smallWaterArea(false));
     EXPECT_EQ(run.census.basicTiles, 4);
     EXPECT_EQ(run.census.doorExtraTiles, 1);
     EXPECT_EQ(run.census.overlayedDoorTiles, 1);
-    EXPECT_EQ(run.prepared.copiedTileCount, 5);
-    ASSERT_EQ(run.result.status, PassStatus::Done);
+    EXPECT_EQ(run.tileset.copiedTileCount, 5);
+    ASSERT_FALSE(run.failed);
     EXPECT_EQ(run.result.nextTileIndex, 6);
-    ASSERT_EQ(run.result.extraTiles.count, 1);
+    ASSERT_EQ(run.result.extraTiles.count(), 1);
 
     expectEntry(run.entry(0), 1, -1, 0);
     expectEntry(run.entry(1), 1, 5, 2);
@@ -86,33 +91,33 @@ TEST(OverlayPass, WorkedExample) {
     EXPECT_EQ(std::memcmp(run.outputTile(2), run.inputTile(2), 5120), 0);
     for (int t : {1, 3, 4}) {
         std::vector<std::uint8_t> filled(run.inputTile(t) + 1024, run.inputTile(t) + 5120);
-        testing::referenceFillKeyPixels(run.inputTile(t) + 1024, filled.data(), 64, 64);
+        test::referenceFillKeyPixels(run.inputTile(t) + 1024, filled.data(), 64, 64);
         EXPECT_EQ(std::memcmp(run.outputTile(t) + 1024, filled.data(), 4096), 0) << t;
     }
 
     // The extra tile is input tile 1 with its palette, key colour included, and trimmed pixels.
-    const std::uint8_t* extra = run.result.extraTiles.tiles[0];
+    const std::uint8_t* extra = run.result.extraTiles.tile(0);
     EXPECT_EQ(std::memcmp(extra, run.inputTile(1), 1024), 0);
     std::vector<std::uint8_t> trimmed(run.inputTile(1) + 1024, run.inputTile(1) + 5120);
-    testing::referenceTrimOverlayEdges(run.inputTile(1) + 1024, trimmed.data(), 64, 64);
+    test::referenceTrimOverlayEdges(run.inputTile(1) + 1024, trimmed.data(), 64, 64);
     EXPECT_EQ(std::memcmp(extra + 1024, trimmed.data(), 4096), 0);
 
-    EXPECT_EQ(run.platform.console(),
+    EXPECT_EQ(run.progress,
               "\rTiles processed:    1 of 4\rTiles processed:    2 of 4"
               "\rTiles processed:    3 of 4\rTiles processed:    4 of 4");
 }
 
 TEST(OverlayPass, InputIsNeverChanged) {
-    const AreaFiles files = testing::workedExampleArea(true);
+    const AreaFiles files = test::smallWaterArea(true);
     PassRun run(files);
     EXPECT_EQ(run.in.wed, files.wed);
     EXPECT_EQ(run.in.tis, files.tis);
 }
 
 TEST(OverlayPass, SilentPassPrintsNothing) {
-    PassRun run(testing::workedExampleArea(false), true);
-    EXPECT_EQ(run.platform.console(), "");
-    EXPECT_EQ(run.result.extraTiles.count, 1);
+    PassRun run(test::smallWaterArea(false), true);
+    EXPECT_EQ(run.progress, "");
+    EXPECT_EQ(run.result.extraTiles.count(), 1);
 }
 
 areagen::WedSpec oneOverlaySpec(int width, int height) {
@@ -127,12 +132,12 @@ TEST(OverlayPass, CellOfTwoOverlaysIsLeftAlone) {
     areagen::WedSpec spec = oneOverlaySpec(1, 1);
     spec.overlays[2] = {1, 1, "WTOTHER"};
     spec.cells[0].overlayMask = 6;
-    PassRun run({areagen::buildWed(spec), areagen::buildTis({testing::keyedTile(1, true)}, false)});
+    PassRun run({areagen::buildWed(spec), areagen::buildTis({test::keyedTile(1, true)}, false)});
     expectEntry(run.entry(0), 1, -1, 6);
-    EXPECT_EQ(run.result.extraTiles.count, 0);
+    EXPECT_EQ(run.result.extraTiles.count(), 0);
     EXPECT_EQ(std::memcmp(run.outputTile(0), run.inputTile(0), 5120), 0);
     // Two visited overlays: the progress line counts to 1 twice.
-    EXPECT_EQ(run.platform.console(), "\rTiles processed:    1 of 1\rTiles processed:    1 of 1");
+    EXPECT_EQ(run.progress, "\rTiles processed:    1 of 1\rTiles processed:    1 of 1");
 }
 
 TEST(OverlayPass, NoVisitedOverlayStillFillsDoorTiles) {
@@ -140,8 +145,8 @@ TEST(OverlayPass, NoVisitedOverlayStillFillsDoorTiles) {
     spec.overlays[1] = {0, 3, ""};
     spec.cells[0] = {1, 1, 2};
     PassRun run({areagen::buildWed(spec),
-                 areagen::buildTis({testing::keyedTile(1, true), testing::keyedTile(2, true)}, false)});
-    EXPECT_EQ(run.platform.console(), "");
+                 areagen::buildTis({test::keyedTile(1, true), test::keyedTile(2, true)}, false)});
+    EXPECT_EQ(run.progress, "");
     expectEntry(run.entry(0), 1, 1, 2);
     EXPECT_EQ(std::memcmp(run.outputTile(0), run.inputTile(0), 5120), 0);
     EXPECT_EQ(run.outputTile(1)[0], 0x61);  // the door tile is filled, with holes
@@ -153,14 +158,14 @@ TEST(OverlayPass, IndicesPastTheTileMapAreCountedButSkipped) {
     areagen::WedSpec spec = oneOverlaySpec(1, 1);
     spec.cells[0] = {3, -1, 2};
     std::vector<areagen::Tile> tiles;
-    for (int t = 0; t < 4; ++t) tiles.push_back(testing::keyedTile(static_cast<std::uint64_t>(t), true));
+    for (int t = 0; t < 4; ++t) tiles.push_back(test::keyedTile(static_cast<std::uint64_t>(t), true));
     PassRun run({areagen::buildWed(spec), areagen::buildTis(tiles, false)});
     EXPECT_EQ(run.census.basicTiles, 4);
-    EXPECT_EQ(run.result.extraTiles.count, 1);
+    EXPECT_EQ(run.result.extraTiles.count(), 1);
     expectEntry(run.entry(0), 3, 4, 2);
     EXPECT_EQ(run.outWed.size(), run.in.wed.size());
     for (int t = 1; t < 4; ++t) EXPECT_EQ(std::memcmp(run.outputTile(t), run.inputTile(t), 5120), 0);
-    EXPECT_EQ(run.platform.console(),
+    EXPECT_EQ(run.progress,
               "\rTiles processed:    1 of 4\rTiles processed:    2 of 4"
               "\rTiles processed:    3 of 4\rTiles processed:    4 of 4");
 }
@@ -169,9 +174,9 @@ TEST(OverlayPass, CellsWithoutACopiedTileAreSkipped) {
     areagen::WedSpec spec = oneOverlaySpec(3, 1);
     for (auto& cell : spec.cells) cell.overlayMask = 2;
     // Only one whole tile in the file.
-    PassRun run({areagen::buildWed(spec), areagen::buildTis({testing::keyedTile(1, true)}, false)});
-    EXPECT_EQ(run.prepared.copiedTileCount, 1);
-    EXPECT_EQ(run.result.extraTiles.count, 1);
+    PassRun run({areagen::buildWed(spec), areagen::buildTis({test::keyedTile(1, true)}, false)});
+    EXPECT_EQ(run.tileset.copiedTileCount, 1);
+    EXPECT_EQ(run.result.extraTiles.count(), 1);
     expectEntry(run.entry(0), 1, 1, 2);
     expectEntry(run.entry(1), 1, -1, 2);
     expectEntry(run.entry(2), 1, -1, 2);
@@ -183,8 +188,8 @@ TEST(OverlayPass, ExtraTilesAreNumberedInVisitOrder) {
     spec.cells[0].overlayMask = 8;  // overlay 3: visited after overlay 1
     spec.cells[1].overlayMask = 2;
     spec.cells[2].overlayMask = 2;
-    std::vector<areagen::Tile> tiles = {testing::keyedTile(1, false), testing::keyedTile(2, false),
-                                        testing::keyedTile(3, false)};
+    std::vector<areagen::Tile> tiles = {test::keyedTile(1, false), test::keyedTile(2, false),
+                                        test::keyedTile(3, false)};
     PassRun run({areagen::buildWed(spec), areagen::buildTis(tiles, false)});
     EXPECT_EQ(run.entry(1).secondaryTile, 3);
     EXPECT_EQ(run.entry(2).secondaryTile, 4);
@@ -194,10 +199,10 @@ TEST(OverlayPass, ExtraTilesAreNumberedInVisitOrder) {
 
 TEST(OverlayPass, SurplusTilesAreDropped) {
     areagen::WedSpec spec = oneOverlaySpec(1, 1);
-    std::vector<areagen::Tile> tiles(4, testing::plainTile(1));
+    std::vector<areagen::Tile> tiles(4, test::plainTile(1));
     PassRun run({areagen::buildWed(spec), areagen::buildTis(tiles, true)});
-    EXPECT_EQ(run.prepared.copiedTileCount, 1);
-    EXPECT_EQ(run.prepared.tileset.size, 24u + 5120u);
+    EXPECT_EQ(run.tileset.copiedTileCount, 1);
+    EXPECT_EQ(run.tileset.size, 24u + 5120u);
 }
 
 TEST(OverlayPass, DoorTilesNamedPastTheCountedOnesAreKept) {
@@ -207,26 +212,27 @@ TEST(OverlayPass, DoorTilesNamedPastTheCountedOnesAreKept) {
     spec.cells[0].overlayMask = 2;
     spec.cells[1].secondaryTile = 7;
     spec.cells[2].secondaryTile = 7;
-    std::vector<areagen::Tile> tiles(9, testing::plainTile(1));
-    tiles[0] = testing::keyedTile(2, false);
-    tiles[7] = testing::keyedTile(3, true);
+    std::vector<areagen::Tile> tiles(9, test::plainTile(1));
+    tiles[0] = test::keyedTile(2, false);
+    tiles[7] = test::keyedTile(3, true);
     PassRun run({areagen::buildWed(spec), areagen::buildTis(tiles, false)});
     EXPECT_EQ(run.census.basicTiles + run.census.doorExtraTiles, 5);
-    EXPECT_EQ(run.prepared.copiedTileCount, 8);
+    EXPECT_EQ(run.tileset.copiedTileCount, 8);
     EXPECT_EQ(run.entry(0).secondaryTile, 8);
     EXPECT_EQ(run.result.nextTileIndex, 9);
     EXPECT_EQ(run.outputTile(7)[0], 0x61);  // the keyed door tile is filled, with holes
 }
 
 TEST(OverlayPass, EveryFailedAllocationEndsThePassAndIsAccountedFor) {
-    // The worked example allocates the tileset, the list of extra tiles and one tile.
+    // The pass over these cells allocates the tileset, the list of extra tiles and one tile.
     for (int failing = 1; failing <= 3; ++failing) {
-        PassRun run(testing::workedExampleArea(false), true, failing);
-        const PassStatus status =
-            failing == 1 ? run.prepared.status : run.result.status;
-        EXPECT_EQ(status, PassStatus::OutOfMemory) << failing;
-        freeOutputTiles(run.memory, run.prepared.tileset, run.result.extraTiles);
-        EXPECT_EQ(run.memory.held(), 0) << failing;
+        test::TestMemory memory;
+        {
+            PassRun run(test::smallWaterArea(false), true, failing, -1, &memory);
+            ASSERT_TRUE(run.failed) << failing;
+            EXPECT_STREQ(run.failed->message, messages::kNoMemory) << failing;
+        }
+        EXPECT_EQ(memory.held(), 0) << failing;
     }
 }
 
@@ -234,14 +240,15 @@ TEST(OverlayPass, TileIndexNeverWrapsPast32767) {
     areagen::WedSpec spec = oneOverlaySpec(2, 1);
     spec.cells[0].overlayMask = 2;
     spec.cells[1].overlayMask = 2;
-    std::vector<areagen::Tile> tiles = {testing::keyedTile(1, false), testing::keyedTile(2, false)};
+    std::vector<areagen::Tile> tiles = {test::keyedTile(1, false), test::keyedTile(2, false)};
     // As if 32,767 tiles had been copied: the first extra tile takes the last
     // index there is, the second has none.
     PassRun run({areagen::buildWed(spec), areagen::buildTis(tiles, false)}, true, 0, 32767);
-    EXPECT_EQ(run.result.status, PassStatus::TooManyTiles);
+    ASSERT_TRUE(run.failed);
+    EXPECT_STREQ(run.failed->message, messages::kTooManyTiles);
     EXPECT_EQ(run.entry(0).secondaryTile, 32767);
     EXPECT_EQ(run.entry(1).secondaryTile, -1);
-    EXPECT_EQ(run.result.extraTiles.count, 1);
+    EXPECT_EQ(run.result.extraTiles.count(), 1);
 }
 
 }  // namespace

@@ -29,14 +29,14 @@ Area trim(const Area& source, int width, int height) {
     return destination;
 }
 
-TEST(FillKeyPixels, FirstWorkedExample) {
+TEST(FillKeyPixels, RunsKeepOnlyTheirFirstFillAndColumnZeroLooksRight) {
     const Area source = {5, 0, 7, 8, 0, 3, 0, 0, 0, 0, 4, 6};
     const FillResult result = fill(source, 4, 3);
     EXPECT_EQ(result.destination, (Area{5, 5, 7, 8, 3, 3, 3, 0, 0, 0, 4, 6}));
     EXPECT_TRUE(result.runsLeft);
 }
 
-TEST(FillKeyPixels, SecondWorkedExampleFillsEverything) {
+TEST(FillKeyPixels, LoneKeysAtTheEndsOfRowsAreAllFilled) {
     const Area source = {1, 2, 3, 0, 0, 5, 6, 7, 8, 0, 9, 0};
     const FillResult result = fill(source, 4, 3);
     EXPECT_EQ(result.destination, (Area{1, 2, 3, 3, 5, 5, 6, 7, 8, 8, 9, 9}));
@@ -77,7 +77,7 @@ TEST(FillKeyPixels, NarrowAreasAreLeftAlone) {
     EXPECT_EQ(destination, (Area{9, 9, 9, 9}));
 }
 
-TEST(TrimOverlayEdges, WorkedExample) {
+TEST(TrimOverlayEdges, EdgeRowsCountTheirRowAndInnerRowsAllFourNeighbours) {
     const Area source = {2, 0, 5, 6, 0, 3, 0, 0, 7, 8, 9, 0, 1, 2, 0, 3};
     EXPECT_EQ(trim(source, 4, 4), (Area{0, 0, 5, 6, 0, 0, 0, 0, 0, 8, 0, 0, 1, 2, 0, 0}));
 }
@@ -136,14 +136,14 @@ TEST(PixelFilters, MatchTheRulesOnRandomTiles) {
 
         Area got = start, want = start;
         const bool gotRuns = fillKeyPixels(source.data(), got.data(), 64, height);
-        const bool wantRuns = testing::referenceFillKeyPixels(source.data(), want.data(), 64, height);
+        const bool wantRuns = test::referenceFillKeyPixels(source.data(), want.data(), 64, height);
         ASSERT_EQ(gotRuns, wantRuns) << "round " << round;
         ASSERT_EQ(got, want) << "round " << round;
 
         got = start;
         want = start;
         trimOverlayEdges(source.data(), got.data(), 64, height);
-        testing::referenceTrimOverlayEdges(source.data(), want.data(), 64, height);
+        test::referenceTrimOverlayEdges(source.data(), want.data(), 64, height);
         ASSERT_EQ(got, want) << "round " << round;
     }
 }

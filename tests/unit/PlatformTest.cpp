@@ -9,12 +9,12 @@ namespace {
 
 class Platform : public ::testing::Test {
 protected:
-    testing::TempDir dir;
+    test::TempDir dir;
     wedmorph::Platform& platform = nativePlatform();
 };
 
 TEST_F(Platform, WritableViewChangesTheFileFoundInAnyCase) {
-    testing::writeText(dir / "a.wed", "abcdef");
+    test::writeText(dir / "a.wed", "abcdef");
     FileHandle file = platform.openForUpdate(dir / "A.WED", {});
     ASSERT_TRUE(file.isOpen());
     EXPECT_EQ(platform.fileSize(file), 6u);
@@ -25,11 +25,11 @@ TEST_F(Platform, WritableViewChangesTheFileFoundInAnyCase) {
     platform.unmapView(view);
     platform.closeMapping(mapping);
     platform.closeFile(file);
-    EXPECT_EQ(testing::readText(dir / "a.wed"), "abXdef");
+    EXPECT_EQ(test::readText(dir / "a.wed"), "abXdef");
 }
 
 TEST_F(Platform, EmptyFileCannotBeMapped) {
-    testing::writeText(dir / "empty.tis", "");
+    test::writeText(dir / "empty.tis", "");
     FileHandle file = platform.openForReading(dir / "EMPTY.TIS");
     ASSERT_TRUE(file.isOpen());
     EXPECT_FALSE(platform.createMapping(file, Access::ReadOnly).isOpen());
@@ -39,9 +39,9 @@ TEST_F(Platform, EmptyFileCannotBeMapped) {
 // A file that one run holds cannot be replaced, emptied or deleted by
 // another: the sharing modes on Windows, locks standing in for them elsewhere.
 TEST_F(Platform, FilesHeldByOneRunAreNotWrittenByAnother) {
-    testing::writeText(dir / "in.tis", "input");
-    testing::writeText(dir / "out.wed", "output");
-    testing::writeText(dir / "other.bmp", "other");
+    test::writeText(dir / "in.tis", "input");
+    test::writeText(dir / "out.wed", "output");
+    test::writeText(dir / "other.bmp", "other");
     FileHandle reading = platform.openForReading(dir / "in.tis");
     FileHandle updating = platform.openForUpdate(dir / "out.wed", {});
     ASSERT_TRUE(reading.isOpen());
@@ -56,8 +56,8 @@ TEST_F(Platform, FilesHeldByOneRunAreNotWrittenByAnother) {
     EXPECT_FALSE(platform.createForWriting(dir / "in.tis", {}).isOpen());
     platform.closeFile(reading);
     platform.closeFile(updating);
-    EXPECT_EQ(testing::readText(dir / "in.tis"), "input");
-    EXPECT_EQ(testing::readText(dir / "out.wed"), "output");
+    EXPECT_EQ(test::readText(dir / "in.tis"), "input");
+    EXPECT_EQ(test::readText(dir / "out.wed"), "output");
     EXPECT_TRUE(platform.deleteFile(dir / "in.tis")) << "released, it can go";
 }
 

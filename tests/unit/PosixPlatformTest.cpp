@@ -13,7 +13,7 @@
 namespace wedmorph {
 namespace {
 
-using testing::TempDir;
+using test::TempDir;
 
 TEST(NameMatch, WildcardsMatchIgnoringCase) {
     EXPECT_TRUE(matchesWildcardIgnoringCase("ar*.WED", "AR0100.wed"));
@@ -41,8 +41,8 @@ TEST_F(PosixPlatform, OwnPathIsTheRealExecutable) {
 }
 
 TEST_F(PosixPlatform, PlainFilesAreFoundIgnoringCaseButNotHiddenOnes) {
-    testing::writeText(dir / "AR0100.WED", "w");
-    testing::writeText(dir / ".AR0200.wed", "w");
+    test::writeText(dir / "AR0100.WED", "w");
+    test::writeText(dir / ".AR0200.wed", "w");
     dir.makeDir("AR0300.wed");
     EXPECT_TRUE(platform.plainFileExists(dir / "ar0100.wed"));
     EXPECT_TRUE(platform.plainFileExists(dir / "AR0100.WED"));
@@ -53,7 +53,7 @@ TEST_F(PosixPlatform, PlainFilesAreFoundIgnoringCaseButNotHiddenOnes) {
 }
 
 TEST_F(PosixPlatform, WildcardsMatchInTheFileSearchOnly) {
-    testing::writeText(dir / "AR0100.wed", "w");
+    test::writeText(dir / "AR0100.wed", "w");
     dir.makeDir("AR0200.wed");
     EXPECT_TRUE(platform.plainFileExists(dir / "ar01*.wed"));
     EXPECT_TRUE(platform.plainFileExists(dir / "AR0?00.WED"));
@@ -62,9 +62,9 @@ TEST_F(PosixPlatform, WildcardsMatchInTheFileSearchOnly) {
 }
 
 TEST_F(PosixPlatform, ExactNameComesFirstThenTheFirstCaseInsensitiveOne) {
-    testing::writeText(dir / "ar0100.tis", "lower");
-    testing::writeText(dir / "AR0100.tis", "upper");
-    testing::writeText(dir / "Ar0100.tis", "mixed");
+    test::writeText(dir / "ar0100.tis", "lower");
+    test::writeText(dir / "AR0100.tis", "upper");
+    test::writeText(dir / "Ar0100.tis", "mixed");
     auto readThrough = [&](const std::string& name) {
         FileHandle file = platform.openForReading(dir / name);
         EXPECT_TRUE(file.isOpen()) << name;
@@ -87,32 +87,32 @@ TEST_F(PosixPlatform, DirectoriesCannotBeOpened) {
 }
 
 TEST_F(PosixPlatform, CopyReplacesTheTargetKeepingItsOnDiskName) {
-    testing::writeText(dir / "AR0100.mos", "new content");
-    testing::writeText(dir / "ar2600.MOS", "old");
+    test::writeText(dir / "AR0100.mos", "new content");
+    test::writeText(dir / "ar2600.MOS", "old");
     EXPECT_TRUE(platform.copyFile(dir / "ar0100.MOS", dir / "AR2600.mos", {}).known);
-    EXPECT_EQ(testing::readText(dir / "ar2600.MOS"), "new content");
-    EXPECT_FALSE(testing::fileExists(dir / "AR2600.mos"));
+    EXPECT_EQ(test::readText(dir / "ar2600.MOS"), "new content");
+    EXPECT_FALSE(test::fileExists(dir / "AR2600.mos"));
 }
 
 TEST_F(PosixPlatform, CopyOntoItselfFailsAndLeavesTheFile) {
-    testing::writeText(dir / "AR0100HT.bmp", "bitmap");
+    test::writeText(dir / "AR0100HT.bmp", "bitmap");
     EXPECT_FALSE(platform.copyFile(dir / "AR0100HT.bmp", dir / "AR0100HT.bmp", {}).known);
     EXPECT_FALSE(platform.copyFile(dir / "AR0100HT.bmp", dir / "ar0100ht.BMP", {}).known);
     ASSERT_EQ(::symlink((dir / "AR0100HT.bmp").c_str(), (dir / "link.bmp").c_str()), 0);
     EXPECT_FALSE(platform.copyFile(dir / "AR0100HT.bmp", dir / "link.bmp", {}).known);
-    EXPECT_EQ(testing::readText(dir / "AR0100HT.bmp"), "bitmap");
+    EXPECT_EQ(test::readText(dir / "AR0100HT.bmp"), "bitmap");
 }
 
 TEST_F(PosixPlatform, CopyOntoADirectoryOrFromNothingFails) {
-    testing::writeText(dir / "a.wed", "w");
+    test::writeText(dir / "a.wed", "w");
     dir.makeDir("b.wed");
     EXPECT_FALSE(platform.copyFile(dir / "a.wed", dir / "b.wed", {}).known);
     EXPECT_FALSE(platform.copyFile(dir / "missing.wed", dir / "c.wed", {}).known);
-    EXPECT_FALSE(testing::fileExists(dir / "c.wed"));
+    EXPECT_FALSE(test::fileExists(dir / "c.wed"));
 }
 
 TEST_F(PosixPlatform, OnlyRegularFilesAreWrittenAndNothingWaits) {
-    testing::writeText(dir / "a.wed", "w");
+    test::writeText(dir / "a.wed", "w");
     ASSERT_EQ(::mkfifo((dir / "fifo.tis").c_str(), 0644), 0);
     ASSERT_EQ(::symlink("/dev/null", (dir / "null.tis").c_str()), 0);
     dir.makeDir("folder.tis");
@@ -125,8 +125,8 @@ TEST_F(PosixPlatform, OnlyRegularFilesAreWrittenAndNothingWaits) {
 
 TEST_F(PosixPlatform, CopiesAreWritableWhateverTheSourceAndTargetsKeepTheirMode) {
     const mode_t mask = ::umask(022);
-    testing::writeText(dir / "AR0100.wed", "read-only");
-    testing::writeText(dir / "AR2700.wed", "old");
+    test::writeText(dir / "AR0100.wed", "read-only");
+    test::writeText(dir / "AR2700.wed", "old");
     ::chmod((dir / "AR0100.wed").c_str(), 0444);
     ::chmod((dir / "AR2700.wed").c_str(), 0600);
     EXPECT_TRUE(platform.copyFile(dir / "AR0100.wed", dir / "AR2600.wed", {}).known);
@@ -136,19 +136,19 @@ TEST_F(PosixPlatform, CopiesAreWritableWhateverTheSourceAndTargetsKeepTheirMode)
     EXPECT_EQ(info.st_mode & 0777, 0644u);
     ASSERT_EQ(::stat((dir / "AR2700.wed").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
-    EXPECT_EQ(testing::readText(dir / "AR2700.wed"), "read-only");
+    EXPECT_EQ(test::readText(dir / "AR2700.wed"), "read-only");
     ::umask(mask);
 }
 
 TEST_F(PosixPlatform, DeleteFindsTheNameIgnoringCase) {
-    testing::writeText(dir / "AR0100.WED", "w");
+    test::writeText(dir / "AR0100.WED", "w");
     EXPECT_TRUE(platform.deleteFile(dir / "ar0100.wed"));
-    EXPECT_FALSE(testing::fileExists(dir / "AR0100.WED"));
+    EXPECT_FALSE(test::fileExists(dir / "AR0100.WED"));
     EXPECT_FALSE(platform.deleteFile(dir / "ar0100.wed"));
 }
 
 TEST_F(PosixPlatform, CreateEmptiesAnExistingFileUnderAnotherCase) {
-    testing::writeText(dir / "AR2600.TIS", "old old old");
+    test::writeText(dir / "AR2600.TIS", "old old old");
     FileHandle file = platform.createForWriting(dir / "AR2600.tis", {});
     ASSERT_TRUE(file.isOpen());
     std::size_t written = 0;
@@ -156,8 +156,8 @@ TEST_F(PosixPlatform, CreateEmptiesAnExistingFileUnderAnotherCase) {
     EXPECT_TRUE(platform.writeFile(file, bytes, 3, written));
     EXPECT_EQ(written, 3u);
     platform.closeFile(file);
-    EXPECT_EQ(testing::readText(dir / "AR2600.TIS"), "new");
-    EXPECT_FALSE(testing::fileExists(dir / "AR2600.tis"));
+    EXPECT_EQ(test::readText(dir / "AR2600.TIS"), "new");
+    EXPECT_FALSE(test::fileExists(dir / "AR2600.tis"));
 }
 
 }  // namespace

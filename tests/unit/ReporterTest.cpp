@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "driver/Reporter.h"
+#include "report/Reporter.h"
 #include "support/TempDir.h"
 #include "support/TestPlatform.h"
 
@@ -25,8 +25,8 @@ TEST(LogTime, DayOfMonthIsZeroPaddedAndYearRightAligned) {
 }
 
 TEST(Reporter, EachOperationReachesItsDestinations) {
-    testing::TempDir dir;
-    testing::TestPlatform platform;
+    test::TempDir dir;
+    test::TestPlatform platform;
     {
         Reporter reporter(platform, false);
         reporter.openLog(dir / "wedmorph.log");
@@ -40,15 +40,15 @@ TEST(Reporter, EachOperationReachesItsDestinations) {
         reporter.report("after");
     }
     EXPECT_EQ(platform.console(), "a1bd\n\ne\n\nf\n\n\nafter");
-    EXPECT_EQ(testing::readText(dir / "wedmorph.log"),
-              testing::withNewlines("----------------------------------------\n"
+    EXPECT_EQ(test::readText(dir / "wedmorph.log"),
+              test::withNewlines("----------------------------------------\n"
                                     "Local time is: Sun Dec 06 09:05:03 2026\na1c\ne\nf\n\n",
-                                    testing::kTextNewline));
+                                    test::kTextNewline));
 }
 
 TEST(Reporter, SilentKeepsOnlyErrorsAndConsoleLines) {
-    testing::TempDir dir;
-    testing::TestPlatform platform;
+    test::TempDir dir;
+    test::TestPlatform platform;
     Reporter reporter(platform, true);
     reporter.openLog(dir / "wedmorph.log");
     reporter.report("a");
@@ -58,11 +58,11 @@ TEST(Reporter, SilentKeepsOnlyErrorsAndConsoleLines) {
     reporter.fail("\nerror");
     reporter.closeLog();
     EXPECT_EQ(platform.console(), "usage\n\nerror\n");
-    const std::string log = testing::readText(dir / "wedmorph.log");
-    const std::string header = testing::withNewlines(
+    const std::string log = test::readText(dir / "wedmorph.log");
+    const std::string header = test::withNewlines(
         "----------------------------------------\nLocal time is: Sun Dec 06 09:05:03 2026\n",
-        testing::kTextNewline);
-    EXPECT_EQ(log, header + testing::withNewlines("a\nw\nerror", testing::kTextNewline));
+        test::kTextNewline);
+    EXPECT_EQ(log, header + test::withNewlines("a\nw\nerror", test::kTextNewline));
 }
 
 }  // namespace

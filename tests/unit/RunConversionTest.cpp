@@ -10,21 +10,21 @@
 namespace wedmorph {
 namespace {
 
-using testing::Op;
+using test::Op;
 
-const std::string& kUsage = testing::kUsageScreen;
+const std::string& kUsage = test::kUsageScreen;
 
 const std::string kLogHeader =
     "----------------------------------------\nLocal time is: Sun Dec 06 09:05:03 2026\n";
 
 class RunTest : public ::testing::Test {
 protected:
-    testing::TempDir dir;
-    testing::TestPlatform platform;
-    testing::TestMemory memory;
-    testing::AreaFiles area = testing::workedExampleArea(false);
+    test::TempDir dir;
+    test::TestPlatform platform;
+    test::TestMemory memory;
+    test::AreaFiles area = test::smallWaterArea(false);
 
-    void SetUp() override { testing::writeArea(dir.path(), "AR0100", area); }
+    void SetUp() override { test::writeArea(dir.path(), "AR0100", area); }
 
     int run(std::vector<std::string> arguments) {
         arguments.insert(arguments.begin(), dir / "wedmorph");
@@ -33,8 +33,8 @@ protected:
 
     // The log as the program meant it: text mode turns "\n" into the system's line end.
     std::string log() {
-        std::string text = testing::readText(dir / "wedmorph.log");
-        if (testing::kTextNewline == "\n") return text;
+        std::string text = test::readText(dir / "wedmorph.log");
+        if (test::kTextNewline == "\n") return text;
         std::string plain;
         for (std::size_t i = 0; i < text.size(); ++i) {
             if (text.compare(i, 2, "\r\n") == 0) continue;
@@ -43,13 +43,13 @@ protected:
         return plain;
     }
 
-    std::string rawLog() { return testing::readText(dir / "wedmorph.log"); }
+    std::string rawLog() { return test::readText(dir / "wedmorph.log"); }
 
     void expectInputsUnchanged() {
-        EXPECT_EQ(testing::readBytes(dir / "AR0100.wed"), area.wed);
-        EXPECT_EQ(testing::readBytes(dir / "AR0100.tis"), area.tis);
-        for (const std::string& name : testing::companionNames("AR0100")) {
-            EXPECT_TRUE(testing::fileExists(dir / name)) << name;
+        EXPECT_EQ(test::readBytes(dir / "AR0100.wed"), area.wed);
+        EXPECT_EQ(test::readBytes(dir / "AR0100.tis"), area.tis);
+        for (const std::string& name : test::companionNames("AR0100")) {
+            EXPECT_TRUE(test::fileExists(dir / name)) << name;
         }
     }
 
@@ -73,7 +73,7 @@ protected:
 TEST_F(RunTest, NoArgumentsShowsTheUsageScreenAlone) {
     EXPECT_EQ(runConversion({dir / "wedmorph"}, platform, memory), 0);
     EXPECT_EQ(platform.console(), kUsage);
-    EXPECT_FALSE(testing::fileExists(dir / "wedmorph.log"));
+    EXPECT_FALSE(test::fileExists(dir / "wedmorph.log"));
 }
 
 TEST_F(RunTest, LogOptionAloneLogsTheEmptyInputError) {
@@ -93,10 +93,10 @@ TEST_F(RunTest, ChecksOfTheAreasFailAfterTheUsageScreen) {
 #else
     const std::string hidden = ".hidden";
 #endif
-    testing::writeText(dir / (hidden + ".wed"), "x");
-    testing::writeText(dir / (hidden + ".tis"), "x");
-    testing::setHidden(dir / (hidden + ".wed"));
-    testing::writeText(dir / "NOTIS.wed", "x");
+    test::writeText(dir / (hidden + ".wed"), "x");
+    test::writeText(dir / (hidden + ".tis"), "x");
+    test::setHidden(dir / (hidden + ".wed"));
+    test::writeText(dir / "NOTIS.wed", "x");
     dir.makeDir("AR0200.wed");
     struct Case {
         std::vector<std::string> arguments;
@@ -120,7 +120,7 @@ TEST_F(RunTest, ChecksOfTheAreasFailAfterTheUsageScreen) {
         EXPECT_EQ(platform.console(), kUsage + c.message + "\n");
         expectNothingHeld();
     }
-    EXPECT_FALSE(testing::fileExists(dir / "AR2600.wed"));
+    EXPECT_FALSE(test::fileExists(dir / "AR2600.wed"));
     expectInputsUnchanged();
 }
 
@@ -147,12 +147,12 @@ TEST_F(RunTest, OpeningAndMappingFailuresReleaseWhatIsHeld) {
         {Op::ShortWrite, 3, "\nError :\t Cannot write output area TIS file\n\n"},
     };
     for (const Case& c : cases) {
-        testing::TestPlatform faulty;
+        test::TestPlatform faulty;
         faulty.failOn(c.op, c.occurrence);
-        testing::TestMemory counted;
+        test::TestMemory counted;
         const int status = runConversion({dir / "wedmorph", "-s", "-d", "-h", "-l", "AR0100", "AR2600"},
                                          faulty, counted);
-        const std::string what = std::string(testing::opName(c.op)) + " #" + std::to_string(c.occurrence);
+        const std::string what = std::string(test::opName(c.op)) + " #" + std::to_string(c.occurrence);
         EXPECT_EQ(status, -1) << what;
         EXPECT_EQ(faulty.console(), c.message + "\n") << what;
         EXPECT_TRUE(faulty.nothingOpen()) << what;
@@ -166,8 +166,8 @@ TEST_F(RunTest, OpeningAndMappingFailuresReleaseWhatIsHeld) {
 
 TEST_F(RunTest, EveryFailedAllocationEndsTheRunCleanly) {
     for (int failing = 1; failing <= 3; ++failing) {
-        testing::TestPlatform faulty;
-        testing::TestMemory counted;
+        test::TestPlatform faulty;
+        test::TestMemory counted;
         counted.failAt(failing);
         EXPECT_EQ(runConversion({dir / "wedmorph", "-s", "-d", "AR0100", "AR2600"}, faulty, counted), -1);
         EXPECT_EQ(faulty.console(), "\nError :\t Not enough memory\n\n\n");
@@ -185,7 +185,7 @@ TEST_F(RunTest, MalformedInputsAreRefusedBeforeAnyReport) {
         for (int i = 0; i < 4; ++i) tis[12 + i] = static_cast<std::uint8_t>(length >> (8 * i));
         return tis;
     };
-    const testing::AreaFiles headed = testing::workedExampleArea(true);
+    const test::AreaFiles headed = test::smallWaterArea(true);
     std::vector<std::uint8_t> cutWed = area.wed;
     cutWed.resize(100);  // cuts into the overlay table
     const std::string invalidWed = "\nError :\t Invalid input area WED file\n\n";
@@ -205,22 +205,22 @@ TEST_F(RunTest, MalformedInputsAreRefusedBeforeAnyReport) {
          "\nError :\t Input area TIS file holds fewer tiles than its WED uses\n\n"},
     };
     for (const auto& c : cases) {
-        testing::writeArea(dir.path(), c.name, {c.wed, c.tis});
+        test::writeArea(dir.path(), c.name, {c.wed, c.tis});
         platform.clearConsole();
         EXPECT_EQ(run({"-d", c.name, "AR2600"}), -1) << c.name;
         EXPECT_EQ(platform.console(), c.message + "\n") << c.name;
-        EXPECT_EQ(testing::readBytes(dir / (c.name + ".wed")), c.wed) << c.name;
-        EXPECT_EQ(testing::readBytes(dir / (c.name + ".tis")), c.tis) << c.name;
-        EXPECT_FALSE(testing::fileExists(dir / "AR2600.wed")) << c.name;
+        EXPECT_EQ(test::readBytes(dir / (c.name + ".wed")), c.wed) << c.name;
+        EXPECT_EQ(test::readBytes(dir / (c.name + ".tis")), c.tis) << c.name;
+        EXPECT_FALSE(test::fileExists(dir / "AR2600.wed")) << c.name;
         expectNothingHeld();
     }
 }
 
 TEST_F(RunTest, EmptyInputFilesCannotBeMapped) {
-    testing::writeText(dir / "EMPTYW.wed", "");
-    testing::writeBytes(dir / "EMPTYW.tis", area.tis);
-    testing::writeBytes(dir / "EMPTYT.wed", area.wed);
-    testing::writeText(dir / "EMPTYT.tis", "");
+    test::writeText(dir / "EMPTYW.wed", "");
+    test::writeBytes(dir / "EMPTYW.tis", area.tis);
+    test::writeBytes(dir / "EMPTYT.wed", area.wed);
+    test::writeText(dir / "EMPTYT.tis", "");
     EXPECT_EQ(run({"EMPTYW", "AR2600"}), -1);
     EXPECT_EQ(platform.console(), "\nError :\t Cannot map input area WED file\n\n\n");
     platform.clearConsole();
@@ -239,10 +239,10 @@ TEST_F(RunTest, CompleteRunReportsAndWritesTheConvertedArea) {
     EXPECT_EQ(log(), kLogHeader + report(true) + "\n Overlayed doors tiles number:  1\n" +
                          "\nTiles processed: 4 done.\nExtra 1 overlay tiles added.\n"
                          "----------------------------------------\n\n");
-    const auto expected = testing::referenceConversion(area.wed, area.tis, "AR2600", true);
-    EXPECT_EQ(testing::readBytes(dir / "AR2600.wed"), expected.wed);
-    EXPECT_EQ(testing::readBytes(dir / "AR2600.tis"), expected.tis);
-    EXPECT_EQ(testing::readBytes(dir / "AR2600.tis").size(), 30744u);
+    const auto expected = test::referenceConversion(area.wed, area.tis, "AR2600", true);
+    EXPECT_EQ(test::readBytes(dir / "AR2600.wed"), expected.wed);
+    EXPECT_EQ(test::readBytes(dir / "AR2600.tis"), expected.tis);
+    EXPECT_EQ(test::readBytes(dir / "AR2600.tis").size(), 30744u);
     expectInputsUnchanged();
     expectNothingHeld();
 }
@@ -251,28 +251,28 @@ TEST_F(RunTest, SilentRunWithLogKeepsTheConsoleEmpty) {
     EXPECT_EQ(run({"AR0100", "-s", "AR2600", "-l"}), 0);
     EXPECT_EQ(platform.console(), "");
     EXPECT_NE(log().find("Extra 1 overlay tiles added."), std::string::npos);
-    EXPECT_EQ(testing::readBytes(dir / "AR2600.tis").size(), 30720u);
+    EXPECT_EQ(test::readBytes(dir / "AR2600.tis").size(), 30720u);
 }
 
 TEST_F(RunTest, LogIsAppendedAfterEarlierRuns) {
-    testing::writeText(dir / "wedmorph.log", "earlier run");
+    test::writeText(dir / "wedmorph.log", "earlier run");
     EXPECT_EQ(run({"-l", "-s", "AR0100", "AR2600"}), 0);
-    EXPECT_EQ(rawLog().rfind("earlier run" + testing::withNewlines(kLogHeader, testing::kTextNewline), 0), 0u);
+    EXPECT_EQ(rawLog().rfind("earlier run" + test::withNewlines(kLogHeader, test::kTextNewline), 0), 0u);
 }
 
 TEST_F(RunTest, LogThatCannotBeOpenedIsLeftOut) {
     platform.failOn(Op::OpenLog);
     EXPECT_EQ(run({"-l", "AR0100", "AR2600"}), 0);
-    EXPECT_FALSE(testing::fileExists(dir / "wedmorph.log"));
+    EXPECT_FALSE(test::fileExists(dir / "wedmorph.log"));
     EXPECT_NE(platform.console().find("Extra 1 overlay tiles added."), std::string::npos);
 }
 
 TEST_F(RunTest, OptionsCountWhereverTheyStandAndAThirdAreaIsIgnored) {
     EXPECT_EQ(run({"AR0100", "AR2600", "AR9999", "-s", "-h", "-d"}), 0);
     EXPECT_EQ(platform.console(), "");
-    EXPECT_EQ(testing::readBytes(dir / "AR2600.tis").size(), 30744u);
-    EXPECT_FALSE(testing::fileExists(dir / "AR0100.wed"));
-    EXPECT_FALSE(testing::fileExists(dir / "AR9999.wed"));
+    EXPECT_EQ(test::readBytes(dir / "AR2600.tis").size(), 30744u);
+    EXPECT_FALSE(test::fileExists(dir / "AR0100.wed"));
+    EXPECT_FALSE(test::fileExists(dir / "AR9999.wed"));
 }
 
 TEST_F(RunTest, LookalikeOptionsAreAreaArguments) {
@@ -283,16 +283,16 @@ TEST_F(RunTest, LookalikeOptionsAreAreaArguments) {
 
 TEST_F(RunTest, CompanionsAreCopiedUnderTheOutputNames) {
     EXPECT_EQ(run({"-s", "AR0100", "AR260012"}), 0);
-    const std::vector<std::string> in = testing::companionNames("AR0100");
+    const std::vector<std::string> in = test::companionNames("AR0100");
     const std::vector<std::string> out = {"AR260012.mos", "AR2600HT.bmp", "AR2600LM.bmp", "AR2600LN.bmp",
                                           "AR2600SR.bmp"};
     for (std::size_t k = 0; k < in.size(); ++k) {
-        EXPECT_EQ(testing::readBytes(dir / out[k]), testing::readBytes(dir / in[k])) << out[k];
+        EXPECT_EQ(test::readBytes(dir / out[k]), test::readBytes(dir / in[k])) << out[k];
     }
 }
 
 TEST_F(RunTest, MissingCompanionsAreWarnedInOrderAndLnIsSilent) {
-    for (const std::string& name : testing::companionNames("AR0100")) std::remove((dir / name).c_str());
+    for (const std::string& name : test::companionNames("AR0100")) std::remove((dir / name).c_str());
     EXPECT_EQ(run({"-l", "-d", "AR0100", "AR2600"}), 0);
     const std::string copies =
         "\n\nWarning :\t Cannot handle area MOS file\n"
@@ -318,7 +318,7 @@ TEST_F(RunTest, MissingCompanionsAreWarnedInOrderAndLnIsSilent) {
 
 TEST_F(RunTest, DeletionRemovesTheSourcesAfterACompleteRun) {
     EXPECT_EQ(run({"-s", "-d", "AR0100", "AR2600"}), 0);
-    EXPECT_EQ(testing::listDir(dir.path()),
+    EXPECT_EQ(test::listDir(dir.path()),
               (std::vector<std::string>{"AR2600.mos", "AR2600.tis", "AR2600.wed", "AR2600HT.bmp",
                                         "AR2600LM.bmp", "AR2600LN.bmp", "AR2600SR.bmp"}));
     // Deletion comes after the output TIS is written and closed.
@@ -346,9 +346,9 @@ TEST_F(RunTest, CompanionWhoseCopyFailedKeepsItsSource) {
     platform.failOnPath(Op::Copy, "AR0100HT.bmp");
     platform.failOnPath(Op::Copy, "AR0100LN.bmp");
     EXPECT_EQ(run({"-d", "AR0100", "AR2600"}), 0);
-    EXPECT_TRUE(testing::fileExists(dir / "AR0100HT.bmp"));
-    EXPECT_TRUE(testing::fileExists(dir / "AR0100LN.bmp"));
-    EXPECT_FALSE(testing::fileExists(dir / "AR0100LM.bmp"));
+    EXPECT_TRUE(test::fileExists(dir / "AR0100HT.bmp"));
+    EXPECT_TRUE(test::fileExists(dir / "AR0100LN.bmp"));
+    EXPECT_FALSE(test::fileExists(dir / "AR0100LM.bmp"));
     const std::string& console = platform.console();
     EXPECT_NE(console.find("\n\nWarning :\t Cannot handle area _HT.bmp file\n"), std::string::npos);
     EXPECT_NE(console.find("\nWarning :\t Cannot delete source area _HT.bmp file\n"), std::string::npos);

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "driver/RunConversion.h"
-#include "driver/RunMemory.h"
+#include "memory/RunMemory.h"
 #include "support/Areas.h"
 #include "support/TempDir.h"
 #include "support/TestPlatform.h"
@@ -15,7 +15,7 @@ namespace wedmorph {
 namespace {
 
 TEST(RunMemory, SmallBlocksShareChunksAndAreAllGivenBack) {
-    testing::TestPlatform platform;
+    test::TestPlatform platform;
     {
         RunMemory memory(platform);
         std::vector<void*> tiles;
@@ -40,7 +40,7 @@ TEST(RunMemory, SmallBlocksShareChunksAndAreAllGivenBack) {
 }
 
 TEST(RunMemory, LargeBlockHasPagesOfItsOwn) {
-    testing::TestPlatform platform;
+    test::TestPlatform platform;
     RunMemory memory(platform);
     void* big = memory.allocate(8 << 20);
     ASSERT_NE(big, nullptr);
@@ -51,24 +51,24 @@ TEST(RunMemory, LargeBlockHasPagesOfItsOwn) {
 }
 
 TEST(RunMemory, PagesRefusedMeansNoBlock) {
-    testing::TestPlatform platform;
-    platform.failOn(testing::Op::AllocatePages);
+    test::TestPlatform platform;
+    platform.failOn(test::Op::AllocatePages);
     RunMemory memory(platform);
     EXPECT_EQ(memory.allocate(5120), nullptr);
     EXPECT_EQ(memory.allocate(8 << 20), nullptr);
 }
 
 TEST(RunMemory, RunWithoutPagesEndsCleanly) {
-    testing::TempDir dir;
-    const testing::AreaFiles area = testing::workedExampleArea(true);
-    testing::writeArea(dir.path(), "AR0100", area);
-    // The worked example's tileset, list and tile all come from the first chunk.
-    testing::TestPlatform platform;
-    platform.failOn(testing::Op::AllocatePages, 1);
+    test::TempDir dir;
+    const test::AreaFiles area = test::smallWaterArea(true);
+    test::writeArea(dir.path(), "AR0100", area);
+    // This small area's tileset, list and tile all come from the first chunk.
+    test::TestPlatform platform;
+    platform.failOn(test::Op::AllocatePages, 1);
     EXPECT_EQ(runConversion({dir / "wedmorph", "-s", "-d", "AR0100", "AR2600"}, platform), -1);
     EXPECT_EQ(platform.console(), "\nError :\t Not enough memory\n\n\n");
     EXPECT_TRUE(platform.nothingOpen());
-    EXPECT_EQ(testing::readBytes(dir / "AR0100.tis"), area.tis);
+    EXPECT_EQ(test::readBytes(dir / "AR0100.tis"), area.tis);
 }
 
 }  // namespace

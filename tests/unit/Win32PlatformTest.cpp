@@ -13,7 +13,7 @@ namespace {
 
 class Win32Platform : public ::testing::Test {
 protected:
-    testing::TempDir dir;
+    test::TempDir dir;
     Platform& platform = nativePlatform();
 };
 
@@ -25,9 +25,9 @@ TEST_F(Win32Platform, OwnPathIsTheModuleFile) {
 }
 
 TEST_F(Win32Platform, HiddenAndSystemFilesAndDirectoriesAreNotPlainFiles) {
-    testing::writeText(dir / "AR0100.WED", "w");
-    testing::writeText(dir / "HIDDEN.wed", "w");
-    testing::writeText(dir / "SYSTEM.wed", "w");
+    test::writeText(dir / "AR0100.WED", "w");
+    test::writeText(dir / "HIDDEN.wed", "w");
+    test::writeText(dir / "SYSTEM.wed", "w");
     ::SetFileAttributesA((dir / "HIDDEN.wed").c_str(), FILE_ATTRIBUTE_HIDDEN);
     ::SetFileAttributesA((dir / "SYSTEM.wed").c_str(), FILE_ATTRIBUTE_SYSTEM);
     dir.makeDir("FOLDER.wed");
@@ -40,12 +40,12 @@ TEST_F(Win32Platform, HiddenAndSystemFilesAndDirectoriesAreNotPlainFiles) {
 }
 
 TEST_F(Win32Platform, CopyReplacesButNeverOntoItself) {
-    testing::writeText(dir / "AR0100HT.bmp", "bitmap");
-    testing::writeText(dir / "AR2600HT.bmp", "old");
+    test::writeText(dir / "AR0100HT.bmp", "bitmap");
+    test::writeText(dir / "AR2600HT.bmp", "old");
     EXPECT_TRUE(platform.copyFile(dir / "AR0100HT.bmp", dir / "AR2600HT.bmp", {}).known);
-    EXPECT_EQ(testing::readText(dir / "AR2600HT.bmp"), "bitmap");
+    EXPECT_EQ(test::readText(dir / "AR2600HT.bmp"), "bitmap");
     EXPECT_FALSE(platform.copyFile(dir / "AR0100HT.bmp", dir / "ar0100ht.BMP", {}).known);
-    EXPECT_EQ(testing::readText(dir / "AR0100HT.bmp"), "bitmap");
+    EXPECT_EQ(test::readText(dir / "AR0100HT.bmp"), "bitmap");
     // A read-only source makes a copy that the next run can replace.
     ::SetFileAttributesA((dir / "AR0100HT.bmp").c_str(), FILE_ATTRIBUTE_READONLY);
     EXPECT_TRUE(platform.copyFile(dir / "AR0100HT.bmp", dir / "AR2700HT.bmp", {}).known);

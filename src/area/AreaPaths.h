@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "area/CompanionKinds.h"
 #include "platform/Platform.h"
 
 namespace wedmorph {
@@ -62,13 +63,8 @@ void buildInputTisPath(AreaPaths& paths);
 void buildOutputPaths(AreaPaths& paths);
 std::string buildLogPath(const AreaPaths& paths);
 
-enum class CompanionKind { Mos, Ht, Lm, Ln, Sr };
-inline constexpr CompanionKind kCompanionKinds[] = {CompanionKind::Mos, CompanionKind::Ht,
-                                                    CompanionKind::Lm, CompanionKind::Ln,
-                                                    CompanionKind::Sr};
-
-std::string companionSourcePath(const AreaPaths& paths, CompanionKind kind);
-std::string companionTargetPath(const AreaPaths& paths, CompanionKind kind);
+std::string companionSourcePath(const AreaPaths& paths, const CompanionKind& kind);
+std::string companionTargetPath(const AreaPaths& paths, const CompanionKind& kind);
 
 // The longest of the WED, TIS and companion paths of both areas.
 std::size_t longestAreaFilePath(const AreaPaths& paths);

@@ -1,4 +1,4 @@
-#include "driver/AreaPaths.h"
+#include "area/AreaPaths.h"
 
 #include <algorithm>
 #include <vector>
@@ -25,7 +25,7 @@ std::vector<std::size_t> characterStarts(const std::string& text, const LeadByte
     return starts;
 }
 
-// `piece` cut to `capacity` bytes without splitting a double-byte character.
+// text[begin, end) cut to `capacity` bytes without splitting a double-byte character.
 std::string cutToCapacity(const std::string& text, std::size_t begin, std::size_t end,
                           std::size_t capacity, const std::vector<std::size_t>& starts) {
     if (end - begin <= capacity) return text.substr(begin, end - begin);
@@ -140,29 +140,12 @@ void buildOutputPaths(AreaPaths& paths) {
 
 std::string buildLogPath(const AreaPaths& paths) { return paths.programDir + "wedmorph.log"; }
 
-namespace {
-
-const char* companionSuffix(CompanionKind kind) {
-    switch (kind) {
-        case CompanionKind::Mos: return ".mos";
-        case CompanionKind::Ht: return "HT.bmp";
-        case CompanionKind::Lm: return "LM.bmp";
-        case CompanionKind::Ln: return "LN.bmp";
-        case CompanionKind::Sr: return "SR.bmp";
-    }
-    return "";
+std::string companionSourcePath(const AreaPaths& paths, const CompanionKind& kind) {
+    return paths.inputDir + (kind.byPrefix ? paths.inputPrefix : paths.inputName) + kind.suffix;
 }
 
-}  // namespace
-
-std::string companionSourcePath(const AreaPaths& paths, CompanionKind kind) {
-    const std::string& stem = kind == CompanionKind::Mos ? paths.inputName : paths.inputPrefix;
-    return paths.inputDir + stem + companionSuffix(kind);
-}
-
-std::string companionTargetPath(const AreaPaths& paths, CompanionKind kind) {
-    const std::string& stem = kind == CompanionKind::Mos ? paths.outputName : paths.outputPrefix;
-    return paths.outputDir + stem + companionSuffix(kind);
+std::string companionTargetPath(const AreaPaths& paths, const CompanionKind& kind) {
+    return paths.outputDir + (kind.byPrefix ? paths.outputPrefix : paths.outputName) + kind.suffix;
 }
 
 std::size_t longestAreaFilePath(const AreaPaths& paths) {
@@ -172,7 +155,7 @@ std::size_t longestAreaFilePath(const AreaPaths& paths) {
     buildOutputPaths(built);
     std::size_t longest = std::max({built.inputWedPath.size(), built.inputTisPath.size(),
                                     built.outputWedPath.size(), built.outputTisPath.size()});
-    for (CompanionKind kind : kCompanionKinds) {
+    for (const CompanionKind& kind : kCompanionKinds) {
         longest = std::max({longest, companionSourcePath(built, kind).size(),
                             companionTargetPath(built, kind).size()});
     }

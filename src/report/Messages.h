@@ -48,6 +48,7 @@ inline constexpr const char* kSaveOutputTis = "\nError :\t Cannot save output ar
 inline constexpr const char* kWriteOutputTis = "\nError :\t Cannot write output area TIS file\n\n";
 
 inline constexpr const char* kLogRule = "----------------------------------------\n";
+inline constexpr const char* kLogTime = "Local time is: %s";
 
 inline constexpr const char* kSourceWed = "\n[Source]: %s, %s";
 inline constexpr const char* kSourceTis = "\n          %s, %s";
@@ -68,7 +69,16 @@ inline constexpr const char* kLogSummary =
     "\nTiles processed: %d done.\nExtra %d overlay tiles added.\n"
     "----------------------------------------\n\n";
 
+inline constexpr const char* kCopyMos = "\n\nWarning :\t Cannot handle area MOS file";
+inline constexpr const char* kCopyHt = "\n\nWarning :\t Cannot handle area _HT.bmp file";
+inline constexpr const char* kCopyLm = "\n\nWarning :\t Cannot handle area _LM.bmp file";
+inline constexpr const char* kCopySr = "\n\nWarning :\t Cannot handle area _SR.bmp file";
+
 inline constexpr const char* kDeleteWed = "\nWarning :\t Cannot delete source area WED file";
 inline constexpr const char* kDeleteTis = "\nWarning :\t Cannot delete source area TIS file";
+inline constexpr const char* kDeleteMos = "\nWarning :\t Cannot delete source area MOS file";
+inline constexpr const char* kDeleteHt = "\nWarning :\t Cannot delete source area _HT.bmp file";
+inline constexpr const char* kDeleteLm = "\nWarning :\t Cannot delete source area _LM.bmp file";
+inline constexpr const char* kDeleteSr = "\nWarning :\t Cannot delete source area _SR.bmp file";
 
 }  // namespace wedmorph::messages

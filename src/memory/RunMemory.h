@@ -6,7 +6,7 @@
 
 #include <cstddef>
 
-#include "convert/TileMemory.h"
+#include "memory/TileMemory.h"
 #include "platform/Platform.h"
 
 namespace wedmorph {

@@ -29,7 +29,6 @@ public:
     // cannot be opened is left out without a word.
     void openLog(const std::string& logPath);
     void closeLog();
-    bool logOpen() const { return log_ != nullptr; }
 
     void report(const char* format, ...) WEDMORPH_PRINTF(2, 3);
     void reportConsole(const char* format, ...) WEDMORPH_PRINTF(2, 3);

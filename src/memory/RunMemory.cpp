@@ -1,4 +1,4 @@
-#include "driver/RunMemory.h"
+#include "memory/RunMemory.h"
 
 #include <new>
 

@@ -1,8 +1,9 @@
-#include "driver/Reporter.h"
+#include "report/Reporter.h"
 
 #include <cstdarg>
 
 #include "platform/Platform.h"
+#include "report/Messages.h"
 
 namespace wedmorph {
 
@@ -48,8 +49,8 @@ void Reporter::openLog(const std::string& logPath) {
     closeLog();
     log_ = platform_.openAppendText(logPath);
     if (log_ == nullptr) return;
-    toLog("----------------------------------------\n");
-    toLog("Local time is: " + formatLogTime(platform_.localTimeNow()));
+    toLog(messages::kLogRule);
+    reportLog(messages::kLogTime, formatLogTime(platform_.localTimeNow()).c_str());
 }
 
 void Reporter::closeLog() {
