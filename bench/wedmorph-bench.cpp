@@ -141,13 +141,13 @@ void prepare(Setup& setup, const std::string& bin) {
 long keyedTilesFilled(const wedmorph::areagen::SampleArea& area) {
     long count = 0;
     for (std::size_t k = 0; k < area.wed.cells.size(); ++k) {
-        const bool keyed = area.tiles[k][0] == 0 && area.tiles[k][1] == 0xFF && area.tiles[k][2] == 0;
+        const bool keyed = wedmorph::isKeyColour(area.tiles[k].data());
         if (area.wed.cells[k].overlayMask == 2 && keyed) ++count;
     }
     long basic = static_cast<long>(area.wed.cells.size());
     for (const auto& cell : area.wed.cells) basic += cell.frameCount > 1 ? cell.frameCount : 0;
     for (std::size_t t = static_cast<std::size_t>(basic); t < area.tiles.size(); ++t) {
-        if (area.tiles[t][0] == 0 && area.tiles[t][1] == 0xFF && area.tiles[t][2] == 0) ++count;
+        if (wedmorph::isKeyColour(area.tiles[t].data())) ++count;
     }
     return count;
 }

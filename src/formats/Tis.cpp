@@ -33,10 +33,6 @@ TisReading readTisSource(std::span<const std::uint8_t> mapped, std::uint32_t fil
     return reading;
 }
 
-bool isKeyColour(const std::uint8_t* tile) {
-    return tile[1] == 0xFF && tile[0] == 0x00 && tile[2] == 0x00;
-}
-
 void applyHoleColour(std::uint8_t* tile) {
     tile[2] = 0x29;
     tile[1] = 0x42;

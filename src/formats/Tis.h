@@ -60,8 +60,13 @@ inline const std::uint8_t* tilePixels(const std::uint8_t* tile) {
     return tile + tis::kPaletteSize;
 }
 
-// Palette entry 0 is pure green (00 FF 00); its fourth byte is not looked at.
-bool isKeyColour(const std::uint8_t* tile);
+// A palette entry that holds pure green (00 FF 00), the key colour; its
+// fourth byte is not looked at.
+inline bool isKeyColourEntry(const std::uint8_t* entry) {
+    return entry[1] == 0xFF && entry[0] == 0x00 && entry[2] == 0x00;
+}
+// Palette entry 0 of a tile holds the key colour: its pixels of value 0 are see-through.
+inline bool isKeyColour(const std::uint8_t* tile) { return isKeyColourEntry(tile); }
 // Palette entry 0 becomes 61 42 29; its fourth byte is kept.
 void applyHoleColour(std::uint8_t* tile);
 

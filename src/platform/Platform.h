@@ -123,8 +123,8 @@ public:
     // Fails when another run holds the file open.
     virtual bool deleteFile(const std::string& path) = 0;
 
-    // Memory straight from the system, for large buffers: zeroed whole pages
-    // (large pages where the system offers them). Null on failure.
+    // Memory straight from the system, for large buffers: zeroed whole pages.
+    // Null on failure.
     virtual void* allocatePages(std::size_t bytes) = 0;
     virtual void releasePages(void* block, std::size_t bytes) = 0;
 

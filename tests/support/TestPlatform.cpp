@@ -36,11 +36,24 @@ TestPlatform::TestPlatform() : real_(nativePlatform()) {
 
 int TestPlatform::calls(Op op) const {
     auto found = calls_.find(op);
-    return found == calls_.end() ? 0 : found->second;
+    return found == calls_.end() ? 0 : static_cast<int>(found->second.size());
+}
+
+std::string TestPlatform::callPath(Op op, int call) const {
+    auto found = calls_.find(op);
+    if (found == calls_.end() || call < 1 || call > static_cast<int>(found->second.size())) return {};
+    return found->second[static_cast<std::size_t>(call - 1)];
+}
+
+std::string TestPlatform::pathOf(FileHandle file) const {
+    auto found = filePaths_.find(file.native);
+    return found == filePaths_.end() ? std::string() : found->second;
 }
 
 bool TestPlatform::shouldFail(Op op, const std::string& path) {
-    const int call = ++calls_[op];
+    std::vector<std::string>& calls = calls_[op];
+    calls.push_back(path);
+    const int call = static_cast<int>(calls.size());
     for (const auto& [failing, end] : failingPaths_) {
         if (failing == op && path.size() >= end.size() &&
             path.compare(path.size() - end.size(), end.size(), end) == 0) {
@@ -61,35 +74,38 @@ bool TestPlatform::plainFileExists(const std::string& path) {
     return real_.plainFileExists(path);
 }
 
+FileHandle TestPlatform::held(FileHandle file, const std::string& path) {
+    if (file.isOpen()) {
+        ++openFiles_;
+        filePaths_[file.native] = path;
+    }
+    return file;
+}
+
 FileHandle TestPlatform::openForReading(const std::string& path) {
     if (shouldFail(Op::OpenForReading, path)) return {};
-    FileHandle file = real_.openForReading(path);
-    if (file.isOpen()) ++openFiles_;
-    return file;
+    return held(real_.openForReading(path), path);
 }
 
 FileHandle TestPlatform::openForUpdate(const std::string& path, KeptFiles kept) {
     if (shouldFail(Op::OpenForUpdate, path)) return {};
-    FileHandle file = real_.openForUpdate(path, kept);
-    if (file.isOpen()) ++openFiles_;
-    return file;
+    return held(real_.openForUpdate(path, kept), path);
 }
 
 FileHandle TestPlatform::createForWriting(const std::string& path, KeptFiles kept) {
     if (shouldFail(Op::CreateForWriting, path)) return {};
     journal_.push_back("create " + path);
-    FileHandle file = real_.createForWriting(path, kept);
-    if (file.isOpen()) ++openFiles_;
-    return file;
+    return held(real_.createForWriting(path, kept), path);
 }
 
 void TestPlatform::closeFile(FileHandle file) {
     --openFiles_;
+    filePaths_.erase(file.native);
     real_.closeFile(file);
 }
 
 FileIdentity TestPlatform::identifyFile(FileHandle file) {
-    if (shouldFail(Op::Identify)) return {};
+    if (shouldFail(Op::Identify, pathOf(file))) return {};
     return real_.identifyFile(file);
 }
 
@@ -99,36 +115,48 @@ FileIdentity TestPlatform::identifyPath(const std::string& path) {
 }
 
 MappingHandle TestPlatform::createMapping(FileHandle file, Access access) {
-    if (shouldFail(Op::CreateMapping)) return {};
+    const std::string path = pathOf(file);
+    if (shouldFail(Op::CreateMapping, path)) return {};
     MappingHandle mapping = real_.createMapping(file, access);
-    if (mapping.isOpen()) ++openMappings_;
+    if (mapping.isOpen()) {
+        ++openMappings_;
+        mappingPaths_[mapping.native] = path;
+    }
     return mapping;
 }
 
 std::uint8_t* TestPlatform::mapView(MappingHandle mapping, Access access) {
-    if (shouldFail(Op::MapView)) return nullptr;
+    const std::string path = mappingPaths_[mapping.native];
+    if (shouldFail(Op::MapView, path)) return nullptr;
     std::uint8_t* view = real_.mapView(mapping, access);
-    if (view != nullptr) ++openViews_;
+    if (view != nullptr) {
+        ++openViews_;
+        viewPaths_[view] = path;
+    }
     return view;
 }
 
 void TestPlatform::unmapView(std::uint8_t* view) {
     --openViews_;
+    viewPaths_.erase(view);
     real_.unmapView(view);
 }
 
 void TestPlatform::closeMapping(MappingHandle mapping) {
     --openMappings_;
+    mappingPaths_.erase(mapping.native);
     real_.closeMapping(mapping);
 }
 
 bool TestPlatform::writeFile(FileHandle file, const std::uint8_t* data, std::size_t length,
                              std::size_t& written) {
-    if (shouldFail(Op::Write)) {
+    if (shouldFail(Op::Write, pathOf(file))) {
         written = 0;
         return false;
     }
-    if (shouldFail(Op::ShortWrite)) return real_.writeFile(file, data, length / 2, written);
+    if (shouldFail(Op::ShortWrite, pathOf(file))) {
+        return real_.writeFile(file, data, length / 2, written);
+    }
     return real_.writeFile(file, data, length, written);
 }
 
@@ -146,7 +174,7 @@ bool TestPlatform::deleteFile(const std::string& path) {
 }
 
 void* TestPlatform::allocatePages(std::size_t bytes) {
-    if (shouldFail(Op::AllocatePages)) return nullptr;
+    if (shouldFail(Op::AllocatePages, {})) return nullptr;
     void* block = real_.allocatePages(bytes);
     if (block != nullptr) ++heldPages_;
     return block;

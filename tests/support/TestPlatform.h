@@ -38,8 +38,12 @@ public:
 
     // The `occurrence`-th call (counting from 1) of `op` fails; 0 means every call.
     void failOn(Op op, int occurrence = 0) { failures_[op] = occurrence; }
+    // Every call of `op` on a path that ends with `pathEnd` fails. Operations
+    // on a handle, a mapping or a view go by the path of the file they came from.
     void failOnPath(Op op, const std::string& pathEnd) { failingPaths_.emplace_back(op, pathEnd); }
     int calls(Op op) const;
+    // The path that the `call`-th call of `op` (counting from 1) concerned.
+    std::string callPath(Op op, int call) const;
 
     int openFiles() const { return openFiles_; }
     int openMappings() const { return openMappings_; }
@@ -84,12 +88,16 @@ public:
     std::tm localTimeNow() override { return fixedTime; }
 
 private:
-    bool shouldFail(Op op, const std::string& path = {});
+    bool shouldFail(Op op, const std::string& path);
+    std::string pathOf(FileHandle file) const;
+    FileHandle held(FileHandle file, const std::string& path);
 
     Platform& real_;
     std::map<Op, int> failures_;
     std::vector<std::pair<Op, std::string>> failingPaths_;
-    std::map<Op, int> calls_;
+    std::map<Op, std::vector<std::string>> calls_;  // the path of each call
+    std::map<std::intptr_t, std::string> filePaths_, mappingPaths_;
+    std::map<const std::uint8_t*, std::string> viewPaths_;
     int openFiles_ = 0;
     int openMappings_ = 0;
     int openViews_ = 0;

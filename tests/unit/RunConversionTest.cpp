@@ -127,32 +127,32 @@ TEST_F(RunTest, ChecksOfTheAreasFailAfterTheUsageScreen) {
 TEST_F(RunTest, OpeningAndMappingFailuresReleaseWhatIsHeld) {
     struct Case {
         Op op;
-        int occurrence;
+        std::string path;  // the file whose operation fails
         std::string message;
     };
     const std::vector<Case> cases = {
-        {Op::OpenForReading, 1, "\nError :\t Cannot open input area WED file\n\n"},
-        {Op::CreateMapping, 1, "\nError :\t Cannot map input area WED file\n\n"},
-        {Op::MapView, 1, "\nError :\t Cannot map input area WED file\n\n"},
-        {Op::OpenForReading, 2, "\nError :\t Cannot open input area TIS file\n\n"},
-        {Op::CreateMapping, 2, "\nError :\t Cannot map input area TIS file\n\n"},
-        {Op::MapView, 2, "\nError :\t Cannot map input area TIS file\n\n"},
-        {Op::Copy, 1, "\nError :\t Cannot create output area WED file\n\n"},
-        {Op::OpenForUpdate, 1, "\nError :\t Cannot open output area WED file\n\n"},
-        {Op::CreateMapping, 3, "\nError :\t Cannot map output area WED file\n\n"},
-        {Op::MapView, 3, "\nError :\t Cannot map output area WED file\n\n"},
-        {Op::CreateForWriting, 1, "\nError :\t Cannot save output area TIS file\n\n"},
-        {Op::Write, 1, "\nError :\t Cannot write output area TIS file\n\n"},
-        {Op::Write, 2, "\nError :\t Cannot write output area TIS file\n\n"},
-        {Op::ShortWrite, 3, "\nError :\t Cannot write output area TIS file\n\n"},
+        {Op::OpenForReading, "AR0100.wed", "\nError :\t Cannot open input area WED file\n\n"},
+        {Op::Identify, "AR0100.wed", "\nError :\t Cannot open input area WED file\n\n"},
+        {Op::CreateMapping, "AR0100.wed", "\nError :\t Cannot map input area WED file\n\n"},
+        {Op::MapView, "AR0100.wed", "\nError :\t Cannot map input area WED file\n\n"},
+        {Op::OpenForReading, "AR0100.tis", "\nError :\t Cannot open input area TIS file\n\n"},
+        {Op::CreateMapping, "AR0100.tis", "\nError :\t Cannot map input area TIS file\n\n"},
+        {Op::MapView, "AR0100.tis", "\nError :\t Cannot map input area TIS file\n\n"},
+        {Op::Copy, "AR0100.wed", "\nError :\t Cannot create output area WED file\n\n"},
+        {Op::OpenForUpdate, "AR2600.wed", "\nError :\t Cannot open output area WED file\n\n"},
+        {Op::CreateMapping, "AR2600.wed", "\nError :\t Cannot map output area WED file\n\n"},
+        {Op::MapView, "AR2600.wed", "\nError :\t Cannot map output area WED file\n\n"},
+        {Op::CreateForWriting, "AR2600.tis", "\nError :\t Cannot save output area TIS file\n\n"},
+        {Op::Write, "AR2600.tis", "\nError :\t Cannot write output area TIS file\n\n"},
+        {Op::ShortWrite, "AR2600.tis", "\nError :\t Cannot write output area TIS file\n\n"},
     };
     for (const Case& c : cases) {
         test::TestPlatform faulty;
-        faulty.failOn(c.op, c.occurrence);
+        faulty.failOnPath(c.op, c.path);
         test::TestMemory counted;
         const int status = runConversion({dir / "wedmorph", "-s", "-d", "-h", "-l", "AR0100", "AR2600"},
                                          faulty, counted);
-        const std::string what = std::string(test::opName(c.op)) + " #" + std::to_string(c.occurrence);
+        const std::string what = std::string(test::opName(c.op)) + " " + c.path;
         EXPECT_EQ(status, -1) << what;
         EXPECT_EQ(faulty.console(), c.message + "\n") << what;
         EXPECT_TRUE(faulty.nothingOpen()) << what;

@@ -90,7 +90,7 @@ Tile makeTile(std::uint64_t seed, std::uint8_t fill) {
         tile[4 * entry + 3] = 0;
     }
     // Entry 0 of an ordinary tile is never pure green.
-    if (tile[0] == 0 && tile[1] == 0xFF && tile[2] == 0) tile[1] = 0xFE;
+    if (isKeyColour(tile.data())) tile[1] = 0xFE;
     std::memset(tile.data() + tis::kPaletteSize, fill, tis::kPixelCount);
     return tile;
 }

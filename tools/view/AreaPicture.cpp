@@ -12,11 +12,6 @@ namespace {
 
 constexpr int kSide = tis::kTileSide;
 
-bool keyColoured(const std::uint8_t* tile, std::uint8_t pixel) {
-    const std::uint8_t* colour = tile + 4 * pixel;
-    return colour[0] == 0x00 && colour[1] == 0xFF && colour[2] == 0x00;
-}
-
 struct TileDrawing {
     bool skipKeyColour = false;
     bool markKeyColour = false;
@@ -28,7 +23,7 @@ void drawTile(Picture& picture, const std::uint8_t* tile, int cellX, int cellY, 
     for (int r = 0; r < kSide; r += shrink) {
         for (int c = 0; c < kSide; c += shrink) {
             const std::uint8_t value = pixels[r * kSide + c];
-            const bool key = keyColoured(tile, value);
+            const bool key = isKeyColourEntry(tile + 4 * value);
             if (key && how.skipKeyColour) continue;
             // A palette entry holds blue, green, red and an unused byte.
             const std::uint8_t* bgr = tile + 4 * value;
