@@ -86,6 +86,10 @@ private:
                                   FailedCopies& failedCopies);
     StepResult openInput(const std::string& path, MappedFile& mapped, const char* openFailure,
                          const char* mapFailure);
+    StepResult writeOutputWed(std::size_t inputWedSize, MappedFile& outputWed,
+                              FailedCopies& failedCopies);
+    StepResult convertTiles(const MappedFile& inputWed, const MappedFile& inputTis,
+                            const MappedFile& outputWed, OutputTileset& tileset, PassResult& pass);
     StepResult checkInputs(const MappedFile& wed, const MappedFile& tis);
     void reportSourcesAndCensus(WedImage wed);
 
@@ -186,11 +190,19 @@ StepResult Run::convertMappedFiles(OutputTileset& tileset, PassResult& pass,
         return failed;
     }
     if (const StepResult failed = checkInputs(inputWed, inputTis)) return failed;
-    const WedImage inputImage{inputWed.bytes()};
-    reportSourcesAndCensus(inputImage);
+    reportSourcesAndCensus(WedImage{inputWed.bytes()});
+    if (const StepResult failed = writeOutputWed(inputWed.size, outputWed, failedCopies)) {
+        return failed;
+    }
+    return convertTiles(inputWed, inputTis, outputWed, tileset, pass);
+}
 
-    // No output may land on an input, nor on an output written before it,
-    // by whatever name: the companions' identities are taken before anything is written.
+// The output WED copied and mapped, the companions copied between the two.
+// No output may land on an input, nor on an output written before it, by
+// whatever name: the companions' identities join the inputs' before anything
+// is written.
+StepResult Run::writeOutputWed(std::size_t inputWedSize, MappedFile& outputWed,
+                               FailedCopies& failedCopies) {
     const CompanionIdentities companions = identifyCompanionSources(platform_, paths_);
     kept_.insert(kept_.end(), companions.begin(), companions.end());
     const std::size_t inputCount = kept_.size();
@@ -199,27 +211,28 @@ StepResult Run::convertMappedFiles(OutputTileset& tileset, PassResult& pass,
         return failed;
     }
     failedCopies = copyCompanionFiles(platform_, paths_, reporter_, companions, kept_);
-    if (const StepResult failed =
-            mapOutputWed(platform_, paths_.outputWedPath, paths_.outputName, layout_,
-                         inputWed.size, KeptFiles(kept_).first(inputCount), outputWed)) {
-        return failed;
-    }
+    return mapOutputWed(platform_, paths_.outputWedPath, paths_.outputName, layout_, inputWedSize,
+                        KeptFiles(kept_).first(inputCount), outputWed);
+}
 
+StepResult Run::convertTiles(const MappedFile& inputWed, const MappedFile& inputTis,
+                             const MappedFile& outputWed, OutputTileset& tileset,
+                             PassResult& pass) {
     const std::span<const std::uint8_t> mappedTis = inputTis.bytes();
     if (const StepResult failed =
             prepareOutputTileset(census_, tisSource_, mappedTis, memory_, tileset)) {
         return failed;
     }
     if (!options_.silent) reporter_.consoleLine("");
-    const OverlayPassInput passInput{census_, layout_, inputImage,
-                                     WritableWedImage{outputWed.bytes()}, mappedTis, tisSource_};
+    const OverlayPassInput input{census_,   layout_, WedImage{inputWed.bytes()},
+                                 WritableWedImage{outputWed.bytes()}, mappedTis, tisSource_};
     PassProgress progress;
     if (!options_.silent) {
         progress = [this](std::int32_t tile, std::int32_t basicTiles) {
             reporter_.reportConsole(messages::kProgress, tile, basicTiles);
         };
     }
-    return convertOverlayTiles(passInput, tileset, progress, memory_, pass);
+    return convertOverlayTiles(input, tileset, progress, memory_, pass);
 }
 
 // Opens and maps one input read-only, and takes its identity: an input that
