@@ -108,7 +108,8 @@ TileCensus takeTileCensus(WedImage image, const WedLayout& layout) {
     for (std::int32_t k = 0; k < layout.entryCount; ++k) {
         const WedTilemapEntry entry = readTilemapEntry(image, layout, k);
         if (entry.secondaryTile > 0) ++census.doorExtraTiles;
-        census.highestSecondaryTile = std::max<std::int32_t>(census.highestSecondaryTile, entry.secondaryTile);
+        census.highestSecondaryTile =
+            std::max<std::int32_t>(census.highestSecondaryTile, entry.secondaryTile);
         if (entry.overlayMask != 0 && entry.secondaryTile > 0) ++census.overlayedDoorTiles;
         if (entry.frameCount > 1) {
             census.animationExtraTiles += entry.frameCount;
