@@ -11,6 +11,7 @@
 #include "support/Areas.h"
 #include "support/ProgramRunner.h"
 #include "support/ReferenceConversion.h"
+#include "support/StrictArea.h"
 #include "support/TempDir.h"
 #include "support/UsageText.h"
 
@@ -105,6 +106,12 @@ TEST_F(EndToEnd, SampleAreaConvertsAndTheWedChangesOnlyWhereAllowed) {
             EXPECT_NE(std::find(allowed.begin(), allowed.end(), i), allowed.end()) << "offset " << i;
         }
     }
+
+    // Both areas read strictly, as a real engine would, with their water tileset.
+    std::array<std::vector<std::uint8_t>, 5> water;
+    water[1] = readBytes(dir + "WTWAVE.tis");
+    EXPECT_EQ(test::strictAreaProblems(in.wed, in.tis, water), std::vector<std::string>{});
+    EXPECT_EQ(test::strictAreaProblems(out, readBytes(dir + "AR260012.tis"), water), std::vector<std::string>{});
 }
 
 TEST_F(EndToEnd, TilesetNameOfSixAndEightCharacters) {

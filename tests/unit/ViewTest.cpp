@@ -34,11 +34,13 @@ struct TinyArea {
     std::vector<std::uint8_t> wed, tis;
 };
 
-// Two cells side by side showing tiles 1 and 0; the second cell's secondary tile is 2.
+// Two cells side by side showing tiles 1 and 0, both under the water of
+// overlay 1; the second cell's secondary tile is 2.
 TinyArea tinyArea() {
     areagen::WedSpec spec;
     spec.overlays[0] = {2, 1, "AR0100"};
-    spec.cells = {{1, -1, 0}, {1, 2, 2}};
+    spec.overlays[1] = {1, 1, "WTWAVE"};
+    spec.cells = {{1, -1, 2}, {1, 2, 2}};
     std::vector<std::uint8_t> wed = areagen::buildWed(spec);
     // The builder gives cell k tile k through the lookup; swap the two entries.
     const std::size_t lookup = wed[32 + 20] | wed[32 + 21] << 8;
@@ -83,6 +85,21 @@ TEST(AreaPicture, OverlayTilesAreDrawnWithoutTheirKeyColour) {
     EXPECT_EQ(pixel(picture, 70, 4), (std::array<int, 3>{30, 225, 7}));  // the overlay tile
     EXPECT_EQ(pixel(picture, 70, 5), (std::array<int, 3>{10, 245, 7}));  // its key row: the base shows
     EXPECT_EQ(pixel(picture, 3, 3), (std::array<int, 3>{20, 235, 7}));   // no secondary tile
+}
+
+TEST(AreaPicture, WaterShowsThroughKeyPixelsOrUnderTheSecondaryTile) {
+    const TinyArea area = tinyArea();
+    view::OverlayTilesets water;
+    water[1] = areagen::buildTis({rampTile(40)}, false);
+    const view::Picture picture = view::renderArea(area.wed, area.tis, {true, true, 1}, water);
+    ASSERT_EQ(picture.error, "");
+    // Without a secondary tile, the water where the cell's tile is key-coloured.
+    EXPECT_EQ(pixel(picture, 0, 0), (std::array<int, 3>{40, 215, 7}));
+    EXPECT_EQ(pixel(picture, 1, 0), (std::array<int, 3>{20, 235, 7}));
+    // With one, the water under its pixels that are not key-coloured.
+    EXPECT_EQ(pixel(picture, 70, 5), (std::array<int, 3>{40, 215, 7}));
+    EXPECT_EQ(pixel(picture, 70, 4), (std::array<int, 3>{30, 225, 7}));
+    EXPECT_EQ(view::overlayTilesetNames(area.wed)[1], "WTWAVE");
 }
 
 TEST(AreaPicture, ShrinkKeepsEveryNthPixel) {

@@ -12,6 +12,25 @@ namespace {
 
 constexpr std::size_t kWedHeaderSize = 32;
 constexpr std::size_t kSecondaryHeaderSize = 20;
+constexpr std::size_t kDoorSize = 26;
+constexpr std::size_t kWallGroupSize = 4;
+constexpr std::size_t kEntrySize = wed::kEntrySize;
+
+std::size_t cellsOf(const OverlaySpec& overlay) {
+    if (overlay.width <= 0 || overlay.height <= 0) return 0;
+    return static_cast<std::size_t>(overlay.width) * static_cast<std::size_t>(overlay.height);
+}
+
+void writeName(std::vector<std::uint8_t>& bytes, std::size_t at, const std::string& name) {
+    for (std::size_t i = 0; i < 8 && i < name.size(); ++i) bytes[at + i] = static_cast<std::uint8_t>(name[i]);
+}
+
+void writeEntry(std::span<std::uint8_t> out, std::size_t at, std::size_t firstLookup, const CellSpec& cell) {
+    writeU16(out, at, static_cast<std::uint16_t>(firstLookup));
+    writeU16(out, at + 2, static_cast<std::uint16_t>(cell.frameCount));
+    writeU16(out, at + 4, static_cast<std::uint16_t>(cell.secondaryTile));
+    out[at + 6] = cell.overlayMask;
+}
 
 }  // namespace
 
@@ -24,56 +43,102 @@ std::uint64_t Random::next() {
 }
 
 std::vector<std::uint8_t> buildWed(const WedSpec& spec) {
-    const std::size_t cellCount = spec.cells.size();
+    constexpr int kOverlays = wed::kOverlayCount;
     std::size_t extraFrames = 0;
     for (const CellSpec& cell : spec.cells) {
         if (cell.frameCount > 1) extraFrames += static_cast<std::size_t>(cell.frameCount - 1);
     }
-    const std::size_t overlayTable = kWedHeaderSize;
-    const std::size_t secondaryHeader = overlayTable + wed::kOverlaySize * wed::kOverlayCount;
-    const std::size_t tilemap = secondaryHeader + kSecondaryHeaderSize;
-    const std::size_t lookup = tilemap + wed::kEntrySize * cellCount;
-    const std::size_t size = lookup + (spec.withTileLookup ? 2 * (cellCount + extraFrames) : 0);
+    std::array<std::size_t, kOverlays> cells{}, lookupEntries{};
+    cells[0] = spec.cells.size();
+    lookupEntries[0] = spec.withTileLookup ? cells[0] + extraFrames : 0;
+    for (int o = 1; o < kOverlays; ++o) {
+        const OverlaySpec& overlay = spec.overlays[static_cast<std::size_t>(o)];
+        cells[static_cast<std::size_t>(o)] = cellsOf(overlay);
+        lookupEntries[static_cast<std::size_t>(o)] =
+            cellsOf(overlay) > 0 ? static_cast<std::size_t>(std::max<std::int16_t>(overlay.frames, 1)) : 0;
+    }
+    std::size_t doorCellCount = 0;
+    for (const DoorSpec& door : spec.doors) doorCellCount += door.cells.size();
+    const OverlaySpec& base = spec.overlays[0];
+    const std::size_t wallGroupCount =
+        cells[0] == 0 ? 0
+                      : static_cast<std::size_t>((base.width + 9) / 10) * static_cast<std::size_t>((2 * base.height + 14) / 15);
 
-    std::vector<std::uint8_t> bytes(size, 0);
+    // The sections one after another, in the order real files have them.
+    std::size_t end = 0;
+    auto place = [&end](std::size_t bytes) {
+        const std::size_t start = end;
+        end += bytes;
+        return start;
+    };
+    place(kWedHeaderSize);
+    const std::size_t overlayTable = place(wed::kOverlaySize * kOverlays);
+    const std::size_t secondaryHeader = place(kSecondaryHeaderSize);
+    const std::size_t doorTable = place(kDoorSize * spec.doors.size());
+    std::array<std::size_t, kOverlays> tilemaps{}, lookups{};
+    for (int o = 0; o < kOverlays; ++o) tilemaps[static_cast<std::size_t>(o)] = place(kEntrySize * cells[static_cast<std::size_t>(o)]);
+    const std::size_t doorCells = place(2 * doorCellCount);
+    for (int o = 0; o < kOverlays; ++o) lookups[static_cast<std::size_t>(o)] = place(2 * lookupEntries[static_cast<std::size_t>(o)]);
+    const std::size_t wallGroups = place(kWallGroupSize * wallGroupCount);
+    const std::size_t polygons = place(0);  // no wall polygons, no vertices, no polygon lookup
+
+    std::vector<std::uint8_t> bytes(end, 0);
     std::span<std::uint8_t> out(bytes);
     std::memcpy(bytes.data(), "WED ", 4);
-    for (std::size_t i = 0; i < 4 && i < spec.version.size(); ++i) bytes[4 + i] = spec.version[i];
-    writeU32(out, 8, wed::kOverlayCount);
-    writeU32(out, 12, 0);  // doors
+    for (std::size_t i = 0; i < 4 && i < spec.version.size(); ++i) bytes[4 + i] = static_cast<std::uint8_t>(spec.version[i]);
+    writeU32(out, 8, kOverlays);
+    writeU32(out, 12, static_cast<std::uint32_t>(spec.doors.size()));
     writeU32(out, 16, static_cast<std::uint32_t>(overlayTable));
     writeU32(out, 20, static_cast<std::uint32_t>(secondaryHeader));
-    writeU32(out, 24, static_cast<std::uint32_t>(size));
-    writeU32(out, 28, static_cast<std::uint32_t>(size));
+    writeU32(out, 24, static_cast<std::uint32_t>(doorTable));
+    writeU32(out, 28, static_cast<std::uint32_t>(doorCells));
 
-    for (int o = 0; o < wed::kOverlayCount; ++o) {
-        const OverlaySpec& overlay = spec.overlays[static_cast<std::size_t>(o)];
-        const std::size_t at = overlayTable + wed::kOverlaySize * static_cast<std::size_t>(o);
+    for (int o = 0; o < kOverlays; ++o) {
+        const std::size_t n = static_cast<std::size_t>(o);
+        const OverlaySpec& overlay = spec.overlays[n];
+        const std::size_t at = overlayTable + wed::kOverlaySize * n;
         writeU16(out, at, static_cast<std::uint16_t>(overlay.width));
         writeU16(out, at + 2, static_cast<std::uint16_t>(overlay.height));
-        for (std::size_t i = 0; i < 8 && i < overlay.tilesetName.size(); ++i) {
-            bytes[at + 4 + i] = static_cast<std::uint8_t>(overlay.tilesetName[i]);
-        }
-        // Only overlay 0 carries a tile map here; the others point at its end.
-        writeU32(out, at + 16, static_cast<std::uint32_t>(o == 0 ? tilemap : lookup));
-        writeU32(out, at + 20, static_cast<std::uint32_t>(lookup));
+        writeName(bytes, at + 4, overlay.tilesetName);
+        writeU16(out, at + 12, static_cast<std::uint16_t>(lookupEntries[n]));  // distinct tiles
+        writeU32(out, at + 16, static_cast<std::uint32_t>(tilemaps[n]));
+        writeU32(out, at + 20, static_cast<std::uint32_t>(lookups[n]));
     }
-    writeU32(out, secondaryHeader, 0);  // polygons
-    writeU32(out, secondaryHeader + 4, static_cast<std::uint32_t>(size));
+
+    writeU32(out, secondaryHeader, 0);  // wall polygons
+    writeU32(out, secondaryHeader + 4, static_cast<std::uint32_t>(polygons));
+    writeU32(out, secondaryHeader + 8, static_cast<std::uint32_t>(polygons));  // vertices
+    writeU32(out, secondaryHeader + 12, static_cast<std::uint32_t>(wallGroups));
+    writeU32(out, secondaryHeader + 16, static_cast<std::uint32_t>(polygons));  // polygon index lookup
+
+    std::size_t nextDoorCell = 0;
+    for (std::size_t d = 0; d < spec.doors.size(); ++d) {
+        const DoorSpec& door = spec.doors[d];
+        const std::size_t at = doorTable + kDoorSize * d;
+        writeName(bytes, at, door.name);
+        writeU16(out, at + 10, static_cast<std::uint16_t>(nextDoorCell));
+        writeU16(out, at + 12, static_cast<std::uint16_t>(door.cells.size()));
+        writeU32(out, at + 18, static_cast<std::uint32_t>(polygons));  // open polygons: none
+        writeU32(out, at + 22, static_cast<std::uint32_t>(polygons));  // closed polygons: none
+        for (std::uint16_t cell : door.cells) writeU16(out, doorCells + 2 * nextDoorCell++, cell);
+    }
 
     std::size_t nextLookup = 0;
-    std::uint16_t nextFrameTile = static_cast<std::uint16_t>(cellCount);
-    for (std::size_t k = 0; k < cellCount; ++k) {
+    std::uint16_t nextFrameTile = static_cast<std::uint16_t>(cells[0]);
+    for (std::size_t k = 0; k < cells[0]; ++k) {
         const CellSpec& cell = spec.cells[k];
-        const std::size_t at = tilemap + wed::kEntrySize * k;
-        writeU16(out, at, static_cast<std::uint16_t>(nextLookup));
-        writeU16(out, at + 2, static_cast<std::uint16_t>(cell.frameCount));
-        writeU16(out, at + 4, static_cast<std::uint16_t>(cell.secondaryTile));
-        bytes[at + 6] = cell.overlayMask;
+        writeEntry(out, tilemaps[0] + kEntrySize * k, nextLookup, cell);
         if (!spec.withTileLookup) continue;
-        writeU16(out, lookup + 2 * nextLookup++, static_cast<std::uint16_t>(k));
+        writeU16(out, lookups[0] + 2 * nextLookup++, static_cast<std::uint16_t>(k));
         for (int f = 1; f < cell.frameCount; ++f) {
-            writeU16(out, lookup + 2 * nextLookup++, nextFrameTile++);
+            writeU16(out, lookups[0] + 2 * nextLookup++, nextFrameTile++);
+        }
+    }
+    for (std::size_t o = 1; o < kOverlays; ++o) {
+        const CellSpec animated{static_cast<std::int16_t>(lookupEntries[o]), -1, 0};
+        for (std::size_t k = 0; k < cells[o]; ++k) writeEntry(out, tilemaps[o] + kEntrySize * k, 0, animated);
+        for (std::size_t f = 0; f < lookupEntries[o]; ++f) {
+            writeU16(out, lookups[o] + 2 * f, static_cast<std::uint16_t>(f));
         }
     }
     return bytes;

@@ -21,18 +21,34 @@ struct OverlaySpec {
     std::int16_t width = 0;
     std::int16_t height = 0;
     std::string tilesetName;
+    // Overlays 1 to 4: every cell shows the same animation, `frames` tiles of
+    // the overlay's own tileset (lookup entries 0 to frames - 1).
+    std::int16_t frames = 1;
+};
+
+// A door: the cells of overlay 0 it covers, which hold its closed state as
+// their secondary tiles.
+struct DoorSpec {
+    std::string name;
+    std::vector<std::uint16_t> cells;
 };
 
 struct WedSpec {
     std::string version = "V1.3";
     std::array<OverlaySpec, 5> overlays;  // overlay 0, the base layer, then 1 to 4
     std::vector<CellSpec> cells;          // overlay 0's tile map, row after row
-    bool withTileLookup = true;           // false: no tile index lookup behind the tile map
+    std::vector<DoorSpec> doors;
+    // Broken on purpose, for tests that need it: no tile lookup table for
+    // overlay 0 (its offset then points at the end of the tile maps).
+    bool withTileLookup = true;
 };
 
-// A WED as the older engine writes it: header, overlay table, secondary
-// header, overlay 0's tile map and its tile index lookup. Cell k's first frame
-// is tile k; the further frames of animated cells follow the cells.
+// A WED laid out as real ones are: the header, the five overlay records, the
+// secondary header, the door table, each overlay's tile map, the door tile
+// cells, each overlay's tile lookup table, the wall groups, and empty polygon
+// sections, one after another with no overlap. Overlay 0's cell k shows tile
+// k; the further frames of animated cells follow the cells. An overlay of 1
+// to 4 without cells has empty sections at valid offsets.
 std::vector<std::uint8_t> buildWed(const WedSpec& spec);
 
 using Tile = std::array<std::uint8_t, tis::kTileSize>;

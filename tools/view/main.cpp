@@ -2,7 +2,9 @@
 //   wedmorph-view [--overlay] [--keys] [--shrink N] AREA.wed AREA.tis OUT.png
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <cctype>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -19,10 +21,26 @@ bool readWhole(const std::string& path, std::vector<std::uint8_t>& bytes) {
     return !in.bad();
 }
 
+// The file NAME.tis in `folder`, found in any letter case as an engine would;
+// empty when there is none.
+std::string findTileset(const std::filesystem::path& folder, const std::string& name) {
+    auto folded = [](std::string text) {
+        for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return text;
+    };
+    const std::string wanted = folded(name + ".tis");
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        if (folded(entry.path().filename().string()) == wanted) return entry.path().string();
+    }
+    return {};
+}
+
 int usage() {
     std::printf(
         "Usage: wedmorph-view [--overlay] [--keys] [--shrink N] AREA.wed AREA.tis OUT.png\n"
-        "  --overlay   draw each cell's secondary tile over it, its key colour left out\n"
+        "  --overlay   draw the water: each overlay's tileset, found beside the area,\n"
+        "              through the key-coloured pixels or under the secondary tiles\n"
         "  --keys      show the key-coloured pixels of the base tiles in magenta\n"
         "  --shrink N  keep every N-th pixel (N divides 64)\n");
     return 2;
@@ -58,7 +76,20 @@ int main(int argc, char** argv) {
         std::printf("wedmorph-view: cannot read %s\n", files[1].c_str());
         return 1;
     }
-    const wedmorph::view::Picture picture = wedmorph::view::renderArea(wed, tis, options);
+    wedmorph::view::OverlayTilesets overlays;
+    if (options.drawOverlayTiles) {
+        const std::filesystem::path folder = std::filesystem::path(files[0]).parent_path();
+        const auto names = wedmorph::view::overlayTilesetNames(wed);
+        for (std::size_t o = 1; o < names.size(); ++o) {
+            if (names[o].empty()) continue;
+            const std::string path = findTileset(folder.empty() ? "." : folder, names[o]);
+            if (path.empty() || !readWhole(path, overlays[o])) {
+                std::printf("wedmorph-view: overlay %zu's tileset %s.tis is not beside the area: its cells are drawn without it\n",
+                            o, names[o].c_str());
+            }
+        }
+    }
+    const wedmorph::view::Picture picture = wedmorph::view::renderArea(wed, tis, options, overlays);
     if (!picture.error.empty()) {
         std::printf("wedmorph-view: %s\n", picture.error.c_str());
         return 1;
