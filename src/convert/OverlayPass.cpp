@@ -13,86 +13,71 @@ namespace {
 constexpr int kFirstOverlay = 1;
 constexpr int kLastOverlay = 4;
 
-const std::uint8_t* inputTile(const OverlayPassInput& input, std::int64_t index) {
-    return input.mappedTis.data() + input.source.firstTile + tis::kTileSize * index;
-}
-
-// Fills the key pixels of the output copy of a keyed tile; where runs of key
-// pixels stay, palette entry 0 takes the hole colour so they do not show green.
+// The output copy of a keyed tile made solid: its key pixels filled; where
+// runs of key pixels stay, palette entry 0 takes the hole colour so they do
+// not show green.
 void makeSolid(const std::uint8_t* in, std::uint8_t* out) {
+    std::memcpy(out, in, tis::kTileSize);
     if (fillKeyPixels(tilePixels(in), tilePixels(out), tis::kTileSide, tis::kTileSide)) {
         applyHoleColour(out);
     }
 }
 
-// Appends a trimmed copy of `in` as the next extra tile.
-StepResult appendOverlayTile(const std::uint8_t* in, PassResult& result) {
-    if (result.nextTileIndex > kMaxTileIndex) return Failure{messages::kTooManyTiles};
-    std::uint8_t* tile = result.extraTiles.add();
-    if (tile == nullptr) return Failure{messages::kNoMemory};
-    std::memcpy(tile, in, tis::kTileSize);
-    trimOverlayEdges(tilePixels(in), tilePixels(tile), tis::kTileSide, tis::kTileSide);
-    ++result.nextTileIndex;
-    return {};
+// An extra overlay tile: a copy of `in`, key colour and all, with its stray
+// edge pixels cleared.
+void makeOverlayTile(const std::uint8_t* in, std::uint8_t* out) {
+    std::memcpy(out, in, tis::kTileSize);
+    trimOverlayEdges(tilePixels(in), tilePixels(out), tis::kTileSide, tis::kTileSide);
 }
 
 }  // namespace
 
-ExtraTiles::~ExtraTiles() {
-    for (std::int32_t k = 0; k < count_; ++k) memory_->release(tiles()[k]);
+bool OutputTileset::reserve(TileMemory& memory, std::int32_t copied, std::int32_t extraCapacity) {
+    filled_ = TileBlock::allocate(memory, static_cast<std::size_t>(copied));
+    if (!filled_) return false;
+    std::memset(filled_.get(), 0, static_cast<std::size_t>(copied));
+    copied_ = copied;
+    if (extraCapacity > 0) {
+        extraSources_ =
+            TileBlock::allocate(memory, sizeof(std::int32_t) * static_cast<std::size_t>(extraCapacity));
+        if (!extraSources_) return false;
+        extraCapacity_ = extraCapacity;
+    }
+    const std::int32_t made = std::min(kScratchTiles, copied + extraCapacity);
+    if (made > 0) {
+        scratch_ = TileBlock::allocate(memory, tis::kTileSize * static_cast<std::size_t>(made));
+        if (!scratch_) return false;
+        scratchTiles_ = made;
+    }
+    return true;
 }
 
-bool ExtraTiles::reserve(TileMemory& memory, std::int32_t capacity) {
-    memory_ = &memory;
-    list_ = TileBlock::allocate(memory, sizeof(std::uint8_t*) * static_cast<std::size_t>(capacity));
-    capacity_ = list_ ? capacity : 0;
-    return static_cast<bool>(list_);
+bool OutputTileset::addExtra(std::int32_t source) {
+    if (extras_ >= extraCapacity_) return false;
+    reinterpret_cast<std::int32_t*>(extraSources_.get())[extras_++] = source;
+    return true;
 }
 
-std::uint8_t* ExtraTiles::add() {
-    if (count_ >= capacity_) return nullptr;
-    auto* tile = static_cast<std::uint8_t*>(memory_->allocate(tis::kTileSize));
-    if (tile != nullptr) tiles()[count_++] = tile;
-    return tile;
-}
-
-StepResult prepareOutputTileset(const TileCensus& census, const TisSource& source,
-                                std::span<const std::uint8_t> mappedTis, TileMemory& memory,
-                                OutputTileset& tileset) {
+StepResult prepareOutputTileset(const TileCensus& census, const WedLayout& layout,
+                                const TisSource& source, TileMemory& memory, OutputTileset& tileset) {
     // Every tile that a cell can use is kept: the basic and door tiles the
     // census counts, and any door tile named past them.
     const std::int64_t ceiling = std::max(std::int64_t{census.basicTiles} + census.doorExtraTiles,
                                           std::int64_t{census.highestSecondaryTile} + 1);
-    tileset.copiedTileCount =
-        static_cast<std::int32_t>(std::min<std::int64_t>(source.tilesInFile, ceiling));
-    const std::size_t tileBytes = tis::kTileSize * static_cast<std::size_t>(tileset.copiedTileCount);
-
-    tileset.block = TileBlock::allocate(memory, tis::kHeaderSize + tileBytes);
-    if (!tileset.block) return Failure{messages::kNoMemory};
-    tileset.size = tis::kHeaderSize + tileBytes;
-    const TisHeader header = makeTisHeader(0);
-    std::memcpy(tileset.block.get(), header.data(), header.size());
-    if (tileBytes > 0) {
-        std::memcpy(tileset.tile(0), mappedTis.data() + source.firstTile, tileBytes);
-    }
-    return {};
-}
-
-StepResult convertOverlayTiles(const OverlayPassInput& input, const OutputTileset& tileset,
-                               const PassProgress& progress, TileMemory& memory,
-                               PassResult& result) {
-    result.nextTileIndex = tileset.copiedTileCount;
-
+    const auto copied = static_cast<std::int32_t>(std::min<std::int64_t>(source.tilesInFile, ceiling));
     // Only an index that names both a tile map entry and a copied tile is
     // converted; a cell matches at most one overlay, so each such index makes
     // at most one extra tile.
-    const std::int32_t basicTiles = input.census.basicTiles;
     const std::int32_t convertible =
-        std::max(0, std::min({basicTiles, input.layout.entryCount, tileset.copiedTileCount}));
-    if (convertible > 0 && !result.extraTiles.reserve(memory, convertible)) {
-        return Failure{messages::kNoMemory};
-    }
+        std::max(0, std::min({census.basicTiles, layout.entryCount, copied}));
+    if (!tileset.reserve(memory, copied, convertible)) return Failure{messages::kNoMemory};
+    return {};
+}
 
+StepResult convertOverlayTiles(const OverlayPassInput& input, const PassProgress& progress,
+                               OutputTileset& tileset) {
+    const std::int32_t basicTiles = input.census.basicTiles;
+    const std::int32_t convertible = tileset.extraCapacity();
     for (int overlay = kFirstOverlay; overlay <= kLastOverlay; ++overlay) {
         const WedOverlay record = readOverlay(input.outputWed, input.layout, overlay);
         if (record.width <= 0 || record.height <= 0) continue;
@@ -105,28 +90,38 @@ StepResult convertOverlayTiles(const OverlayPassInput& input, const OutputTilese
             if (i >= convertible) continue;
             const WedTilemapEntry cell = readTilemapEntry(input.inputWed, input.layout, i);
             if (cell.overlayMask != mask) continue;
-            const std::uint8_t* in = inputTile(input, i);
-            if (!isKeyColour(in)) {
+            if (!isKeyColour(input.tiles.tile(i))) {
                 writeOverlayMask(input.outputWed, input.layout, i, 0);
                 continue;
             }
-            makeSolid(in, tileset.tile(i));
+            tileset.markFilled(i);
             if (cell.secondaryTile >= 0) {
                 writeOverlayMask(input.outputWed, input.layout, i, 0);
                 continue;
             }
-            const std::int32_t index = result.nextTileIndex;
-            if (const StepResult failed = appendOverlayTile(in, result)) return failed;
+            const std::int32_t index = tileset.nextTileIndex();
+            if (index > kMaxTileIndex) return Failure{messages::kTooManyTiles};
+            tileset.addExtra(i);
             writeSecondaryTile(input.outputWed, input.layout, i, static_cast<std::int16_t>(index));
         }
     }
 
     // The door tiles that follow the basic tiles: filled when keyed, nothing more.
-    for (std::int32_t j = std::max(basicTiles, 0); j < tileset.copiedTileCount; ++j) {
-        const std::uint8_t* in = inputTile(input, j);
-        if (isKeyColour(in)) makeSolid(in, tileset.tile(j));
+    for (std::int32_t j = std::max(basicTiles, 0); j < tileset.copiedTileCount(); ++j) {
+        if (isKeyColour(input.tiles.tile(j))) tileset.markFilled(j);
     }
     return {};
+}
+
+const std::uint8_t* outputTile(const OutputTileset& tileset, const InputTiles& input,
+                               std::int32_t index, std::uint8_t* scratch) {
+    if (index >= tileset.copiedTileCount()) {
+        makeOverlayTile(input.tile(tileset.extraSource(index - tileset.copiedTileCount())), scratch);
+        return scratch;
+    }
+    if (!tileset.isFilled(index)) return input.tile(index);
+    makeSolid(input.tile(index), scratch);
+    return scratch;
 }
 
 }  // namespace wedmorph

@@ -1,6 +1,12 @@
-// The overlay conversion pass: builds the output tileset from the input tiles,
-// rebuilds the keyed overlay cells of the base layer, and fills the keyed door
-// tiles that follow the basic tiles.
+// The overlay conversion pass: decides which input tiles the output tileset
+// keeps, rebuilds the keyed overlay cells of the base layer (their tiles made
+// solid, a trimmed copy of each appended as its secondary tile), and has the
+// keyed door tiles that follow the basic tiles filled.
+//
+// The pass patches the output WED and records what becomes of each tile; the
+// tiles themselves are made, each into a small buffer, only as the output TIS
+// is written (outputTile). A tile the pass leaves alone is written straight
+// from the input, so no copy of the whole tileset is ever held in memory.
 #pragma once
 
 #include <cstddef>
@@ -15,65 +21,77 @@
 
 namespace wedmorph {
 
-// The output TIS in memory: a 24-byte header, then the copied tiles.
-struct OutputTileset {
-    TileBlock block;
-    std::size_t size = 0;
-    std::int32_t copiedTileCount = 0;
+// The input tiles, in place in the mapped input TIS.
+struct InputTiles {
+    std::span<const std::uint8_t> mapped;
+    std::size_t firstTile = 0;
 
-    std::uint8_t* tile(std::int64_t index) const {
-        return block.get() + tis::kHeaderSize + tis::kTileSize * static_cast<std::size_t>(index);
+    const std::uint8_t* tile(std::int64_t index) const {
+        return mapped.data() + firstTile + tis::kTileSize * static_cast<std::size_t>(index);
     }
 };
 
-// The transparent overlay tiles made by the pass, in creation order. The
-// tiles, and then their list, are given back when it goes.
-class ExtraTiles {
+// The output tileset: the copied input tiles, those whose key pixels the pass
+// fills marked, then the extra overlay tiles, each a trimmed copy of an input
+// tile, in creation order.
+class OutputTileset {
 public:
-    ExtraTiles() = default;
-    ~ExtraTiles();
-    ExtraTiles(const ExtraTiles&) = delete;
-    ExtraTiles& operator=(const ExtraTiles&) = delete;
+    OutputTileset() = default;
+    OutputTileset(const OutputTileset&) = delete;
+    OutputTileset& operator=(const OutputTileset&) = delete;
 
-    // Room for `capacity` tiles; false when the memory has none.
-    bool reserve(TileMemory& memory, std::int32_t capacity);
-    // A new tile at the end of the list; null when the memory has none.
-    std::uint8_t* add();
+    std::int32_t copiedTileCount() const { return copied_; }
+    std::int32_t extraTileCount() const { return extras_; }
+    // The output header's tile count: the copied tiles and the extra ones.
+    std::int32_t nextTileIndex() const { return copied_ + extras_; }
 
-    std::int32_t count() const { return count_; }
-    const std::uint8_t* tile(std::int32_t k) const { return tiles()[k]; }
+    bool isFilled(std::int32_t tile) const { return filled_.get()[tile] != 0; }
+    // Room to make tiles in as the file is written: scratchTiles() tiles.
+    std::uint8_t* scratch() const { return scratch_.get(); }
+    std::int32_t scratchTiles() const { return scratchTiles_; }
+    // The input tile that extra tile k is a trimmed copy of.
+    std::int32_t extraSource(std::int32_t k) const {
+        return reinterpret_cast<const std::int32_t*>(extraSources_.get())[k];
+    }
+
+    // Room for the marks of `copied` tiles and up to `extraCapacity` extra
+    // tiles, and to make tiles in; false when the memory has none.
+    bool reserve(TileMemory& memory, std::int32_t copied, std::int32_t extraCapacity);
+    std::int32_t extraCapacity() const { return extraCapacity_; }
+    void markFilled(std::int32_t tile) { filled_.get()[tile] = 1; }
+    // False when there is no room for one more.
+    bool addExtra(std::int32_t source);
 
 private:
-    std::uint8_t** tiles() const { return reinterpret_cast<std::uint8_t**>(list_.get()); }
-
-    TileMemory* memory_ = nullptr;
-    TileBlock list_;
-    std::int32_t count_ = 0;
-    std::int32_t capacity_ = 0;
+    std::int32_t copied_ = 0;
+    std::int32_t extras_ = 0;
+    std::int32_t extraCapacity_ = 0;
+    std::int32_t scratchTiles_ = 0;
+    TileBlock filled_;        // a byte per copied tile
+    TileBlock extraSources_;  // an input tile index per extra tile
+    TileBlock scratch_;
 };
 
-struct PassResult {
-    ExtraTiles extraTiles;
-    std::int32_t nextTileIndex = 0;
-};
+// Tiles made at a time as the output TIS is written: enough to write them in
+// few calls, few enough to stay in the processor's cache.
+inline constexpr std::int32_t kScratchTiles = 128;
 
 // The highest tile index a tile map entry can name.
 inline constexpr std::int32_t kMaxTileIndex = 32767;
 
-// Copies the input tiles that the output keeps (those the census counts, and
-// up to the highest door tile a cell names) behind a header whose tile count
-// is filled in when the file is written.
-[[nodiscard]] StepResult prepareOutputTileset(const TileCensus& census, const TisSource& source,
-                                              std::span<const std::uint8_t> mappedTis,
-                                              TileMemory& memory, OutputTileset& tileset);
+// Takes the number of input tiles that the output keeps (those the census
+// counts, and up to the highest door tile a cell names, as far as the file
+// holds them) and the room for what the pass records.
+[[nodiscard]] StepResult prepareOutputTileset(const TileCensus& census, const WedLayout& layout,
+                                              const TisSource& source, TileMemory& memory,
+                                              OutputTileset& tileset);
 
 struct OverlayPassInput {
     const TileCensus& census;
     const WedLayout& layout;
     WedImage inputWed;
     WritableWedImage outputWed;
-    std::span<const std::uint8_t> mappedTis;
-    const TisSource& source;
+    InputTiles tiles;
 };
 
 // Called with the number of each tile as the pass reaches it (counted from 1)
@@ -81,9 +99,15 @@ struct OverlayPassInput {
 // stops where nothing is left to convert.
 using PassProgress = std::function<void(std::int32_t tile, std::int32_t basicTiles)>;
 
+// Runs the overlay pass and the door-tile pass over the prepared tileset,
+// patching the output WED and recording in `tileset` what the output TIS holds.
 [[nodiscard]] StepResult convertOverlayTiles(const OverlayPassInput& input,
-                                             const OutputTileset& tileset,
-                                             const PassProgress& progress, TileMemory& memory,
-                                             PassResult& result);
+                                             const PassProgress& progress, OutputTileset& tileset);
+
+// Output tile `index` (0 to nextTileIndex - 1): the input tile itself when it
+// is copied as it is, or else made into `scratch` (a tile's 5120 bytes) and
+// `scratch` given back.
+const std::uint8_t* outputTile(const OutputTileset& tileset, const InputTiles& input,
+                               std::int32_t index, std::uint8_t* scratch);
 
 }  // namespace wedmorph

@@ -82,14 +82,14 @@ private:
     StepResult checkAreas(const CommandLine& line);
     StepResult convertArea();
     StepResult writeOutputs(FailedCopies& failedCopies);
-    StepResult convertMappedFiles(OutputTileset& tileset, PassResult& pass,
+    StepResult convertMappedFiles(MappedFile& inputTis, OutputTileset& tileset,
                                   FailedCopies& failedCopies);
     StepResult openInput(const std::string& path, MappedFile& mapped, const char* openFailure,
                          const char* mapFailure);
     StepResult writeOutputWed(std::size_t inputWedSize, MappedFile& outputWed,
                               FailedCopies& failedCopies);
     StepResult convertTiles(const MappedFile& inputWed, const MappedFile& inputTis,
-                            const MappedFile& outputWed, OutputTileset& tileset, PassResult& pass);
+                            const MappedFile& outputWed, OutputTileset& tileset);
     StepResult checkInputs(const MappedFile& wed, const MappedFile& tis);
     void reportSourcesAndCensus(WedImage wed);
 
@@ -161,26 +161,28 @@ StepResult Run::convertArea() {
     return {};
 }
 
-// The output WED, the companions and the output TIS. The tile memory is given
-// back as this returns, before any source is deleted; the extra tiles go
-// before the tileset.
+// The output WED, the companions and the output TIS. The input TIS stays
+// mapped until the output TIS is written: the tiles the conversion leaves
+// alone go out straight from it. The tile memory, and then the input TIS, are
+// given back as this returns, before any source is deleted.
 StepResult Run::writeOutputs(FailedCopies& failedCopies) {
+    MappedFile inputTis;
     OutputTileset tileset;
-    PassResult pass;
-    if (const StepResult failed = convertMappedFiles(tileset, pass, failedCopies)) return failed;
-    const OutputTisContent content{tileset, pass, options_.saveHeader};
+    if (const StepResult failed = convertMappedFiles(inputTis, tileset, failedCopies)) return failed;
+    const OutputTisContent content{tileset, InputTiles{inputTis.bytes(), tisSource_.firstTile},
+                                   options_.saveHeader};
     if (const StepResult failed = writeOutputTis(platform_, paths_.outputTisPath, content, kept_)) {
         return failed;
     }
-    extraTileCount_ = pass.extraTiles.count();
+    extraTileCount_ = tileset.extraTileCount();
     return {};
 }
 
-// Everything that needs the mapped files. They are released as this returns:
-// the inputs, then the output WED, which is then complete on disk.
-StepResult Run::convertMappedFiles(OutputTileset& tileset, PassResult& pass,
+// Everything that needs the WEDs mapped. They are released as this returns:
+// the input, then the output WED, which is then complete on disk.
+StepResult Run::convertMappedFiles(MappedFile& inputTis, OutputTileset& tileset,
                                    FailedCopies& failedCopies) {
-    MappedFile outputWed, inputTis, inputWed;  // released in the reverse order
+    MappedFile outputWed, inputWed;  // released in the reverse order
     if (const StepResult failed = openInput(paths_.inputWedPath, inputWed,
                                             messages::kOpenInputWed, messages::kMapInputWed)) {
         return failed;
@@ -194,7 +196,7 @@ StepResult Run::convertMappedFiles(OutputTileset& tileset, PassResult& pass,
     if (const StepResult failed = writeOutputWed(inputWed.size, outputWed, failedCopies)) {
         return failed;
     }
-    return convertTiles(inputWed, inputTis, outputWed, tileset, pass);
+    return convertTiles(inputWed, inputTis, outputWed, tileset);
 }
 
 // The output WED copied and mapped, the companions copied between the two.
@@ -216,23 +218,22 @@ StepResult Run::writeOutputWed(std::size_t inputWedSize, MappedFile& outputWed,
 }
 
 StepResult Run::convertTiles(const MappedFile& inputWed, const MappedFile& inputTis,
-                             const MappedFile& outputWed, OutputTileset& tileset,
-                             PassResult& pass) {
-    const std::span<const std::uint8_t> mappedTis = inputTis.bytes();
+                             const MappedFile& outputWed, OutputTileset& tileset) {
     if (const StepResult failed =
-            prepareOutputTileset(census_, tisSource_, mappedTis, memory_, tileset)) {
+            prepareOutputTileset(census_, layout_, tisSource_, memory_, tileset)) {
         return failed;
     }
     if (!options_.silent) reporter_.consoleLine("");
-    const OverlayPassInput input{census_,   layout_, WedImage{inputWed.bytes()},
-                                 WritableWedImage{outputWed.bytes()}, mappedTis, tisSource_};
+    const OverlayPassInput input{census_, layout_, WedImage{inputWed.bytes()},
+                                 WritableWedImage{outputWed.bytes()},
+                                 InputTiles{inputTis.bytes(), tisSource_.firstTile}};
     PassProgress progress;
     if (!options_.silent) {
         progress = [this](std::int32_t tile, std::int32_t basicTiles) {
             reporter_.reportConsole(messages::kProgress, tile, basicTiles);
         };
     }
-    return convertOverlayTiles(input, tileset, progress, memory_, pass);
+    return convertOverlayTiles(input, progress, tileset);
 }
 
 // Opens and maps one input read-only, and takes its identity: an input that

@@ -1,8 +1,9 @@
-// The output TIS: the header (only when asked for), the copied tiles in one
-// write, then each extra overlay tile in creation order.
+// The output TIS: the header (only when asked for), the copied tiles, then
+// each extra overlay tile in creation order. The tiles the conversion leaves
+// alone go out straight from the input; the others are made a batch at a time
+// and written with them in as few calls as the system takes.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
 #include "convert/OverlayPass.h"
@@ -13,13 +14,13 @@ namespace wedmorph {
 
 struct OutputTisContent {
     const OutputTileset& tileset;
-    const PassResult& pass;
+    InputTiles input;
     bool saveHeader = false;
 };
 
-// Sets the header's tile count, creates (or empties) the file, writes it and
-// closes it again. A path that leads to one of `kept` cannot be created.
-// Every write's result and byte count is checked.
+// Creates (or empties) the file, writes it and closes it again. A path that
+// leads to one of `kept` cannot be created. Every write's result and byte
+// count is checked.
 [[nodiscard]] StepResult writeOutputTis(Platform& platform, const std::string& outputTisPath,
                                         const OutputTisContent& content, KeptFiles kept);
 

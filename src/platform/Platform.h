@@ -29,6 +29,12 @@ struct MappingHandle {
 
 enum class Access { ReadOnly, ReadWrite };
 
+// A run of bytes to write.
+struct WritePiece {
+    const std::uint8_t* data;
+    std::size_t length;
+};
+
 // Which file a handle or a name leads to: the volume and the file's number on
 // it. Every name of one file (another letter case, a symbolic or hard link)
 // gives the same identity.
@@ -108,9 +114,10 @@ public:
     virtual void unmapView(std::uint8_t* view) = 0;
     virtual void closeMapping(MappingHandle mapping) = 0;
 
-    // Writes `length` bytes; `written` receives how many went out. False on
-    // error. A true result with `written` < `length` is a short write.
-    virtual bool writeFile(FileHandle file, const std::uint8_t* data, std::size_t length,
+    // Writes the pieces one after another, gathered into as few system calls
+    // as it can; `written` receives how many bytes went out. False on error.
+    // A true result with `written` short of the pieces' total is a short write.
+    virtual bool writeFile(FileHandle file, std::span<const WritePiece> pieces,
                            std::size_t& written) = 0;
 
     // Copies `source` to `target`, replacing a target that is there, and

@@ -11,6 +11,7 @@
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -135,6 +136,38 @@ bool writeAll(int fd, const std::uint8_t* data, std::size_t length, std::size_t&
         }
         if (n == 0) break;
         written += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Writes the pieces with as few calls as the system takes: up to IOV_MAX
+// pieces a call, going on from where a call stopped short.
+bool writeGathered(int fd, std::span<const WritePiece> pieces, std::size_t& written) {
+    written = 0;
+    constexpr std::size_t kMaxPieces = IOV_MAX;
+    iovec vectors[kMaxPieces];
+    std::size_t next = 0;      // the first piece not wholly written
+    std::size_t consumed = 0;  // bytes of it already written
+    while (next < pieces.size()) {
+        std::size_t count = 0;
+        for (std::size_t p = next; p < pieces.size() && count < kMaxPieces; ++p, ++count) {
+            const std::size_t skip = p == next ? consumed : 0;
+            vectors[count] = {const_cast<std::uint8_t*>(pieces[p].data) + skip, pieces[p].length - skip};
+        }
+        const ssize_t n = ::writev(fd, vectors, static_cast<int>(count));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) return true;
+        written += static_cast<std::size_t>(n);
+        std::size_t left = static_cast<std::size_t>(n);
+        while (next < pieces.size() && left >= pieces[next].length - consumed) {
+            left -= pieces[next].length - consumed;
+            consumed = 0;
+            ++next;
+        }
+        consumed += left;
     }
     return true;
 }
@@ -312,9 +345,9 @@ public:
         delete mapping;
     }
 
-    bool writeFile(FileHandle file, const std::uint8_t* data, std::size_t length,
+    bool writeFile(FileHandle file, std::span<const WritePiece> pieces,
                    std::size_t& written) override {
-        return writeAll(static_cast<int>(file.native), data, length, written);
+        return writeGathered(static_cast<int>(file.native), pieces, written);
     }
 
     FileIdentity copyFile(const std::string& source, const std::string& target,

@@ -183,9 +183,19 @@ public:
 
     void closeMapping(MappingHandle mapping) override { ::CloseHandle(toHandle(mapping.native)); }
 
-    bool writeFile(FileHandle file, const std::uint8_t* data, std::size_t length,
+    bool writeFile(FileHandle file, std::span<const WritePiece> pieces,
                    std::size_t& written) override {
-        return writeAll(toHandle(file.native), data, length, written);
+        // One WriteFile per piece: WriteFileGather wants page-sized pieces and
+        // an unbuffered file.
+        written = 0;
+        for (const WritePiece& piece : pieces) {
+            std::size_t done = 0;
+            const bool ok = writeAll(toHandle(file.native), piece.data, piece.length, done);
+            written += done;
+            if (!ok) return false;
+            if (done < piece.length) break;
+        }
+        return true;
     }
 
     FileIdentity copyFile(const std::string& source, const std::string& target,

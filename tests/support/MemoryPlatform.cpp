@@ -65,11 +65,14 @@ void MemoryPlatform::unmapView(std::uint8_t* address) {
     views_.erase(found);
 }
 
-bool MemoryPlatform::writeFile(FileHandle file, const std::uint8_t* data, std::size_t length,
+bool MemoryPlatform::writeFile(FileHandle file, std::span<const WritePiece> pieces,
                                std::size_t& written) {
     std::vector<std::uint8_t>& bytes = files[open_.at(file.native)];
-    bytes.insert(bytes.end(), data, data + length);
-    written = length;
+    written = 0;
+    for (const WritePiece& piece : pieces) {
+        bytes.insert(bytes.end(), piece.data, piece.data + piece.length);
+        written += piece.length;
+    }
     return true;
 }
 

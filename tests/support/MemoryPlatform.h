@@ -38,7 +38,7 @@ public:
     std::uint8_t* mapView(MappingHandle mapping, Access access) override;
     void unmapView(std::uint8_t* view) override;
     void closeMapping(MappingHandle mapping) override { mappings_.erase(mapping.native); }
-    bool writeFile(FileHandle file, const std::uint8_t* data, std::size_t length,
+    bool writeFile(FileHandle file, std::span<const WritePiece> pieces,
                    std::size_t& written) override;
     FileIdentity copyFile(const std::string& source, const std::string& target,
                           KeptFiles kept) override;

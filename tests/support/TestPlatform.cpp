@@ -148,16 +148,25 @@ void TestPlatform::closeMapping(MappingHandle mapping) {
     real_.closeMapping(mapping);
 }
 
-bool TestPlatform::writeFile(FileHandle file, const std::uint8_t* data, std::size_t length,
+bool TestPlatform::writeFile(FileHandle file, std::span<const WritePiece> pieces,
                              std::size_t& written) {
     if (shouldFail(Op::Write, pathOf(file))) {
         written = 0;
         return false;
     }
     if (shouldFail(Op::ShortWrite, pathOf(file))) {
-        return real_.writeFile(file, data, length / 2, written);
+        // Half the bytes go out, and the call says so.
+        std::size_t total = 0;
+        for (const WritePiece& piece : pieces) total += piece.length;
+        std::vector<WritePiece> half;
+        for (std::size_t left = total / 2; const WritePiece& piece : pieces) {
+            if (left == 0) break;
+            half.push_back({piece.data, std::min(piece.length, left)});
+            left -= half.back().length;
+        }
+        return real_.writeFile(file, half, written);
     }
-    return real_.writeFile(file, data, length, written);
+    return real_.writeFile(file, pieces, written);
 }
 
 FileIdentity TestPlatform::copyFile(const std::string& source, const std::string& target,

@@ -25,7 +25,6 @@ struct PassRun {
     TileCensus census;
     TisSource source;
     OutputTileset tileset;
-    PassResult result;
     StepResult failed;
     std::string progress;  // the progress lines, as the console shows them
 
@@ -36,11 +35,13 @@ struct PassRun {
         census = takeTileCensus(WedImage{in.wed}, layout);
         source = readTisSource(in.tis, static_cast<std::uint32_t>(in.tis.size())).source;
         memory.failAt(failAllocation);
-        failed = prepareOutputTileset(census, source, in.tis, memory, tileset);
-        if (failed) return;
-        if (copiedOverride >= 0) tileset.copiedTileCount = copiedOverride;
-        const OverlayPassInput input{census, layout, WedImage{in.wed}, WritableWedImage{outWed},
-                                     in.tis, source};
+        if (copiedOverride >= 0) {
+            tileset.reserve(memory, copiedOverride, std::min(census.basicTiles, layout.entryCount));
+        } else {
+            failed = prepareOutputTileset(census, layout, source, memory, tileset);
+            if (failed) return;
+        }
+        const OverlayPassInput input{census, layout, WedImage{in.wed}, WritableWedImage{outWed}, tiles()};
         PassProgress show;
         if (!silent) {
             show = [this](std::int32_t tile, std::int32_t basicTiles) {
@@ -49,14 +50,18 @@ struct PassRun {
                 progress += line;
             };
         }
-        failed = convertOverlayTiles(input, tileset, show, memory, result);
+        failed = convertOverlayTiles(input, show, tileset);
     }
 
+    InputTiles tiles() const { return {in.tis, source.firstTile}; }
     WedTilemapEntry entry(int k) const { return readTilemapEntry(WedImage{outWed}, layout, k); }
-    const std::uint8_t* outputTile(int t) const { return tileset.tile(t); }
-    const std::uint8_t* inputTile(int t) const {
-        return in.tis.data() + source.firstTile + 5120 * static_cast<std::size_t>(t);
+    // Output tile t as the output TIS holds it.
+    std::vector<std::uint8_t> outputTile(int t) const {
+        std::vector<std::uint8_t> scratch(5120);
+        const std::uint8_t* bytes = wedmorph::outputTile(tileset, tiles(), t, scratch.data());
+        return {bytes, bytes + 5120};
     }
+    const std::uint8_t* inputTile(int t) const { return tiles().tile(t); }
 };
 
 void expectEntry(const WedTilemapEntry& entry, int frames, int secondary, int mask) {
@@ -70,10 +75,10 @@ TEST(OverlayPass, KeyedCellsAreFilledAndGetATrimmedCopyAfterTheKeptTiles) {
     EXPECT_EQ(run.census.basicTiles, 4);
     EXPECT_EQ(run.census.doorExtraTiles, 1);
     EXPECT_EQ(run.census.overlayedDoorTiles, 1);
-    EXPECT_EQ(run.tileset.copiedTileCount, 5);
+    EXPECT_EQ(run.tileset.copiedTileCount(), 5);
     ASSERT_FALSE(run.failed);
-    EXPECT_EQ(run.result.nextTileIndex, 6);
-    ASSERT_EQ(run.result.extraTiles.count(), 1);
+    EXPECT_EQ(run.tileset.nextTileIndex(), 6);
+    ASSERT_EQ(run.tileset.extraTileCount(), 1);
 
     expectEntry(run.entry(0), 1, -1, 0);
     expectEntry(run.entry(1), 1, 5, 2);
@@ -84,19 +89,20 @@ TEST(OverlayPass, KeyedCellsAreFilledAndGetATrimmedCopyAfterTheKeptTiles) {
     // whole and keeps the key colour. Tiles 0 and 2 are copied unchanged.
     const std::uint8_t hole[4] = {0x61, 0x42, 0x29, 0x7F};
     const std::uint8_t key[4] = {0x00, 0xFF, 0x00, 0x7F};
-    EXPECT_EQ(std::memcmp(run.outputTile(1), hole, 4), 0);
-    EXPECT_EQ(std::memcmp(run.outputTile(3), key, 4), 0);
-    EXPECT_EQ(std::memcmp(run.outputTile(4), hole, 4), 0);
-    EXPECT_EQ(std::memcmp(run.outputTile(0), run.inputTile(0), 5120), 0);
-    EXPECT_EQ(std::memcmp(run.outputTile(2), run.inputTile(2), 5120), 0);
+    EXPECT_EQ(std::memcmp(run.outputTile(1).data(), hole, 4), 0);
+    EXPECT_EQ(std::memcmp(run.outputTile(3).data(), key, 4), 0);
+    EXPECT_EQ(std::memcmp(run.outputTile(4).data(), hole, 4), 0);
+    EXPECT_EQ(std::memcmp(run.outputTile(0).data(), run.inputTile(0), 5120), 0);
+    EXPECT_EQ(std::memcmp(run.outputTile(2).data(), run.inputTile(2), 5120), 0);
     for (int t : {1, 3, 4}) {
         std::vector<std::uint8_t> filled(run.inputTile(t) + 1024, run.inputTile(t) + 5120);
         test::referenceFillKeyPixels(run.inputTile(t) + 1024, filled.data(), 64, 64);
-        EXPECT_EQ(std::memcmp(run.outputTile(t) + 1024, filled.data(), 4096), 0) << t;
+        EXPECT_EQ(std::memcmp(run.outputTile(t).data() + 1024, filled.data(), 4096), 0) << t;
     }
 
     // The extra tile is input tile 1 with its palette, key colour included, and trimmed pixels.
-    const std::uint8_t* extra = run.result.extraTiles.tile(0);
+    const std::vector<std::uint8_t> extraTile = run.outputTile(run.tileset.copiedTileCount());
+    const std::uint8_t* extra = extraTile.data();
     EXPECT_EQ(std::memcmp(extra, run.inputTile(1), 1024), 0);
     std::vector<std::uint8_t> trimmed(run.inputTile(1) + 1024, run.inputTile(1) + 5120);
     test::referenceTrimOverlayEdges(run.inputTile(1) + 1024, trimmed.data(), 64, 64);
@@ -117,7 +123,7 @@ TEST(OverlayPass, InputIsNeverChanged) {
 TEST(OverlayPass, SilentPassPrintsNothing) {
     PassRun run(test::smallWaterArea(false), true);
     EXPECT_EQ(run.progress, "");
-    EXPECT_EQ(run.result.extraTiles.count(), 1);
+    EXPECT_EQ(run.tileset.extraTileCount(), 1);
 }
 
 areagen::WedSpec oneOverlaySpec(int width, int height) {
@@ -134,8 +140,8 @@ TEST(OverlayPass, CellOfTwoOverlaysIsLeftAlone) {
     spec.cells[0].overlayMask = 6;
     PassRun run({areagen::buildWed(spec), areagen::buildTis({test::keyedTile(1, true)}, false)});
     expectEntry(run.entry(0), 1, -1, 6);
-    EXPECT_EQ(run.result.extraTiles.count(), 0);
-    EXPECT_EQ(std::memcmp(run.outputTile(0), run.inputTile(0), 5120), 0);
+    EXPECT_EQ(run.tileset.extraTileCount(), 0);
+    EXPECT_EQ(std::memcmp(run.outputTile(0).data(), run.inputTile(0), 5120), 0);
     // Two visited overlays: the progress line counts to 1 twice.
     EXPECT_EQ(run.progress, "\rTiles processed:    1 of 1\rTiles processed:    1 of 1");
 }
@@ -148,8 +154,8 @@ TEST(OverlayPass, NoVisitedOverlayStillFillsDoorTiles) {
                  areagen::buildTis({test::keyedTile(1, true), test::keyedTile(2, true)}, false)});
     EXPECT_EQ(run.progress, "");
     expectEntry(run.entry(0), 1, 1, 2);
-    EXPECT_EQ(std::memcmp(run.outputTile(0), run.inputTile(0), 5120), 0);
-    EXPECT_EQ(run.outputTile(1)[0], 0x61);  // the door tile is filled, with holes
+    EXPECT_EQ(std::memcmp(run.outputTile(0).data(), run.inputTile(0), 5120), 0);
+    EXPECT_EQ(run.outputTile(1).data()[0], 0x61);  // the door tile is filled, with holes
 }
 
 TEST(OverlayPass, IndicesPastTheTileMapAreCountedButSkipped) {
@@ -161,10 +167,10 @@ TEST(OverlayPass, IndicesPastTheTileMapAreCountedButSkipped) {
     for (int t = 0; t < 4; ++t) tiles.push_back(test::keyedTile(static_cast<std::uint64_t>(t), true));
     PassRun run({areagen::buildWed(spec), areagen::buildTis(tiles, false)});
     EXPECT_EQ(run.census.basicTiles, 4);
-    EXPECT_EQ(run.result.extraTiles.count(), 1);
+    EXPECT_EQ(run.tileset.extraTileCount(), 1);
     expectEntry(run.entry(0), 3, 4, 2);
     EXPECT_EQ(run.outWed.size(), run.in.wed.size());
-    for (int t = 1; t < 4; ++t) EXPECT_EQ(std::memcmp(run.outputTile(t), run.inputTile(t), 5120), 0);
+    for (int t = 1; t < 4; ++t) EXPECT_EQ(std::memcmp(run.outputTile(t).data(), run.inputTile(t), 5120), 0);
     EXPECT_EQ(run.progress,
               "\rTiles processed:    1 of 4\rTiles processed:    2 of 4"
               "\rTiles processed:    3 of 4\rTiles processed:    4 of 4");
@@ -175,8 +181,8 @@ TEST(OverlayPass, CellsWithoutACopiedTileAreSkipped) {
     for (auto& cell : spec.cells) cell.overlayMask = 2;
     // Only one whole tile in the file.
     PassRun run({areagen::buildWed(spec), areagen::buildTis({test::keyedTile(1, true)}, false)});
-    EXPECT_EQ(run.tileset.copiedTileCount, 1);
-    EXPECT_EQ(run.result.extraTiles.count(), 1);
+    EXPECT_EQ(run.tileset.copiedTileCount(), 1);
+    EXPECT_EQ(run.tileset.extraTileCount(), 1);
     expectEntry(run.entry(0), 1, 1, 2);
     expectEntry(run.entry(1), 1, -1, 2);
     expectEntry(run.entry(2), 1, -1, 2);
@@ -194,15 +200,14 @@ TEST(OverlayPass, ExtraTilesAreNumberedInVisitOrder) {
     EXPECT_EQ(run.entry(1).secondaryTile, 3);
     EXPECT_EQ(run.entry(2).secondaryTile, 4);
     EXPECT_EQ(run.entry(0).secondaryTile, 5);
-    EXPECT_EQ(run.result.nextTileIndex, 6);
+    EXPECT_EQ(run.tileset.nextTileIndex(), 6);
 }
 
 TEST(OverlayPass, SurplusTilesAreDropped) {
     areagen::WedSpec spec = oneOverlaySpec(1, 1);
     std::vector<areagen::Tile> tiles(4, test::plainTile(1));
     PassRun run({areagen::buildWed(spec), areagen::buildTis(tiles, true)});
-    EXPECT_EQ(run.tileset.copiedTileCount, 1);
-    EXPECT_EQ(run.tileset.size, 24u + 5120u);
+    EXPECT_EQ(run.tileset.copiedTileCount(), 1);
 }
 
 TEST(OverlayPass, DoorTilesNamedPastTheCountedOnesAreKept) {
@@ -217,10 +222,10 @@ TEST(OverlayPass, DoorTilesNamedPastTheCountedOnesAreKept) {
     tiles[7] = test::keyedTile(3, true);
     PassRun run({areagen::buildWed(spec), areagen::buildTis(tiles, false)});
     EXPECT_EQ(run.census.basicTiles + run.census.doorExtraTiles, 5);
-    EXPECT_EQ(run.tileset.copiedTileCount, 8);
+    EXPECT_EQ(run.tileset.copiedTileCount(), 8);
     EXPECT_EQ(run.entry(0).secondaryTile, 8);
-    EXPECT_EQ(run.result.nextTileIndex, 9);
-    EXPECT_EQ(run.outputTile(7)[0], 0x61);  // the keyed door tile is filled, with holes
+    EXPECT_EQ(run.tileset.nextTileIndex(), 9);
+    EXPECT_EQ(run.outputTile(7).data()[0], 0x61);  // the keyed door tile is filled, with holes
 }
 
 TEST(OverlayPass, EveryFailedAllocationEndsThePassAndIsAccountedFor) {
@@ -248,7 +253,7 @@ TEST(OverlayPass, TileIndexNeverWrapsPast32767) {
     EXPECT_STREQ(run.failed->message, messages::kTooManyTiles);
     EXPECT_EQ(run.entry(0).secondaryTile, 32767);
     EXPECT_EQ(run.entry(1).secondaryTile, -1);
-    EXPECT_EQ(run.result.extraTiles.count(), 1);
+    EXPECT_EQ(run.tileset.extraTileCount(), 1);
 }
 
 }  // namespace

@@ -61,6 +61,25 @@ TEST_F(Platform, FilesHeldByOneRunAreNotWrittenByAnother) {
     EXPECT_TRUE(platform.deleteFile(dir / "in.tis")) << "released, it can go";
 }
 
+TEST_F(Platform, GatheredPiecesAreWrittenInTheirOrder) {
+    // More pieces than one system call takes, of several lengths.
+    std::vector<std::uint8_t> bytes(3000 * 3);
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 7);
+    std::vector<WritePiece> pieces;
+    for (std::size_t at = 0; at < bytes.size();) {
+        const std::size_t length = std::min<std::size_t>(1 + pieces.size() % 5, bytes.size() - at);
+        pieces.push_back({bytes.data() + at, length});
+        at += length;
+    }
+    FileHandle file = platform.createForWriting(dir / "out.tis", {});
+    ASSERT_TRUE(file.isOpen());
+    std::size_t written = 0;
+    EXPECT_TRUE(platform.writeFile(file, pieces, written));
+    EXPECT_EQ(written, bytes.size());
+    platform.closeFile(file);
+    EXPECT_EQ(test::readBytes(dir / "out.tis"), bytes);
+}
+
 TEST_F(Platform, PagesAreZeroedAndWritable) {
     const std::size_t bytes = std::size_t{3} << 20;
     auto* pages = static_cast<std::uint8_t*>(platform.allocatePages(bytes));

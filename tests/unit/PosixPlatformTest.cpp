@@ -153,7 +153,8 @@ TEST_F(PosixPlatform, CreateEmptiesAnExistingFileUnderAnotherCase) {
     ASSERT_TRUE(file.isOpen());
     std::size_t written = 0;
     const std::uint8_t bytes[] = {'n', 'e', 'w'};
-    EXPECT_TRUE(platform.writeFile(file, bytes, 3, written));
+    const WritePiece pieces[] = {{bytes, 2}, {bytes + 2, 1}};
+    EXPECT_TRUE(platform.writeFile(file, pieces, written));
     EXPECT_EQ(written, 3u);
     platform.closeFile(file);
     EXPECT_EQ(test::readText(dir / "AR2600.TIS"), "new");

@@ -58,7 +58,8 @@ TEST_F(Win32Platform, WriteReportsWhatWentOut) {
     ASSERT_TRUE(file.isOpen());
     const std::uint8_t bytes[] = {1, 2, 3, 4};
     std::size_t written = 0;
-    EXPECT_TRUE(platform.writeFile(file, bytes, sizeof bytes, written));
+    const WritePiece pieces[] = {{bytes, 3}, {bytes + 3, 1}};
+    EXPECT_TRUE(platform.writeFile(file, pieces, written));
     EXPECT_EQ(written, 4u);
     platform.closeFile(file);
     EXPECT_TRUE(platform.deleteFile(dir / "OUT.TIS"));
