@@ -10,7 +10,7 @@
 // where valgrind is installed, the instructions per pixel that the two
 // filters spend on the keyed tiles.
 //
-//   wedmorph-bench --bin BUILD_DIR [--work DIR] [--runs N] [--quick]
+//   wedmorph-bench --bin BUILD_DIR [--work DIR] [--runs N] [--quick] [--only a|b|c|d]
 #include <malloc.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -86,47 +86,49 @@ struct Setup {
     std::vector<Area> areas;
 };
 
+enum class Program { Converter, OutputFloor, CopyFloor };
+constexpr Program kPrograms[] = {Program::Converter, Program::OutputFloor, Program::CopyFloor};
+
+// Each program writes under names of its own, so that the three can take
+// turns area by area, each into fresh files.
+std::string outputName(const Area& area, Program program) {
+    static const char* const kFirstLetter[] = {"", "F", "C"};
+    const std::string first = kFirstLetter[static_cast<int>(program)];
+    return first.empty() ? area.output : first + area.output.substr(1);
+}
+
 void removeOutputs(const Setup& setup) {
     for (const Area& area : setup.areas) {
-        for (const char* suffix : {".wed", ".tis"}) fs::remove(setup.dir + area.output + suffix);
-        for (const wedmorph::CompanionKind& kind : wedmorph::kCompanionKinds) {
-            fs::remove(setup.dir + (kind.byPrefix ? area.output.substr(0, 6) : area.output) + kind.suffix);
+        for (Program program : kPrograms) {
+            const std::string name = outputName(area, program);
+            for (const char* suffix : {".wed", ".tis"}) fs::remove(setup.dir + name + suffix);
+            for (const wedmorph::CompanionKind& kind : wedmorph::kCompanionKinds) {
+                fs::remove(setup.dir + (kind.byPrefix ? name.substr(0, 6) : name) + kind.suffix);
+            }
         }
     }
 }
 
-enum class Program { Converter, OutputFloor, CopyFloor };
-
-// Runs one program over every area of the setup, one process per area, into
-// fresh files.
-double timeAll(const Setup& setup, Program program, long* peakKb = nullptr) {
-    removeOutputs(setup);
-    // Write back what earlier runs left dirty, so that no run pays for another's.
-    ::sync();
-    double total = 0;
-    for (const Area& area : setup.areas) {
-        std::vector<std::string> command;
-        switch (program) {
-            case Program::Converter:
-                command = {setup.dir + "wedmorph", "-s", area.input, area.output};
-                break;
-            case Program::OutputFloor:
-                command = {setup.dir + "output-floor", area.input, area.output,
-                           std::to_string(area.outputTisBytes)};
-                break;
-            case Program::CopyFloor:
-                command = {setup.dir + "copy-floor", area.input, area.output};
-                break;
-        }
-        const Process process = runProcess(command);
-        if (process.status != 0) {
-            std::printf("%s %s failed with status %d\n", command[0].c_str(), area.input.c_str(), process.status);
-            std::exit(1);
-        }
-        total += process.seconds;
-        if (peakKb != nullptr) *peakKb = std::max(*peakKb, process.peakKb);
+Process runOnce(const Setup& setup, const Area& area, Program program) {
+    const std::string out = outputName(area, program);
+    std::vector<std::string> command;
+    switch (program) {
+        case Program::Converter:
+            command = {setup.dir + "wedmorph", "-s", area.input, out};
+            break;
+        case Program::OutputFloor:
+            command = {setup.dir + "output-floor", area.input, out, std::to_string(area.outputTisBytes)};
+            break;
+        case Program::CopyFloor:
+            command = {setup.dir + "copy-floor", area.input, out};
+            break;
     }
-    return total;
+    const Process process = runProcess(command);
+    if (process.status != 0) {
+        std::printf("%s %s failed with status %d\n", command[0].c_str(), area.input.c_str(), process.status);
+        std::exit(1);
+    }
+    return process;
 }
 
 struct Comparison {
@@ -134,20 +136,36 @@ struct Comparison {
     long peakKb = 0;
 };
 
+// Times the three programs over every area of the setup, one process per
+// area, taking turns area by area so that whatever else the machine does
+// falls on all three alike; medians over the runs.
 Comparison compare(Setup& setup, int runs) {
     // A first run warms the page cache and gives each output TIS's size.
-    timeAll(setup, Program::Converter);
-    for (Area& area : setup.areas) area.outputTisBytes = fs::file_size(setup.dir + area.output + ".tis");
-    std::vector<double> program, outputFloor, copyFloor;
+    removeOutputs(setup);
+    for (Area& area : setup.areas) {
+        runOnce(setup, area, Program::Converter);
+        area.outputTisBytes = fs::file_size(setup.dir + area.output + ".tis");
+    }
+    std::vector<double> totals[3];
     Comparison result;
     for (int run = 0; run < runs; ++run) {
-        program.push_back(timeAll(setup, Program::Converter, &result.peakKb));
-        outputFloor.push_back(timeAll(setup, Program::OutputFloor));
-        copyFloor.push_back(timeAll(setup, Program::CopyFloor));
+        removeOutputs(setup);
+        // Write back what earlier runs left dirty, so that no run pays for another's.
+        ::sync();
+        double total[3] = {};
+        for (const Area& area : setup.areas) {
+            for (Program program : kPrograms) {
+                const Process process = runOnce(setup, area, program);
+                total[static_cast<int>(program)] += process.seconds;
+                if (program == Program::Converter) result.peakKb = std::max(result.peakKb, process.peakKb);
+            }
+        }
+        for (int p = 0; p < 3; ++p) totals[p].push_back(total[p]);
     }
-    result.program = median(program);
-    result.outputFloor = median(outputFloor);
-    result.copyFloor = median(copyFloor);
+    removeOutputs(setup);
+    result.program = median(totals[0]);
+    result.outputFloor = median(totals[1]);
+    result.copyFloor = median(totals[2]);
     return result;
 }
 
@@ -240,6 +258,7 @@ int main(int argc, char** argv) {
     std::string bin, work = (fs::temp_directory_path() / "wedmorph-bench").string();
     int runs = 5;
     bool quick = false;
+    std::string only = "abcd";
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         if (option == "--bin" && i + 1 < argc) {
@@ -250,13 +269,15 @@ int main(int argc, char** argv) {
             runs = std::max(1, std::atoi(argv[++i]));
         } else if (option == "--quick") {
             quick = true;
+        } else if (option == "--only" && i + 1 < argc) {
+            only = argv[++i];
         } else {
             bin.clear();
             break;
         }
     }
     if (bin.empty()) {
-        std::printf("usage: wedmorph-bench --bin BUILD_DIR [--work DIR] [--runs N] [--quick]\n");
+        std::printf("usage: wedmorph-bench --bin BUILD_DIR [--work DIR] [--runs N] [--quick] [--only a|b|c|d]\n");
         return 2;
     }
     fs::remove_all(work);
@@ -284,22 +305,29 @@ int main(int argc, char** argv) {
     ::malloc_trim(0);
 
     std::printf("wedmorph benchmark: %d runs each, median wall time\n\n", runs);
-    const Comparison large = compare(a.setup, runs);
-    std::printf("(a) large area: %d x %d cells, %.1f MB of TIS\n", a.options.width, a.options.height, a.tisBytes / 1e6);
-    printTimes(large);
-    printMemory(large, a.tisBytes);
+    if (only.find('a') != std::string::npos) {
+        const Comparison large = compare(a.setup, runs);
+        std::printf("(a) large area: %d x %d cells, %.1f MB of TIS\n", a.options.width, a.options.height,
+                    a.tisBytes / 1e6);
+        printTimes(large);
+        printMemory(large, a.tisBytes);
+    }
+    if (only.find('b') != std::string::npos) {
+        const Comparison typical = compare(batch, runs);
+        std::printf("(b) batch of %d areas, %.0f cells on average\n", batchSize, batchTiles / batchSize);
+        printTimes(typical);
+    }
+    if (only.find('c') != std::string::npos) {
+        const Comparison largest = compare(c.setup, runs);
+        std::printf("(c) largest area: %d x %d cells, a third under overlays, %.1f MB of TIS\n", c.options.width,
+                    c.options.height, c.tisBytes / 1e6);
+        printTimes(largest);
+        printMemory(largest, c.tisBytes);
+    }
 
-    const Comparison typical = compare(batch, runs);
-    std::printf("(b) batch of %d areas, %.0f cells on average\n", batchSize, batchTiles / batchSize);
-    printTimes(typical);
-
-    const Comparison largest = compare(c.setup, runs);
-    std::printf("(c) largest area: %d x %d cells, a third under overlays, %.1f MB of TIS\n", c.options.width,
-                c.options.height, c.tisBytes / 1e6);
-    printTimes(largest);
-    printMemory(largest, c.tisBytes);
-
-    if (onPath("valgrind")) {
+    if (only.find('d') == std::string::npos) {
+        // no filter count asked for
+    } else if (onPath("valgrind")) {
         const long long instructions = filterInstructions(a.setup, a.setup.areas[0]);
         if (instructions > 0 && a.keyedTiles > 0) {
             std::printf("(d) filters: %lld instructions over %ld keyed tiles of (a) = %.2f per pixel (target 2)\n",

@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <map>
 #include <new>
+#include <unordered_map>
 
 #if defined(__APPLE__)
 #include <mach-o/dyld.h>
@@ -44,28 +45,109 @@ bool entryExists(const std::string& path) {
     return ::lstat(path.c_str(), &info) == 0;
 }
 
+std::string foldedAscii(std::string_view name) {
+    std::string folded(name);
+    for (char& c : folded) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return folded;
+}
+
+// Folder listings for finding a name in any letter case. A folder is read
+// once and its listing serves every lookup until the folder changes: its
+// modification time moves, or this process notes a change of its own. A
+// listing that is out of date can only make a name be found in another letter
+// case than Windows would find it; what a write lands on is checked on the
+// file itself, by its identity.
+class FolderListings {
+public:
+    // The first entry in byte order whose name equals `name` ignoring ASCII
+    // case; empty when there is none.
+    std::string find(const std::string& dir, const std::string& name) {
+        const Listing* listing = current(dir);
+        if (listing == nullptr) return {};
+        auto found = listing->names.find(foldedAscii(name));
+        return found == listing->names.end() ? std::string() : found->second;
+    }
+
+    // This process has just created `name` in `dir`.
+    void noteCreated(const std::string& dir, const std::string& name) {
+        auto found = listings_.find(dir);
+        if (found == listings_.end()) return;
+        struct stat info;
+        if (::stat(folderPath(dir), &info) != 0) {
+            listings_.erase(found);
+            return;
+        }
+        Listing& listing = found->second;
+        std::string& first = listing.names[foldedAscii(name)];
+        if (first.empty() || name < first) first = name;
+        listing.stamp = stampOf(info);
+    }
+
+    // This process has removed an entry of `dir`.
+    void forget(const std::string& dir) { listings_.erase(dir); }
+
+private:
+    struct Stamp {
+        dev_t device;
+        ino_t inode;
+        timespec modified;
+        bool operator==(const Stamp& other) const {
+            return device == other.device && inode == other.inode &&
+                   modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec;
+        }
+    };
+    struct Listing {
+        Stamp stamp;
+        std::unordered_map<std::string, std::string> names;  // folded name → first such entry
+    };
+
+    static const char* folderPath(const std::string& dir) { return dir.empty() ? "." : dir.c_str(); }
+    static Stamp stampOf(const struct stat& info) { return {info.st_dev, info.st_ino, info.st_mtim}; }
+
+    const Listing* current(const std::string& dir) {
+        struct stat info;
+        if (::stat(folderPath(dir), &info) != 0) return nullptr;
+        auto found = listings_.find(dir);
+        if (found != listings_.end() && found->second.stamp == stampOf(info)) return &found->second;
+        DIR* folder = ::opendir(folderPath(dir));
+        if (folder == nullptr) return nullptr;
+        Listing listing{stampOf(info), {}};
+        while (const dirent* entry = ::readdir(folder)) {
+            const std::string name = entry->d_name;
+            std::string& first = listing.names[foldedAscii(name)];
+            if (first.empty() || name < first) first = name;
+        }
+        ::closedir(folder);
+        return &(listings_[dir] = std::move(listing));
+    }
+
+    std::map<std::string, Listing> listings_;
+};
+
+FolderListings& folderListings() {
+    static FolderListings listings;
+    return listings;
+}
+
+struct Resolved {
+    std::string path;
+    bool exists;
+};
+
 // The path of an existing entry for `path`: the exact final component when an
 // entry has that name, else the first entry in byte order whose name equals it
 // ignoring ASCII case, else `path` unchanged. Directory components stay as typed.
-std::string resolveExisting(const std::string& path) {
-    if (entryExists(path)) return path;
-    PathSplit split = splitAtLastSlash(path);
-    if (split.name.empty()) return path;
-    DIR* dir = ::opendir(split.dir.empty() ? "." : split.dir.c_str());
-    if (dir == nullptr) return path;
-    std::string best;
-    bool found = false;
-    while (const dirent* entry = ::readdir(dir)) {
-        std::string_view candidate(entry->d_name);
-        if (!equalsIgnoringAsciiCase(candidate, split.name)) continue;
-        if (!found || candidate < best) {
-            best = candidate;
-            found = true;
-        }
-    }
-    ::closedir(dir);
-    return found ? split.dir + best : path;
+Resolved resolve(const std::string& path) {
+    if (entryExists(path)) return {path, true};
+    const PathSplit split = splitAtLastSlash(path);
+    if (split.name.empty()) return {path, false};
+    const std::string found = folderListings().find(split.dir, split.name);
+    return found.empty() ? Resolved{path, false} : Resolved{split.dir + found, true};
 }
+
+std::string resolveExisting(const std::string& path) { return resolve(path).path; }
 
 bool isPlainFile(const std::string& dir, std::string_view name) {
     if (name.empty() || name.front() == '.') return false;
@@ -110,9 +192,13 @@ bool clearNonBlocking(int fd) {
 int openChecked(const std::string& path, int flags, Lock lock, KeptFiles kept = {},
                 const FileIdentity* alsoKept = nullptr) {
     if (nameHasWildcard(path)) return -1;
-    const int fd = ::open(resolveExisting(path).c_str(),
-                          flags | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0666);
+    const Resolved target = resolve(path);
+    const int fd = ::open(target.path.c_str(), flags | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0666);
     if (fd < 0) return -1;
+    if (!target.exists && (flags & O_CREAT) != 0) {
+        const PathSplit split = splitAtLastSlash(target.path);
+        folderListings().noteCreated(split.dir, split.name);
+    }
     struct stat info;
     bool usable = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
     if (usable) {
@@ -124,6 +210,14 @@ int openChecked(const std::string& path, int flags, Lock lock, KeptFiles kept = 
         return -1;
     }
     return fd;
+}
+
+// Empties a file that holds anything. A new file is left alone: truncating
+// it would only make the file system write it out early when it is closed.
+bool emptyFile(int fd) {
+    struct stat info;
+    if (::fstat(fd, &info) != 0) return false;
+    return info.st_size == 0 || ::ftruncate(fd, 0) == 0;
 }
 
 bool writeAll(int fd, const std::uint8_t* data, std::size_t length, std::size_t& written) {
@@ -200,8 +294,6 @@ bool copyContents(int from, int to) {
     }
 }
 
-constexpr std::size_t kLargePage = std::size_t{2} << 20;
-
 struct PosixMapping {
     int fd;
     std::size_t size;
@@ -273,7 +365,7 @@ public:
     FileHandle createForWriting(const std::string& path, KeptFiles kept) override {
         const int fd = openChecked(path, O_RDWR | O_CREAT, Lock::Exclusive, kept);
         if (fd < 0) return {};
-        if (::ftruncate(fd, 0) != 0) {
+        if (!emptyFile(fd)) {
             ::close(fd);
             return {};
         }
@@ -360,7 +452,7 @@ public:
         const int to = openChecked(target, O_WRONLY | O_CREAT, Lock::Exclusive, kept,
                                    &sourceIdentity);
         FileIdentity copy = to >= 0 ? identifyFile({to}) : FileIdentity{};
-        bool ok = copy.known && sourceIdentity.known && ::ftruncate(to, 0) == 0 &&
+        bool ok = copy.known && sourceIdentity.known && emptyFile(to) &&
                   copyContents(from, to);
         if (to >= 0) ok = (::close(to) == 0) && ok;
         ::close(from);
@@ -379,18 +471,16 @@ public:
             return false;
         }
         const bool deleted = ::unlink(found.c_str()) == 0;
+        if (deleted) folderListings().forget(splitAtLastSlash(found).dir);
         if (fd >= 0) ::close(fd);
         return deleted;
     }
 
     void* allocatePages(std::size_t bytes) override {
+        // Plain pages, faulted in as they are first used: a run holds no block
+        // large enough for a large page to be worth its zeroing.
         void* block = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (block == MAP_FAILED) return nullptr;
-#if defined(MADV_HUGEPAGE)
-        // Large pages: a fault per 2 MiB instead of one per 4 KiB.
-        if (bytes >= kLargePage) ::madvise(block, bytes, MADV_HUGEPAGE);
-#endif
-        return block;
+        return block == MAP_FAILED ? nullptr : block;
     }
 
     void releasePages(void* block, std::size_t bytes) override { ::munmap(block, bytes); }
