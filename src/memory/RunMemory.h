@@ -1,7 +1,8 @@
 // Tile memory for one run, taken from the platform in whole pages: a large
-// block (the output tileset) in pages of its own, small ones (the extra tiles)
-// carved from shared 2 MiB chunks. A run then costs a handful of page faults
-// where heap memory costs two per extra tile and one per 4 KiB of tileset.
+// block (the buffer tiles are made in) in pages of its own, small ones (the
+// marks of the tiles, the list of extra tiles) carved from shared 2 MiB
+// chunks. Pages are faulted in only as they are first used, so a run costs
+// page faults for what it touches and no more.
 #pragma once
 
 #include <cstddef>
