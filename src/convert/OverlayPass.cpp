@@ -77,6 +77,7 @@ StepResult prepareOutputTileset(const TileCensus& census, const WedLayout& layou
 StepResult convertOverlayTiles(const OverlayPassInput& input, const PassProgress& progress,
                                OutputTileset& tileset) {
     const std::int32_t basicTiles = input.census.basicTiles;
+    // The room for extra tiles is one per convertible index (see prepareOutputTileset).
     const std::int32_t convertible = tileset.extraCapacity();
     for (int overlay = kFirstOverlay; overlay <= kLastOverlay; ++overlay) {
         const WedOverlay record = readOverlay(input.outputWed, input.layout, overlay);
