@@ -1,10 +1,13 @@
-// The floor a conversion is measured against: in one process, read an area's
+// The floors a conversion is measured against: in one process, read an area's
 // files (WED, TIS, MOS and the four bitmaps) from beside this program once,
-// and write files of exactly the output's sizes under the output names beside
-// it, with plain reads and writes and nothing else. The output TIS is larger
-// than the input by the extra tiles, so it is written as the input's bytes
-// and then as many more as the conversion adds.
+// and write them under the output names beside it, with plain reads and
+// writes and nothing else.
 //   output-floor INPUT_AREA OUTPUT_AREA OUTPUT_TIS_BYTES
+//   copy-floor INPUT_AREA OUTPUT_AREA
+// The output floor writes files of exactly the output's sizes: the output TIS
+// is larger than the input by the extra tiles, so it is written as the
+// input's bytes and then as many more as the conversion adds. The copy floor
+// copies the files as they are.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -17,7 +20,7 @@ namespace {
 char buffer[1 << 20];
 
 // Copies `from` to `to`, then writes from the buffer until `to` holds `size`
-// bytes (no more than the copy when `size` is smaller).
+// bytes (no more than the copy when `size` is smaller; -1: the copy alone).
 void copy(const std::string& from, const std::string& to, long long size = -1) {
     const int in = ::open(from.c_str(), O_RDONLY);
     if (in < 0) return;
@@ -42,7 +45,7 @@ void copy(const std::string& from, const std::string& to, long long size = -1) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 4) return 2;
+    if (argc != 3 && argc != 4) return 2;
     char self[PATH_MAX];
     const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
     if (length <= 0) return 1;
@@ -51,7 +54,7 @@ int main(int argc, char** argv) {
     const std::string in = argv[1], out = argv[2];
     const std::string inPrefix = in.substr(0, 6), outPrefix = out.substr(0, 6);
     copy(dir + in + ".wed", dir + out + ".wed");
-    copy(dir + in + ".tis", dir + out + ".tis", std::atoll(argv[3]));
+    copy(dir + in + ".tis", dir + out + ".tis", argc == 4 ? std::atoll(argv[3]) : -1);
     copy(dir + in + ".mos", dir + out + ".mos");
     for (const char* bitmap : {"HT.bmp", "LM.bmp", "LN.bmp", "SR.bmp"}) {
         copy(dir + inPrefix + bitmap, dir + outPrefix + bitmap);
