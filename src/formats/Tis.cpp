@@ -41,15 +41,11 @@ void applyHoleColour(std::uint8_t* tile) {
 
 TisHeader makeTisHeader(std::uint32_t tileCount) {
     TisHeader header{'T', 'I', 'S', ' ', 'V', '1', ' ', ' '};
-    setHeaderTileCount(header, tileCount);
+    writeU32(header, tis::kTileCount, tileCount);
     writeU32(header, tis::kTileLength, static_cast<std::uint32_t>(tis::kTileSize));
     writeU32(header, tis::kDataOffset, static_cast<std::uint32_t>(tis::kHeaderSize));
     writeU32(header, tis::kTileDimension, tis::kTileSide);
     return header;
-}
-
-void setHeaderTileCount(std::span<std::uint8_t> header, std::uint32_t tileCount) {
-    writeU32(header, tis::kTileCount, tileCount);
 }
 
 }  // namespace wedmorph

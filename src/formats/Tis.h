@@ -71,6 +71,5 @@ inline bool isKeyColour(const std::uint8_t* tile) { return isKeyColourEntry(tile
 void applyHoleColour(std::uint8_t* tile);
 
 TisHeader makeTisHeader(std::uint32_t tileCount);
-void setHeaderTileCount(std::span<std::uint8_t> header, std::uint32_t tileCount);
 
 }  // namespace wedmorph

@@ -20,6 +20,12 @@ bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
     return true;
 }
 
+std::string foldedAscii(std::string_view name) {
+    std::string folded(name);
+    for (char& c : folded) c = foldAscii(c);
+    return folded;
+}
+
 bool hasWildcard(std::string_view name) {
     return name.find_first_of("*?") != std::string_view::npos;
 }

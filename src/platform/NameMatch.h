@@ -2,11 +2,15 @@
 // to case, and "*" and "?" as wildcards in a search pattern.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace wedmorph {
 
 bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b);
+// `name` with its ASCII capitals made small: names that are equal ignoring
+// case fold to the same text.
+std::string foldedAscii(std::string_view name);
 
 bool hasWildcard(std::string_view name);
 

@@ -45,14 +45,6 @@ bool entryExists(const std::string& path) {
     return ::lstat(path.c_str(), &info) == 0;
 }
 
-std::string foldedAscii(std::string_view name) {
-    std::string folded(name);
-    for (char& c : folded) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return folded;
-}
-
 // Folder listings for finding a name in any letter case. A folder is read
 // once and its listing serves every lookup until the folder changes: its
 // modification time moves, or this process notes a change of its own. A
@@ -186,11 +178,11 @@ bool clearNonBlocking(int fd) {
     return status >= 0 && ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) == 0;
 }
 
-// Opens a regular file, locked, that is none of `kept`. The open never waits
-// on a pipe or device, and nothing is emptied here: a caller that writes
-// empties the file only after these checks.
-int openChecked(const std::string& path, int flags, Lock lock, KeptFiles kept = {},
-                const FileIdentity* alsoKept = nullptr) {
+// Opens a regular file, locked, that is none of `kept`, and fills `info` with
+// what it is. The open never waits on a pipe or device, and nothing is
+// emptied here: a caller that writes empties the file only after these checks.
+int openChecked(const std::string& path, int flags, Lock lock, struct stat& info,
+                KeptFiles kept = {}, const FileIdentity* alsoKept = nullptr) {
     if (nameHasWildcard(path)) return -1;
     const Resolved target = resolve(path);
     const int fd = ::open(target.path.c_str(), flags | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0666);
@@ -199,7 +191,6 @@ int openChecked(const std::string& path, int flags, Lock lock, KeptFiles kept = 
         const PathSplit split = splitAtLastSlash(target.path);
         folderListings().noteCreated(split.dir, split.name);
     }
-    struct stat info;
     bool usable = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
     if (usable) {
         const FileIdentity identity = identityOf(info);
@@ -214,9 +205,7 @@ int openChecked(const std::string& path, int flags, Lock lock, KeptFiles kept = 
 
 // Empties a file that holds anything. A new file is left alone: truncating
 // it would only make the file system write it out early when it is closed.
-bool emptyFile(int fd) {
-    struct stat info;
-    if (::fstat(fd, &info) != 0) return false;
+bool emptyFile(int fd, const struct stat& info) {
     return info.st_size == 0 || ::ftruncate(fd, 0) == 0;
 }
 
@@ -355,17 +344,20 @@ public:
     }
 
     FileHandle openForReading(const std::string& path) override {
-        return {openChecked(path, O_RDONLY, Lock::Shared)};
+        struct stat info;
+        return {openChecked(path, O_RDONLY, Lock::Shared, info)};
     }
 
     FileHandle openForUpdate(const std::string& path, KeptFiles kept) override {
-        return {openChecked(path, O_RDWR, Lock::Exclusive, kept)};
+        struct stat info;
+        return {openChecked(path, O_RDWR, Lock::Exclusive, info, kept)};
     }
 
     FileHandle createForWriting(const std::string& path, KeptFiles kept) override {
-        const int fd = openChecked(path, O_RDWR | O_CREAT, Lock::Exclusive, kept);
+        struct stat info;
+        const int fd = openChecked(path, O_RDWR | O_CREAT, Lock::Exclusive, info, kept);
         if (fd < 0) return {};
-        if (!emptyFile(fd)) {
+        if (!emptyFile(fd, info)) {
             ::close(fd);
             return {};
         }
@@ -444,16 +436,16 @@ public:
 
     FileIdentity copyFile(const std::string& source, const std::string& target,
                           KeptFiles kept) override {
-        const int from = openChecked(source, O_RDONLY, Lock::Shared);
+        struct stat sourceInfo, targetInfo;
+        const int from = openChecked(source, O_RDONLY, Lock::Shared, sourceInfo);
         if (from < 0) return {};
-        const FileIdentity sourceIdentity = identifyFile({from});
+        const FileIdentity sourceIdentity = identityOf(sourceInfo);
         // A new target gets 0666 less the umask, not the source's mode: a
         // read-only source must not make a copy that the next run cannot replace.
-        const int to = openChecked(target, O_WRONLY | O_CREAT, Lock::Exclusive, kept,
+        const int to = openChecked(target, O_WRONLY | O_CREAT, Lock::Exclusive, targetInfo, kept,
                                    &sourceIdentity);
-        FileIdentity copy = to >= 0 ? identifyFile({to}) : FileIdentity{};
-        bool ok = copy.known && sourceIdentity.known && emptyFile(to) &&
-                  copyContents(from, to);
+        const FileIdentity copy = to >= 0 ? identityOf(targetInfo) : FileIdentity{};
+        bool ok = to >= 0 && emptyFile(to, targetInfo) && copyContents(from, to);
         if (to >= 0) ok = (::close(to) == 0) && ok;
         ::close(from);
         return ok ? copy : FileIdentity{};
