@@ -22,11 +22,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "area/CompanionKinds.h"
+#include "areagen/FileBytes.h"
 #include "areagen/SampleArea.h"
 
 extern char** environ;
@@ -192,10 +192,8 @@ long keyedTilesFilled(const wedmorph::areagen::SampleArea& area) {
 }
 
 std::string readAll(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    const auto bytes = wedmorph::areagen::readFileBytes(path).value_or(std::vector<std::uint8_t>{});
+    return std::string(bytes.begin(), bytes.end());
 }
 
 bool onPath(const std::string& program) {

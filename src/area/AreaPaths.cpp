@@ -7,7 +7,8 @@ namespace wedmorph {
 
 namespace {
 
-constexpr std::size_t kSplitInputLimit = 260;
+// A path is taken up to one byte past the longest one the run accepts.
+constexpr std::size_t kSplitInputLimit = kMaxPathLength + 1;
 constexpr std::size_t kPieceCapacity = 255;
 
 bool isSeparator(char c) { return c == '\\' || c == '/'; }
@@ -125,39 +126,33 @@ void takeAreaArgument(AreaPaths& paths, const std::string& argument, AreaSide si
     }
 }
 
-void buildInputWedPath(AreaPaths& paths) {
+AreaPaths buildAreaPaths(const std::string& programPath, const std::optional<std::string>& input,
+                         const std::optional<std::string>& output, const PathRules& rules) {
+    AreaPaths paths;
+    setProgramDir(paths, programPath, rules);
+    if (input) takeAreaArgument(paths, *input, AreaSide::Input, rules);
+    if (output) takeAreaArgument(paths, *output, AreaSide::Output, rules);
     paths.inputWedPath = paths.inputDir + paths.inputName + ".wed";
-}
-
-void buildInputTisPath(AreaPaths& paths) {
     paths.inputTisPath = paths.inputDir + paths.inputName + ".tis";
-}
-
-void buildOutputPaths(AreaPaths& paths) {
     paths.outputWedPath = paths.outputDir + paths.outputName + ".wed";
     paths.outputTisPath = paths.outputDir + paths.outputName + ".tis";
-}
-
-std::string buildLogPath(const AreaPaths& paths) { return paths.programDir + "wedmorph.log"; }
-
-std::string companionSourcePath(const AreaPaths& paths, const CompanionKind& kind) {
-    return paths.inputDir + (kind.byPrefix ? paths.inputPrefix : paths.inputName) + kind.suffix;
-}
-
-std::string companionTargetPath(const AreaPaths& paths, const CompanionKind& kind) {
-    return paths.outputDir + (kind.byPrefix ? paths.outputPrefix : paths.outputName) + kind.suffix;
+    paths.logPath = paths.programDir + "wedmorph.log";
+    for (std::size_t n = 0; n < kCompanionCount; ++n) {
+        const CompanionKind& kind = kCompanionKinds[n];
+        paths.inputCompanionPaths[n] =
+            paths.inputDir + (kind.byPrefix ? paths.inputPrefix : paths.inputName) + kind.suffix;
+        paths.outputCompanionPaths[n] =
+            paths.outputDir + (kind.byPrefix ? paths.outputPrefix : paths.outputName) + kind.suffix;
+    }
+    return paths;
 }
 
 std::size_t longestAreaFilePath(const AreaPaths& paths) {
-    AreaPaths built = paths;
-    buildInputWedPath(built);
-    buildInputTisPath(built);
-    buildOutputPaths(built);
-    std::size_t longest = std::max({built.inputWedPath.size(), built.inputTisPath.size(),
-                                    built.outputWedPath.size(), built.outputTisPath.size()});
-    for (const CompanionKind& kind : kCompanionKinds) {
-        longest = std::max({longest, companionSourcePath(built, kind).size(),
-                            companionTargetPath(built, kind).size()});
+    std::size_t longest = std::max({paths.inputWedPath.size(), paths.inputTisPath.size(),
+                                    paths.outputWedPath.size(), paths.outputTisPath.size()});
+    for (std::size_t n = 0; n < kCompanionCount; ++n) {
+        longest = std::max({longest, paths.inputCompanionPaths[n].size(),
+                            paths.outputCompanionPaths[n].size()});
     }
     return longest;
 }

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstddef>
+#include <array>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "area/CompanionKinds.h"
@@ -30,6 +32,7 @@ PathPieces splitPath(const std::string& path, const LeadBytePredicate& isLeadByt
 
 enum class AreaSide { Input, Output };
 
+// Every path of a run, built whole before anything is checked.
 struct AreaPaths {
     std::string programDir;
     std::string inputDir;
@@ -42,6 +45,10 @@ struct AreaPaths {
     std::string inputTisPath;
     std::string outputWedPath;
     std::string outputTisPath;
+    std::string logPath;
+    // In the order of kCompanionKinds.
+    std::array<std::string, kCompanionCount> inputCompanionPaths;
+    std::array<std::string, kCompanionCount> outputCompanionPaths;
 };
 
 struct PathRules {
@@ -58,13 +65,10 @@ void setProgramDir(AreaPaths& paths, const std::string& programPath, const PathR
 void takeAreaArgument(AreaPaths& paths, const std::string& argument, AreaSide side,
                       const PathRules& rules);
 
-void buildInputWedPath(AreaPaths& paths);
-void buildInputTisPath(AreaPaths& paths);
-void buildOutputPaths(AreaPaths& paths);
-std::string buildLogPath(const AreaPaths& paths);
-
-std::string companionSourcePath(const AreaPaths& paths, const CompanionKind& kind);
-std::string companionTargetPath(const AreaPaths& paths, const CompanionKind& kind);
+// Every path of a run from the program's own path and the area arguments
+// (an area not given keeps the program's folder and an empty name).
+AreaPaths buildAreaPaths(const std::string& programPath, const std::optional<std::string>& input,
+                         const std::optional<std::string>& output, const PathRules& rules);
 
 // The longest of the WED, TIS and companion paths of both areas.
 std::size_t longestAreaFilePath(const AreaPaths& paths);

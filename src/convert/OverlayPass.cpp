@@ -1,69 +1,42 @@
 #include "convert/OverlayPass.h"
 
 #include <algorithm>
-#include <cstring>
 
-#include "convert/PixelFilters.h"
 #include "report/Messages.h"
 
 namespace wedmorph {
 
-namespace {
-
-constexpr int kFirstOverlay = 1;
-constexpr int kLastOverlay = 4;
-
-// The output copy of a keyed tile made solid: its key pixels filled; where
-// runs of key pixels stay, palette entry 0 takes the hole colour so they do
-// not show green.
-void makeSolid(const std::uint8_t* in, std::uint8_t* out) {
-    std::memcpy(out, in, tis::kTileSize);
-    if (fillKeyPixels(tilePixels(in), tilePixels(out), tis::kTileSide, tis::kTileSide)) {
-        applyHoleColour(out);
-    }
-}
-
-// An extra overlay tile: a copy of `in`, key colour and all, with its stray
-// edge pixels cleared.
-void makeOverlayTile(const std::uint8_t* in, std::uint8_t* out) {
-    std::memcpy(out, in, tis::kTileSize);
-    trimOverlayEdges(tilePixels(in), tilePixels(out), tis::kTileSide, tis::kTileSide);
-}
-
-}  // namespace
-
 bool OutputTileset::reserve(TileMemory& memory, std::int32_t copied, std::int32_t extraCapacity) {
-    filled_ = TileBlock::allocate(memory, static_cast<std::size_t>(copied));
+    filled_ = TileArray<std::uint8_t>::allocate(memory, static_cast<std::size_t>(copied));
     if (!filled_) return false;
-    std::memset(filled_.get(), 0, static_cast<std::size_t>(copied));
+    std::fill_n(&filled_[0], copied, std::uint8_t{0});
     copied_ = copied;
     if (extraCapacity > 0) {
-        extraSources_ =
-            TileBlock::allocate(memory, sizeof(std::int32_t) * static_cast<std::size_t>(extraCapacity));
+        extraSources_ = TileArray<std::int32_t>::allocate(memory, static_cast<std::size_t>(extraCapacity));
         if (!extraSources_) return false;
-        extraCapacity_ = extraCapacity;
     }
     const std::int32_t made = std::min(kScratchTiles, copied + extraCapacity);
     if (made > 0) {
-        scratch_ = TileBlock::allocate(memory, tis::kTileSize * static_cast<std::size_t>(made));
+        scratch_ = TileArray<TileBytes>::allocate(memory, static_cast<std::size_t>(made));
         if (!scratch_) return false;
-        scratchTiles_ = made;
     }
     return true;
 }
 
 bool OutputTileset::addExtra(std::int32_t source) {
-    if (extras_ >= extraCapacity_) return false;
-    reinterpret_cast<std::int32_t*>(extraSources_.get())[extras_++] = source;
+    if (extras_ >= extraCapacity()) return false;
+    extraSources_[static_cast<std::size_t>(extras_++)] = source;
     return true;
 }
 
 StepResult prepareOutputTileset(const TileCensus& census, const WedLayout& layout,
                                 const TisSource& source, TileMemory& memory, OutputTileset& tileset) {
     // Every tile that a cell can use is kept: the basic and door tiles the
-    // census counts, and any door tile named past them.
-    const std::int64_t ceiling = std::max(std::int64_t{census.basicTiles} + census.doorExtraTiles,
-                                          std::int64_t{census.highestSecondaryTile} + 1);
+    // census counts, and any tile named past them, as a door tile or through
+    // the tile lookup table.
+    const std::int64_t ceiling = std::max({std::int64_t{census.basicTiles} + census.doorExtraTiles,
+                                           std::int64_t{census.highestSecondaryTile} + 1,
+                                           std::int64_t{census.highestLookupTile} + 1});
     const auto copied = static_cast<std::int32_t>(std::min<std::int64_t>(source.tilesInFile, ceiling));
     // Only an index that names both a tile map entry and a copied tile is
     // converted; a cell matches at most one overlay, so each such index makes
@@ -79,7 +52,8 @@ StepResult convertOverlayTiles(const OverlayPassInput& input, const PassProgress
     const std::int32_t basicTiles = input.census.basicTiles;
     // The room for extra tiles is one per convertible index (see prepareOutputTileset).
     const std::int32_t convertible = tileset.extraCapacity();
-    for (int overlay = kFirstOverlay; overlay <= kLastOverlay; ++overlay) {
+    // Overlay 0 is the base layer itself; the others are what shows through it.
+    for (int overlay = 1; overlay < wed::kOverlayCount; ++overlay) {
         const WedOverlay record = readOverlay(input.outputWed, input.layout, overlay);
         if (record.width <= 0 || record.height <= 0) continue;
         const std::uint8_t mask = static_cast<std::uint8_t>(1u << overlay);
@@ -112,17 +86,6 @@ StepResult convertOverlayTiles(const OverlayPassInput& input, const PassProgress
         if (isKeyColour(input.tiles.tile(j))) tileset.markFilled(j);
     }
     return {};
-}
-
-const std::uint8_t* outputTile(const OutputTileset& tileset, const InputTiles& input,
-                               std::int32_t index, std::uint8_t* scratch) {
-    if (index >= tileset.copiedTileCount()) {
-        makeOverlayTile(input.tile(tileset.extraSource(index - tileset.copiedTileCount())), scratch);
-        return scratch;
-    }
-    if (!tileset.isFilled(index)) return input.tile(index);
-    makeSolid(input.tile(index), scratch);
-    return scratch;
 }
 
 }  // namespace wedmorph

@@ -4,8 +4,8 @@
 // keyed door tiles that follow the basic tiles filled.
 //
 // The pass patches the output WED and records what becomes of each tile; the
-// tiles themselves are made, each into a small buffer, only as the output TIS
-// is written (outputTile). A tile the pass leaves alone is written straight
+// tiles themselves are made, a batch at a time, only as the output TIS is
+// written (TileBatches). A tile the pass leaves alone is written straight
 // from the input, so no copy of the whole tileset is ever held in memory.
 #pragma once
 
@@ -45,31 +45,29 @@ public:
     // The output header's tile count: the copied tiles and the extra ones.
     std::int32_t nextTileIndex() const { return copied_ + extras_; }
 
-    bool isFilled(std::int32_t tile) const { return filled_.get()[tile] != 0; }
-    // Room to make tiles in as the file is written: scratchTiles() tiles.
-    std::uint8_t* scratch() const { return scratch_.get(); }
-    std::int32_t scratchTiles() const { return scratchTiles_; }
+    bool isFilled(std::int32_t tile) const { return filled_[static_cast<std::size_t>(tile)] != 0; }
     // The input tile that extra tile k is a trimmed copy of.
-    std::int32_t extraSource(std::int32_t k) const {
-        return reinterpret_cast<const std::int32_t*>(extraSources_.get())[k];
-    }
+    std::int32_t extraSource(std::int32_t k) const { return extraSources_[static_cast<std::size_t>(k)]; }
 
     // Room for the marks of `copied` tiles and up to `extraCapacity` extra
     // tiles, and to make tiles in; false when the memory has none.
     bool reserve(TileMemory& memory, std::int32_t copied, std::int32_t extraCapacity);
-    std::int32_t extraCapacity() const { return extraCapacity_; }
-    void markFilled(std::int32_t tile) { filled_.get()[tile] = 1; }
+    std::int32_t extraCapacity() const { return static_cast<std::int32_t>(extraSources_.size()); }
+    void markFilled(std::int32_t tile) { filled_[static_cast<std::size_t>(tile)] = 1; }
     // False when there is no room for one more.
     bool addExtra(std::int32_t source);
 
 private:
+    friend class TileBatches;
+
     std::int32_t copied_ = 0;
     std::int32_t extras_ = 0;
-    std::int32_t extraCapacity_ = 0;
-    std::int32_t scratchTiles_ = 0;
-    TileBlock filled_;        // a byte per copied tile
-    TileBlock extraSources_;  // an input tile index per extra tile
-    TileBlock scratch_;
+    TileArray<std::uint8_t> filled_;        // a mark per copied tile
+    TileArray<std::int32_t> extraSources_;  // an input tile index per extra tile
+    // Where TileBatches makes the tiles it hands out: no part of what the
+    // tileset records, only room reserved with the rest, so that writing the
+    // file allocates nothing.
+    mutable TileArray<TileBytes> scratch_;
 };
 
 // Tiles made at a time as the output TIS is written: enough to write them in
@@ -80,8 +78,9 @@ inline constexpr std::int32_t kScratchTiles = 128;
 inline constexpr std::int32_t kMaxTileIndex = 32767;
 
 // Takes the number of input tiles that the output keeps (those the census
-// counts, and up to the highest door tile a cell names, as far as the file
-// holds them) and the room for what the pass records.
+// counts, and up to the highest tile a cell names, as its door tile or through
+// the tile lookup table, as far as the file holds them) and the room for what
+// the pass records.
 [[nodiscard]] StepResult prepareOutputTileset(const TileCensus& census, const WedLayout& layout,
                                               const TisSource& source, TileMemory& memory,
                                               OutputTileset& tileset);
@@ -103,11 +102,5 @@ using PassProgress = std::function<void(std::int32_t tile, std::int32_t basicTil
 // patching the output WED and recording in `tileset` what the output TIS holds.
 [[nodiscard]] StepResult convertOverlayTiles(const OverlayPassInput& input,
                                              const PassProgress& progress, OutputTileset& tileset);
-
-// Output tile `index` (0 to nextTileIndex - 1): the input tile itself when it
-// is copied as it is, or else made into `scratch` (a tile's 5120 bytes) and
-// `scratch` given back.
-const std::uint8_t* outputTile(const OutputTileset& tileset, const InputTiles& input,
-                               std::int32_t index, std::uint8_t* scratch);
 
 }  // namespace wedmorph

@@ -10,9 +10,8 @@ int main(int argc, char** argv) {
     std::vector<std::string> arguments(argv, argv + argc);
     if (arguments.empty()) arguments.emplace_back();
     // The area directories hang off the program's real location, never off
-    // argument 0 as it was typed.
-    const std::string ownPath = platform.ownProgramPath();
-    if (!ownPath.empty()) arguments[0] = ownPath;
+    // argument 0 as it was typed: a run without it stops.
+    arguments[0] = platform.ownProgramPath();
     const int status = wedmorph::runConversion(arguments, platform);
     std::fflush(stdout);
     return status;

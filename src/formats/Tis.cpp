@@ -9,7 +9,6 @@ namespace wedmorph {
 TisReading readTisSource(std::span<const std::uint8_t> mapped, std::uint32_t fileSize) {
     TisReading reading;
     TisSource& source = reading.source;
-    source.fileSize = fileSize;
     const std::size_t size = std::min<std::size_t>(mapped.size(), fileSize);
     source.hasHeader = size >= 3 && mapped[0] == 'T' && mapped[1] == 'I' && mapped[2] == 'S';
     if (source.hasHeader) {

@@ -28,13 +28,13 @@ inline constexpr std::size_t kTileSize = kPaletteSize + kPixelCount;  // 5120
 }  // namespace tis
 
 using TisHeader = std::array<std::uint8_t, tis::kHeaderSize>;
+using TileBytes = std::array<std::uint8_t, tis::kTileSize>;  // a palette tile, as the file holds it
 
 // What is known of the input TIS once it is mapped.
 struct TisSource {
     bool hasHeader = false;
     std::string versionText;        // the header's four version bytes, when it has one
     std::size_t firstTile = 0;      // offset of tile 0 in the mapped bytes
-    std::uint32_t fileSize = 0;     // low 32 bits of the file's size
     std::uint32_t tilesInFile = 0;  // whole tiles that lie in the file from firstTile on
 };
 

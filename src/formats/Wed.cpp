@@ -3,6 +3,7 @@
 #include "formats/LittleEndian.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <limits>
 
@@ -16,6 +17,80 @@ std::size_t overlayAt(const WedLayout& layout, int overlay) {
 
 std::size_t entryAt(const WedLayout& layout, std::int32_t index) {
     return layout.tilemapOffset + wed::kEntrySize * static_cast<std::size_t>(index);
+}
+
+// The lookup entries a cell can name: its first is a 16-bit number, and it
+// has at most 32767 frames.
+constexpr std::size_t kNameableLookupEntries = 0xFFFF + 0x7FFF;
+
+// The highest tile that overlay 0's tile lookup table names for the cells'
+// frames. Cells may name any range of entries, and many name the same ones
+// (an animation that several cells show): each entry is read once however
+// many cells name it, so the cost is bounded by the table, not by the frame
+// counts added up.
+class LookupReach {
+public:
+    LookupReach(std::span<const std::uint8_t> bytes, std::uint32_t offset)
+        : bytes_(bytes), offset_(offset) {
+        // An offset of 0 is no table: the header stands there.
+        if (offset != 0 && offset < bytes.size()) {
+            entries_ = std::min((bytes.size() - offset) / 2, kNameableLookupEntries);
+        }
+    }
+
+    void addFrames(std::uint16_t first, std::int16_t frames) {
+        if (frames <= 0) return;
+        const std::size_t end =
+            std::min(std::size_t{first} + static_cast<std::size_t>(frames), entries_);
+        for (std::size_t e = first; e < end;) {
+            const std::size_t word = e / 64;
+            const std::size_t stop = std::min(end, (word + 1) * 64);
+            // Bits e % 64 to (stop - 1) % 64: the range's entries in this word.
+            const std::uint64_t range = (~std::uint64_t{0} << (e % 64)) &
+                                        (~std::uint64_t{0} >> (63 - (stop - 1) % 64));
+            for (std::uint64_t unread = range & ~read_[word]; unread != 0; unread &= unread - 1) {
+                const std::size_t entry = word * 64 + static_cast<std::size_t>(std::countr_zero(unread));
+                highest_ = std::max<std::int32_t>(highest_, readU16(bytes_, offset_ + 2 * entry));
+            }
+            read_[word] |= range;
+            e = stop;
+        }
+    }
+
+    std::int32_t highest() const { return highest_; }
+
+private:
+    std::span<const std::uint8_t> bytes_;
+    std::size_t offset_;
+    std::size_t entries_ = 0;  // whole entries that lie inside the file
+    std::array<std::uint64_t, (kNameableLookupEntries + 63) / 64> read_{};
+    std::int32_t highest_ = -1;
+};
+
+// The one pass over overlay 0's tile map. The frames of animated cells are
+// added up in 64 bits, so that checkWedLayout can refuse a total that the
+// census's 32 bits would not hold; its other counts cannot pass the number
+// of cells.
+struct TileMapPass {
+    TileCensus census;  // all but basicTiles and animationExtraTiles
+    std::int64_t animationFrames = 0;
+};
+
+TileMapPass passOverTileMap(WedImage image, const WedLayout& layout) {
+    TileMapPass pass;
+    TileCensus& census = pass.census;
+    LookupReach lookup(image.bytes, readOverlay(image, layout, 0).tileLookupOffset);
+    for (std::int32_t k = 0; k < layout.entryCount; ++k) {
+        const WedTilemapEntry entry = readTilemapEntry(image, layout, k);
+        if (entry.secondaryTile > 0) ++census.doorExtraTiles;
+        census.highestSecondaryTile =
+            std::max<std::int32_t>(census.highestSecondaryTile, entry.secondaryTile);
+        if (entry.overlayMask != 0 && entry.secondaryTile > 0) ++census.overlayedDoorTiles;
+        if (entry.frameCount > 1) pass.animationFrames += entry.frameCount;
+        lookup.addFrames(entry.firstLookup, entry.frameCount);
+    }
+    census.highestLookupTile = lookup.highest();
+    return pass;
 }
 
 }  // namespace
@@ -47,12 +122,10 @@ std::optional<WedLayout> checkWedLayout(WedImage image) {
 
     // The census adds whole frame counts to 32-bit totals; refuse a file whose
     // totals would not fit rather than report wrapped numbers.
-    std::int64_t basicTiles = layout.entryCount;
-    for (std::int32_t k = 0; k < layout.entryCount; ++k) {
-        const std::int16_t frames = readI16(bytes, entryAt(layout, k) + wed::kEntryFrameCount);
-        if (frames > 1) basicTiles += frames;
+    if (layout.entryCount + passOverTileMap(image, layout).animationFrames >
+        std::numeric_limits<std::int32_t>::max()) {
+        return std::nullopt;
     }
-    if (basicTiles > std::numeric_limits<std::int32_t>::max()) return std::nullopt;
 
     layout.extent = static_cast<std::size_t>(
         std::max(tableEnd, layout.entryCount > 0 ? tilemapEnd : std::uint64_t{0}));
@@ -103,19 +176,11 @@ void writeTilesetName(WritableWedImage image, const WedLayout& layout, const std
 }
 
 TileCensus takeTileCensus(WedImage image, const WedLayout& layout) {
-    TileCensus census;
-    census.basicTiles = layout.entryCount;
-    for (std::int32_t k = 0; k < layout.entryCount; ++k) {
-        const WedTilemapEntry entry = readTilemapEntry(image, layout, k);
-        if (entry.secondaryTile > 0) ++census.doorExtraTiles;
-        census.highestSecondaryTile =
-            std::max<std::int32_t>(census.highestSecondaryTile, entry.secondaryTile);
-        if (entry.overlayMask != 0 && entry.secondaryTile > 0) ++census.overlayedDoorTiles;
-        if (entry.frameCount > 1) {
-            census.animationExtraTiles += entry.frameCount;
-            census.basicTiles += entry.frameCount;
-        }
-    }
+    const TileMapPass pass = passOverTileMap(image, layout);
+    TileCensus census = pass.census;
+    // Fits: checkWedLayout refuses a layout whose total does not.
+    census.animationExtraTiles = static_cast<std::int32_t>(pass.animationFrames);
+    census.basicTiles = layout.entryCount + census.animationExtraTiles;
     return census;
 }
 

@@ -75,10 +75,13 @@ struct TileCensus {
     std::int32_t doorExtraTiles = 0;
     std::int32_t animationExtraTiles = 0;
     std::int32_t overlayedDoorTiles = 0;
-    // The highest secondary tile that a cell names; -1 when none does. Cells
-    // may name door tiles past basicTiles + doorExtraTiles (several cells can
-    // share a tile, or leave some out), and those tiles must be kept.
+    // The highest tile that a cell names, -1 when none does: as its secondary
+    // tile, and through the tile lookup table (the entries of its frames that
+    // lie inside the file; a lookup offset of 0 is no table). Cells may name
+    // tiles past basicTiles + doorExtraTiles (several cells can share a door
+    // tile, or leave some out), and those tiles must be kept.
     std::int32_t highestSecondaryTile = -1;
+    std::int32_t highestLookupTile = -1;
 };
 
 // The layout of a WED that begins "WED ", whose header, five overlay records

@@ -5,6 +5,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
+#include <memory>
+#include <type_traits>
 #include <utility>
 
 namespace wedmorph {
@@ -16,37 +19,56 @@ public:
     virtual void release(void* block) = 0;
 };
 
-// One block of tile memory, given back when its owner goes.
-class TileBlock {
+// `count` items of T in one block of tile memory, given back when the owner
+// goes. Only plain data lives here: items start out uninitialised, as the
+// memory gives them, and nothing is run when they go.
+template <typename T>
+class TileArray {
+    static_assert(std::is_trivially_default_constructible_v<T> &&
+                  std::is_trivially_destructible_v<T> && alignof(T) <= alignof(std::max_align_t));
+
 public:
-    TileBlock() = default;
-    // Null when the memory has none to give.
-    static TileBlock allocate(TileMemory& memory, std::size_t bytes) {
-        return TileBlock(memory, static_cast<std::uint8_t*>(memory.allocate(bytes)));
+    TileArray() = default;
+    // Empty when the memory has none to give.
+    static TileArray allocate(TileMemory& memory, std::size_t count) {
+        if (count > std::numeric_limits<std::size_t>::max() / sizeof(T)) return {};
+        void* block = memory.allocate(sizeof(T) * count);
+        if (block == nullptr) return {};
+        auto* items = static_cast<T*>(block);
+        std::uninitialized_default_construct_n(items, count);  // writes nothing
+        return TileArray(memory, items, count);
     }
-    ~TileBlock() { reset(); }
-    TileBlock(TileBlock&& other) noexcept
-        : memory_(other.memory_), bytes_(std::exchange(other.bytes_, nullptr)) {}
-    TileBlock& operator=(TileBlock&& other) noexcept {
+    ~TileArray() { reset(); }
+    TileArray(TileArray&& other) noexcept
+        : memory_(other.memory_),
+          items_(std::exchange(other.items_, nullptr)),
+          count_(std::exchange(other.count_, 0)) {}
+    TileArray& operator=(TileArray&& other) noexcept {
         if (this != &other) {
             reset();
             memory_ = other.memory_;
-            bytes_ = std::exchange(other.bytes_, nullptr);
+            items_ = std::exchange(other.items_, nullptr);
+            count_ = std::exchange(other.count_, 0);
         }
         return *this;
     }
 
-    std::uint8_t* get() const { return bytes_; }
-    explicit operator bool() const { return bytes_ != nullptr; }
+    T& operator[](std::size_t index) { return items_[index]; }
+    const T& operator[](std::size_t index) const { return items_[index]; }
+    std::size_t size() const { return count_; }
+    explicit operator bool() const { return items_ != nullptr; }
     void reset() {
-        if (bytes_ != nullptr) memory_->release(std::exchange(bytes_, nullptr));
+        if (items_ != nullptr) memory_->release(std::exchange(items_, nullptr));
+        count_ = 0;
     }
 
 private:
-    TileBlock(TileMemory& memory, std::uint8_t* bytes) : memory_(&memory), bytes_(bytes) {}
+    TileArray(TileMemory& memory, T* items, std::size_t count)
+        : memory_(&memory), items_(items), count_(count) {}
 
     TileMemory* memory_ = nullptr;
-    std::uint8_t* bytes_ = nullptr;
+    T* items_ = nullptr;
+    std::size_t count_ = 0;
 };
 
 }  // namespace wedmorph

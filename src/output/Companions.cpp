@@ -1,58 +1,102 @@
 #include "output/Companions.h"
 
+#include "platform/NameMatch.h"
 #include "report/Messages.h"
 
 namespace wedmorph {
 
 namespace {
 
+static_assert(std::size(messages::kCompanionCopyWarnings) == kCompanionCount);
+static_assert(std::size(messages::kCompanionDeleteWarnings) == kCompanionCount);
+
 void warnIfSet(Reporter& reporter, const char* warning) {
     if (warning != nullptr) reporter.warn(warning);
 }
 
+// A copy that cannot be had: its warning, and a target this run created goes again.
+void dropCopy(Platform& platform, const std::string& targetPath, Reporter& reporter, std::size_t n,
+              Companion& companion) {
+    companion.copied = false;
+    removeIfCreated(platform, targetPath, companion.target, true);
+    warnIfSet(reporter, messages::kCompanionCopyWarnings[n]);
+}
+
 }  // namespace
 
-CompanionIdentities identifyCompanionSources(Platform& platform, const AreaPaths& paths) {
-    CompanionIdentities identities;
+void holdCompanionSources(Platform& platform, const AreaPaths& paths, InputUse use,
+                          ProtectedFiles& protectedFiles, CompanionFiles& companions) {
     for (std::size_t n = 0; n < kCompanionCount; ++n) {
-        identities[n] = platform.identifyPath(companionSourcePath(paths, kCompanionKinds[n]));
+        holdInput(platform, paths.inputCompanionPaths[n], use, protectedFiles, companions[n].source);
     }
-    return identities;
 }
 
-FailedCopies copyCompanionFiles(Platform& platform, const AreaPaths& paths, Reporter& reporter,
-                                const CompanionIdentities& sources,
-                                std::vector<FileIdentity>& kept) {
-    FailedCopies failed;
+void holdCompanionTargets(Platform& platform, const AreaPaths& paths, const InputNames& inputNames,
+                          ProtectedFiles& protectedFiles, CompanionFiles& companions) {
     for (std::size_t n = 0; n < kCompanionCount; ++n) {
-        const CompanionKind& kind = kCompanionKinds[n];
-        // A source that cannot be identified cannot be kept from being
-        // written over: it is not copied, and so not deleted either.
-        FileIdentity copy;
-        if (sources[n].known) {
-            copy = platform.copyFile(companionSourcePath(paths, kind),
-                                     companionTargetPath(paths, kind), kept);
-        }
-        if (copy.known) {
-            kept.push_back(copy);
-        } else {
-            failed.set(n);
-            warnIfSet(reporter, kind.copyWarning);
-        }
+        if (!companions[n].source.file) continue;
+        holdOutput(platform, paths.outputCompanionPaths[n], inputNames, protectedFiles,
+                   companions[n].target);
     }
-    return failed;
 }
 
-void deleteSourceFiles(Platform& platform, const AreaPaths& paths, Reporter& reporter,
-                       const FailedCopies& failedCopies) {
-    if (!platform.deleteFile(paths.inputWedPath)) reporter.warn(messages::kDeleteWed);
-    if (!platform.deleteFile(paths.inputTisPath)) reporter.warn(messages::kDeleteTis);
+void copyCompanions(Platform& platform, const AreaPaths& paths, Reporter& reporter,
+                    CompanionFiles& companions) {
     for (std::size_t n = 0; n < kCompanionCount; ++n) {
-        const CompanionKind& kind = kCompanionKinds[n];
-        if (failedCopies.test(n) || !platform.deleteFile(companionSourcePath(paths, kind))) {
-            warnIfSet(reporter, kind.deleteWarning);
+        Companion& companion = companions[n];
+        companion.copied = companion.source.file && companion.target.file &&
+                           platform.copyContents(companion.source.file.get(), companion.target.file.get());
+        if (!companion.copied) {
+            dropCopy(platform, paths.outputCompanionPaths[n], reporter, n, companion);
+            continue;
+        }
+        companion.target.written = true;
+        companion.target.size = platform.statusOf(companion.target.file.get()).size;
+    }
+}
+
+void makeSureOfCompanions(Platform& platform, const AreaPaths& paths, Reporter& reporter,
+                          CompanionFiles& companions) {
+    for (std::size_t n = 0; n < kCompanionCount; ++n) {
+        Companion& companion = companions[n];
+        if (!companion.copied) continue;
+        if (!platform.flushFile(companion.target.file.get())) {
+            dropCopy(platform, paths.outputCompanionPaths[n], reporter, n, companion);
+        } else if (platform.statusOfPath(paths.outputCompanionPaths[n]).identity !=
+                   companion.target.identity) {
+            companion.copied = false;  // its name leads elsewhere now: the source stays
         }
     }
+}
+
+void deleteCompanionSources(Platform& platform, const AreaPaths& paths, Reporter& reporter,
+                            CompanionFiles& companions, bool bitmapsShared) {
+    for (std::size_t n = 0; n < kCompanionCount; ++n) {
+        Companion& companion = companions[n];
+        const bool keep = !companion.copied || (bitmapsShared && kCompanionKinds[n].byPrefix);
+        if (keep || !platform.deleteHeldFile(companion.source.file.get(), paths.inputCompanionPaths[n])) {
+            warnIfSet(reporter, messages::kCompanionDeleteWarnings[n]);
+        }
+        companion.source.file.reset();
+    }
+}
+
+bool otherAreaSharesBitmaps(Platform& platform, const AreaPaths& paths) {
+    constexpr std::string_view kWed = ".wed";
+    const std::vector<std::string> names = platform.listPlainFiles(paths.inputDir);
+    // The input's own WED is there: a listing without a name was not read,
+    // and what cannot be known to be unshared is kept.
+    if (names.empty()) return true;
+    for (const std::string& name : names) {
+        if (name.size() <= kWed.size() ||
+            !equalsIgnoringAsciiCase(std::string_view(name).substr(name.size() - kWed.size()), kWed)) {
+            continue;
+        }
+        const std::string area = name.substr(0, name.size() - kWed.size());
+        if (equalsIgnoringAsciiCase(area, paths.inputName)) continue;
+        if (equalsIgnoringAsciiCase(area.substr(0, kBitmapPrefixLength), paths.inputPrefix)) return true;
+    }
+    return false;
 }
 
 }  // namespace wedmorph

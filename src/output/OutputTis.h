@@ -1,10 +1,9 @@
 // The output TIS: the header (only when asked for), the copied tiles, then
-// each extra overlay tile in creation order. The tiles the conversion leaves
-// alone go out straight from the input; the others are made a batch at a time
-// and written with them in as few calls as the system takes.
+// each extra overlay tile in creation order, written as the conversion hands
+// the bytes out (TileBatches), in as few calls as the system takes.
 #pragma once
 
-#include <string>
+#include <cstdint>
 
 #include "convert/OverlayPass.h"
 #include "platform/Platform.h"
@@ -12,16 +11,13 @@
 
 namespace wedmorph {
 
-struct OutputTisContent {
-    const OutputTileset& tileset;
-    InputTiles input;
-    bool saveHeader = false;
-};
+// The file's size once written.
+std::uint64_t outputTisBytes(const OutputTileset& tileset, bool saveHeader);
 
-// Creates (or empties) the file, writes it and closes it again. A path that
-// leads to one of `kept` cannot be created. Every write's result and byte
-// count is checked.
-[[nodiscard]] StepResult writeOutputTis(Platform& platform, const std::string& outputTisPath,
-                                        const OutputTisContent& content, KeptFiles kept);
+// Empties `file`, which the caller has open and keeps, and writes the output
+// TIS into it from offset 0. Every write's result and byte count is checked.
+[[nodiscard]] StepResult writeOutputTis(Platform& platform, FileHandle file,
+                                        const OutputTileset& tileset, InputTiles input,
+                                        bool saveHeader);
 
 }  // namespace wedmorph

@@ -4,24 +4,29 @@
 
 namespace wedmorph {
 
-StepResult copyOutputWed(Platform& platform, const std::string& inputWedPath,
-                         const std::string& outputWedPath, std::vector<FileIdentity>& kept) {
-    const FileIdentity copy = platform.copyFile(inputWedPath, outputWedPath, kept);
-    if (!copy.known) return Failure{messages::kCreateOutputWed};
-    kept.push_back(copy);
-    return {};
+namespace {
+
+bool writeAt(Platform& platform, FileHandle file, std::size_t offset, WritePiece piece) {
+    if (piece.empty()) return true;
+    std::size_t written = 0;
+    return platform.writeFile(file, offset, std::span(&piece, 1), written) &&
+           written == piece.size();
 }
 
-StepResult mapOutputWed(Platform& platform, const std::string& outputWedPath,
-                        const std::string& outputName, const WedLayout& layout,
-                        std::size_t inputSize, KeptFiles inputs, MappedFile& output) {
-    output.file = OwnedFile(platform, platform.openForUpdate(outputWedPath, inputs));
-    if (!output.file) return Failure{messages::kOpenOutputWed};
-    if (!mapWholeFile(platform, output, Access::ReadWrite) || output.size != inputSize ||
-        output.size < layout.extent) {
-        return Failure{messages::kMapOutputWed};
+}  // namespace
+
+StepResult writeOutputWed(Platform& platform, FileHandle input, FileHandle output, WedImage patched,
+                          const WedLayout& layout) {
+    const std::span<const std::uint8_t> bytes = patched.bytes;
+    // Overlay 0's record is the first of the table.
+    const std::size_t name = std::size_t{layout.overlayTableOffset} + wed::kOverlayTilesetName;
+    const std::size_t tilemapBytes = wed::kEntrySize * static_cast<std::size_t>(layout.entryCount);
+    if (!platform.copyContents(input, output) ||
+        !writeAt(platform, output, name, bytes.subspan(name, wed::kTilesetNameSize)) ||
+        !writeAt(platform, output, layout.tilemapOffset,
+                 bytes.subspan(layout.tilemapOffset, tilemapBytes))) {
+        return Failure{messages::kWriteOutputWed};
     }
-    writeTilesetName(WritableWedImage{output.bytes()}, layout, outputName);
     return {};
 }
 

@@ -1,6 +1,6 @@
-// Owners of what a run holds open: a file, a mapping, a view. Each releases
-// itself through the platform when it goes, so every way out of a run
-// releases exactly what is held, and nothing twice.
+// Owners of what a run holds open: a file and a read-only view of one. Each
+// releases itself through the platform when it goes, so every way out of a
+// run releases exactly what is held, and nothing twice.
 #pragma once
 
 #include <cstddef>
@@ -12,61 +12,61 @@
 
 namespace wedmorph {
 
-inline bool isHeld(FileHandle file) { return file.isOpen(); }
-inline bool isHeld(MappingHandle mapping) { return mapping.isOpen(); }
-inline bool isHeld(std::uint8_t* view) { return view != nullptr; }
-
-template <typename Handle, void (Platform::*release)(Handle)>
-class PlatformOwner {
+class OwnedFile {
 public:
-    PlatformOwner() = default;
-    PlatformOwner(Platform& platform, Handle handle) : platform_(&platform), handle_(handle) {}
-    ~PlatformOwner() { reset(); }
-    PlatformOwner(PlatformOwner&& other) noexcept
-        : platform_(other.platform_), handle_(std::exchange(other.handle_, Handle{})) {}
-    PlatformOwner& operator=(PlatformOwner&& other) noexcept {
+    OwnedFile() = default;
+    OwnedFile(Platform& platform, FileHandle file) : platform_(&platform), file_(file) {}
+    ~OwnedFile() { reset(); }
+    OwnedFile(OwnedFile&& other) noexcept
+        : platform_(other.platform_), file_(std::exchange(other.file_, FileHandle{})) {}
+    OwnedFile& operator=(OwnedFile&& other) noexcept {
         if (this != &other) {
             reset();
             platform_ = other.platform_;
-            handle_ = std::exchange(other.handle_, Handle{});
+            file_ = std::exchange(other.file_, FileHandle{});
         }
         return *this;
     }
 
-    Handle get() const { return handle_; }
-    explicit operator bool() const { return isHeld(handle_); }
+    FileHandle get() const { return file_; }
+    explicit operator bool() const { return file_.isOpen(); }
     void reset() {
-        if (isHeld(handle_)) (platform_->*release)(std::exchange(handle_, Handle{}));
+        if (file_.isOpen()) platform_->closeFile(std::exchange(file_, FileHandle{}));
     }
 
 private:
     Platform* platform_ = nullptr;
-    Handle handle_{};
+    FileHandle file_{};
 };
 
-using OwnedFile = PlatformOwner<FileHandle, &Platform::closeFile>;
-using OwnedMapping = PlatformOwner<MappingHandle, &Platform::closeMapping>;
-using OwnedView = PlatformOwner<std::uint8_t*, &Platform::unmapView>;
-
-// A file mapped whole. Its members go in reverse order: the view first, then
-// the mapping, then the file; with a writable view gone, every change made
-// through it stands in the file.
-struct MappedFile {
-    OwnedFile file;
-    OwnedMapping mapping;
-    OwnedView view;
-    std::size_t size = 0;
-
-    std::span<std::uint8_t> bytes() const { return {view.get(), size}; }
-    void release() {
-        view.reset();
-        mapping.reset();
-        file.reset();
+// A read-only view of a whole file, unmapped when its owner goes.
+class MappedRegion {
+public:
+    MappedRegion() = default;
+    // Maps the whole of `file`; empty when it cannot be mapped.
+    MappedRegion(Platform& platform, FileHandle file)
+        : platform_(&platform), bytes_(platform.mapFile(file)) {}
+    ~MappedRegion() { reset(); }
+    MappedRegion(MappedRegion&& other) noexcept
+        : platform_(other.platform_), bytes_(std::exchange(other.bytes_, {})) {}
+    MappedRegion& operator=(MappedRegion&& other) noexcept {
+        if (this != &other) {
+            reset();
+            platform_ = other.platform_;
+            bytes_ = std::exchange(other.bytes_, {});
+        }
+        return *this;
     }
-};
 
-// Maps the whole of `mapped.file`, which is open; false when the mapping or
-// its view cannot be made.
-bool mapWholeFile(Platform& platform, MappedFile& mapped, Access access);
+    std::span<const std::uint8_t> bytes() const { return bytes_; }
+    explicit operator bool() const { return bytes_.data() != nullptr; }
+    void reset() {
+        if (bytes_.data() != nullptr) platform_->unmapFile(std::exchange(bytes_, {}));
+    }
+
+private:
+    Platform* platform_ = nullptr;
+    std::span<const std::uint8_t> bytes_;
+};
 
 }  // namespace wedmorph

@@ -2,16 +2,18 @@
 //
 // The run sequence talks to the file system only through a Platform, so a test
 // can hand it one that fails any chosen operation and counts what is open.
-// One implementation per operating system lives beside this header; nothing
-// outside this folder includes an operating-system header.
+// The implementations live in posix/ and win32/ beside this header, one file
+// per topic; nothing outside this folder includes an operating-system header.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <ctime>
 #include <span>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace wedmorph {
 
@@ -21,19 +23,8 @@ struct FileHandle {
     bool isOpen() const { return native != -1; }
 };
 
-// A file mapping object, from which views are mapped.
-struct MappingHandle {
-    std::intptr_t native = -1;
-    bool isOpen() const { return native != -1; }
-};
-
-enum class Access { ReadOnly, ReadWrite };
-
 // A run of bytes to write.
-struct WritePiece {
-    const std::uint8_t* data;
-    std::size_t length;
-};
+using WritePiece = std::span<const std::uint8_t>;
 
 // Which file a handle or a name leads to: the volume and the file's number on
 // it. Every name of one file (another letter case, a symbolic or hard link)
@@ -45,17 +36,32 @@ struct FileIdentity {
     bool operator==(const FileIdentity&) const = default;
 };
 
-// Files that a write must never land on: a run's inputs and the outputs it
-// has written so far. An unknown identity matches nothing.
-using KeptFiles = std::span<const FileIdentity>;
+// What a handle or a name leads to, and its size in bytes.
+struct FileStatus {
+    FileIdentity identity;
+    std::uint64_t size = 0;
+};
 
-inline bool isKept(KeptFiles kept, const FileIdentity& identity) {
-    if (!identity.known) return false;
-    for (const FileIdentity& one : kept) {
-        if (one == identity) return true;
+// The files no output may land on: a run's inputs, its log and the outputs it
+// holds. An unknown identity matches nothing.
+class ProtectedFiles {
+public:
+    void add(const FileIdentity& identity) {
+        if (identity.known && !contains(identity) && count_ < files_.size()) files_[count_++] = identity;
     }
-    return false;
-}
+    bool contains(const FileIdentity& identity) const {
+        if (!identity.known) return false;
+        for (std::size_t n = 0; n < count_; ++n) {
+            if (files_[n] == identity) return true;
+        }
+        return false;
+    }
+
+private:
+    // Seven inputs, the log and seven outputs, with room to spare.
+    std::array<FileIdentity, 16> files_{};
+    std::size_t count_ = 0;
+};
 
 // How area arguments are written on this system.
 enum class PathStyle {
@@ -63,9 +69,15 @@ enum class PathStyle {
     Posix,    // every "\" of a directory piece is appended as "/"
 };
 
+// How an input is held: with "-d" it is opened so that it can later be
+// deleted through the same handle (on Windows, with DELETE access).
+enum class InputUse { Read, ReadThenDelete };
+
 class Platform {
 public:
     virtual ~Platform() = default;
+
+    // --- Process, console and clock -------------------------------------
 
     virtual PathStyle pathStyle() const = 0;
 
@@ -79,67 +91,90 @@ public:
     // Makes `dir` the process's current directory; false when it cannot.
     virtual bool changeDirectory(const std::string& dir) = 0;
 
-    // Whether a search for `path` finds an entry that is a file, not a
-    // directory and not hidden or system. "*" and "?" in the final component
-    // match as wildcards here and nowhere else.
-    virtual bool plainFileExists(const std::string& path) = 0;
+    // Standard output, written in program order. A console that has gone
+    // away (a closed pipe) is ignored: it never ends the run.
+    virtual void writeConsole(const char* text, std::size_t length) = 0;
 
-    // Only regular files are opened, created or copied: a directory, a pipe
-    // or a device fails at once, never blocks. While a file is open for
-    // reading, no other run may write, empty or delete it; while it is open
-    // for writing, no other run may open it at all.
-
-    // Opens an existing file for reading, sharing read access.
-    virtual FileHandle openForReading(const std::string& path) = 0;
-    // Opens an existing file for reading and writing; fails when it is one of `kept`.
-    virtual FileHandle openForUpdate(const std::string& path, KeptFiles kept) = 0;
-    // Creates a file for writing, or empties the one that is there. The file
-    // is opened first and emptied only once it is known not to be one of `kept`.
-    virtual FileHandle createForWriting(const std::string& path, KeptFiles kept) = 0;
-    virtual void closeFile(FileHandle file) = 0;
-
-    // The identity of an open file, or of the file a name leads to (unknown
-    // when there is none).
-    virtual FileIdentity identifyFile(FileHandle file) = 0;
-    virtual FileIdentity identifyPath(const std::string& path) = 0;
-
-    // Size of an open file: the low 32 bits of it.
-    virtual std::uint32_t fileSize(FileHandle file) = 0;
-
-    // A mapping of the whole file. A file of zero bytes cannot be mapped.
-    virtual MappingHandle createMapping(FileHandle file, Access access) = 0;
-    // A view of the whole mapping; null on failure. Changes made through a
-    // writable view reach the file.
-    virtual std::uint8_t* mapView(MappingHandle mapping, Access access) = 0;
-    virtual void unmapView(std::uint8_t* view) = 0;
-    virtual void closeMapping(MappingHandle mapping) = 0;
-
-    // Writes the pieces one after another, gathered into as few system calls
-    // as it can; `written` receives how many bytes went out. False on error.
-    // A true result with `written` short of the pieces' total is a short write.
-    virtual bool writeFile(FileHandle file, std::span<const WritePiece> pieces,
-                           std::size_t& written) = 0;
-
-    // Copies `source` to `target`, replacing a target that is there, and
-    // returns the identity of the copy; unknown when the copy failed. Fails,
-    // leaving the target untouched, when it is the source itself or one of
-    // `kept`. The copy carries the bytes, not the source's attributes: a new
-    // target is writable, an existing one keeps its own.
-    virtual FileIdentity copyFile(const std::string& source, const std::string& target,
-                                  KeptFiles kept) = 0;
-    // Fails when another run holds the file open.
-    virtual bool deleteFile(const std::string& path) = 0;
+    virtual std::tm localTimeNow() = 0;
 
     // Memory straight from the system, for large buffers: zeroed whole pages.
     // Null on failure.
     virtual void* allocatePages(std::size_t bytes) = 0;
     virtual void releasePages(void* block, std::size_t bytes) = 0;
 
-    // Console: standard output, written in program order.
-    virtual void writeConsole(const char* text, std::size_t length) = 0;
-    // The log: a stream opened for appending in text mode, or null.
-    virtual std::FILE* openAppendText(const std::string& path) = 0;
-    virtual std::tm localTimeNow() = 0;
+    // --- Names and folder listing ---------------------------------------
+
+    // Whether a search for `path` finds an entry that is a file, not a
+    // directory and not hidden or system. "*" and "?" in the final component
+    // match as wildcards here and nowhere else.
+    virtual bool plainFileExists(const std::string& path) = 0;
+
+    // The names of the plain files (as plainFileExists counts them) in `dir`,
+    // which ends with a separator; empty when it cannot be read.
+    virtual std::vector<std::string> listPlainFiles(const std::string& dir) = 0;
+
+    // What the name leads to (a file or a folder, found in any letter case);
+    // an unknown identity when there is nothing.
+    virtual FileStatus statusOfPath(const std::string& path) = 0;
+
+    // --- Files, locks and identities ------------------------------------
+    //
+    // Only regular files are opened: a directory, a pipe or a device fails at
+    // once, never blocks. While a run holds a file for reading, no other run
+    // may write, empty or delete it; while it holds a file for writing, no
+    // other run may open it at all.
+
+    // Opens an existing file for reading, sharing read access with other readers.
+    virtual FileHandle openInput(const std::string& path, InputUse use) = 0;
+
+    // Opens an output as it stands, creating it when missing, for writing and
+    // for removal through the handle; nothing is emptied. Fails when the file
+    // is one of `protectedFiles`. `created` tells whether it did not exist.
+    virtual FileHandle openOutput(const std::string& path, const ProtectedFiles& protectedFiles,
+                                  bool& created) = 0;
+
+    // Opens the log for appending, creating it when missing.
+    virtual FileHandle openLog(const std::string& path) = 0;
+
+    virtual void closeFile(FileHandle file) = 0;
+
+    virtual FileStatus statusOf(FileHandle file) = 0;
+
+    // Empties an output that holds anything.
+    virtual bool emptyFile(FileHandle file) = 0;
+
+    // Writes the pieces one after another from `offset` on, gathered into as
+    // few system calls as it can; `written` receives how many bytes went out.
+    // False on error; a true result with `written` short of the pieces'
+    // total is a short write.
+    virtual bool writeFile(FileHandle file, std::uint64_t offset, std::span<const WritePiece> pieces,
+                           std::size_t& written) = 0;
+
+    // Appends text to the log, with the system's line ends (Windows writes
+    // "\r\n" for "\n", as a text stream does). False when it could not.
+    virtual bool appendLog(FileHandle log, std::string_view text) = 0;
+
+    // Makes `target` (an output) a copy of the whole of `source`: the bytes,
+    // not the attributes.
+    virtual bool copyContents(FileHandle source, FileHandle target) = 0;
+
+    // Puts what was written to the file on stable storage.
+    virtual bool flushFile(FileHandle file) = 0;
+    // The same for a folder's entries; a file system that cannot flush a
+    // folder counts as done.
+    virtual bool flushFolder(const std::string& dir) = 0;
+
+    // Deletes the file that `file` holds, under the name `path`: only while
+    // the name still leads to that same file and no other run holds it open.
+    // The handle stays open; the caller closes it.
+    virtual bool deleteHeldFile(FileHandle file, const std::string& path) = 0;
+
+    // --- Mappings -------------------------------------------------------
+
+    // A read-only view of the whole file; empty on failure. A file of zero
+    // bytes cannot be mapped.
+    virtual std::span<const std::uint8_t> mapFile(FileHandle file) = 0;
+    virtual void unmapFile(std::span<const std::uint8_t> view) = 0;
 };
 
 // The implementation for the system this program was built for.

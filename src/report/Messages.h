@@ -38,14 +38,16 @@ inline constexpr const char* kPvrzInputTis =
     "\nError :\t Input area TIS file holds PVRZ tile references, not palette tiles\n\n";
 inline constexpr const char* kTooFewInputTiles =
     "\nError :\t Input area TIS file holds fewer tiles than its WED uses\n\n";
+inline constexpr const char* kNoProgramDir = "\nError :\t Cannot find the program's own directory\n\n";
 inline constexpr const char* kCreateOutputWed = "\nError :\t Cannot create output area WED file\n\n";
-inline constexpr const char* kOpenOutputWed = "\nError :\t Cannot open output area WED file\n\n";
-inline constexpr const char* kMapOutputWed = "\nError :\t Cannot map output area WED file\n\n";
 inline constexpr const char* kNoMemory = "\nError :\t Not enough memory\n\n";
 inline constexpr const char* kTooManyTiles =
     "\nError :\t Too many tiles for output area WED file (more than 32767)\n\n";
+inline constexpr const char* kWriteOutputWed = "\nError :\t Cannot write output area WED file\n\n";
 inline constexpr const char* kSaveOutputTis = "\nError :\t Cannot save output area TIS file\n\n";
 inline constexpr const char* kWriteOutputTis = "\nError :\t Cannot write output area TIS file\n\n";
+inline constexpr const char* kOutputsChanged =
+    "\nError :\t Output area files were changed during the run, input area kept\n\n";
 
 inline constexpr const char* kLogRule = "----------------------------------------\n";
 inline constexpr const char* kLogTime = "Local time is: %s";
@@ -80,5 +82,11 @@ inline constexpr const char* kDeleteMos = "\nWarning :\t Cannot delete source ar
 inline constexpr const char* kDeleteHt = "\nWarning :\t Cannot delete source area _HT.bmp file";
 inline constexpr const char* kDeleteLm = "\nWarning :\t Cannot delete source area _LM.bmp file";
 inline constexpr const char* kDeleteSr = "\nWarning :\t Cannot delete source area _SR.bmp file";
+
+// The companions' warnings, in the order of kCompanionKinds (MOS, HT, LM, LN,
+// SR); the LN bitmap's failures are never reported.
+inline constexpr const char* kCompanionCopyWarnings[] = {kCopyMos, kCopyHt, kCopyLm, nullptr, kCopySr};
+inline constexpr const char* kCompanionDeleteWarnings[] = {kDeleteMos, kDeleteHt, kDeleteLm, nullptr,
+                                                           kDeleteSr};
 
 }  // namespace wedmorph::messages

@@ -1,6 +1,7 @@
 #include "report/Reporter.h"
 
 #include <cstdarg>
+#include <cstdio>
 
 #include "platform/Platform.h"
 #include "report/Messages.h"
@@ -45,18 +46,11 @@ std::string formatLogTime(const std::tm& local) {
     return text;
 }
 
-void Reporter::openLog(const std::string& logPath) {
-    closeLog();
-    log_ = platform_.openAppendText(logPath);
-    if (log_ == nullptr) return;
+void Reporter::startLog(OwnedFile log) {
+    log_ = std::move(log);
+    if (!log_) return;
     toLog(messages::kLogRule);
     reportLog(messages::kLogTime, formatLogTime(platform_.localTimeNow()).c_str());
-}
-
-void Reporter::closeLog() {
-    if (log_ == nullptr) return;
-    std::fclose(log_);
-    log_ = nullptr;
 }
 
 void Reporter::toConsole(const std::string& text) {
@@ -64,7 +58,8 @@ void Reporter::toConsole(const std::string& text) {
 }
 
 void Reporter::toLog(const std::string& text) {
-    if (log_ != nullptr) std::fwrite(text.data(), 1, text.size(), log_);
+    // A log that cannot be written to is not looked at: the run goes on.
+    if (log_) platform_.appendLog(log_.get(), text);
 }
 
 void Reporter::report(const char* format, ...) {
@@ -85,7 +80,7 @@ void Reporter::reportConsole(const char* format, ...) {
 }
 
 void Reporter::reportLog(const char* format, ...) {
-    if (log_ == nullptr) return;
+    if (!log_) return;
     std::va_list args;
     va_start(args, format);
     toLog(formatText(format, args));

@@ -2,13 +2,12 @@
 // "-l", the log file that collects the runs one after another.
 #pragma once
 
-#include <cstdio>
 #include <ctime>
 #include <string>
 
-namespace wedmorph {
+#include "platform/FileOwners.h"
 
-class Platform;
+namespace wedmorph {
 
 #if defined(__GNUC__)
 #define WEDMORPH_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
@@ -19,16 +18,14 @@ class Platform;
 class Reporter {
 public:
     Reporter(Platform& platform, bool silent) : platform_(platform), silent_(silent) {}
-    ~Reporter() { closeLog(); }
     Reporter(const Reporter&) = delete;
     Reporter& operator=(const Reporter&) = delete;
 
-    bool silent() const { return silent_; }
-
-    // Opens the log for appending and writes its two header lines; a log that
-    // cannot be opened is left out without a word.
-    void openLog(const std::string& logPath);
-    void closeLog();
+    // Takes the log, opened for appending, and writes its two header lines; a
+    // log that could not be opened (none held) is left out without a word.
+    void startLog(OwnedFile log);
+    void openLog(const std::string& logPath) { startLog(OwnedFile(platform_, platform_.openLog(logPath))); }
+    void closeLog() { log_.reset(); }
 
     void report(const char* format, ...) WEDMORPH_PRINTF(2, 3);
     void reportConsole(const char* format, ...) WEDMORPH_PRINTF(2, 3);
@@ -43,7 +40,7 @@ private:
 
     Platform& platform_;
     bool silent_;
-    std::FILE* log_ = nullptr;
+    OwnedFile log_;
 };
 
 // "Mon Dec 07 09:05:03 2026\n": the log header's time text.

@@ -1,5 +1,7 @@
 #include "support/MemoryPlatform.h"
 
+#include <algorithm>
+
 namespace wedmorph::test {
 
 bool MemoryPlatform::folderExists(const std::string& path) const {
@@ -11,78 +13,80 @@ bool MemoryPlatform::changeDirectory(const std::string& dir) {
     return folders.count(dir.back() == '/' ? dir : dir + "/") != 0;
 }
 
-FileHandle MemoryPlatform::open(const std::string& path, bool) {
-    if (files.count(path) == 0) return {};
-    open_[next_] = path;
-    return {next_++};
+std::vector<std::string> MemoryPlatform::listPlainFiles(const std::string& dir) {
+    std::vector<std::string> names;
+    for (const auto& [path, bytes] : files) {
+        if (path.rfind(dir, 0) == 0 && path.find('/', dir.size()) == std::string::npos) {
+            names.push_back(path.substr(dir.size()));
+        }
+    }
+    return names;
 }
 
 FileIdentity MemoryPlatform::identityOf(const std::string& path) {
     return {1, numbers_.try_emplace(path, numbers_.size() + 1).first->second, true};
 }
 
-FileIdentity MemoryPlatform::identifyPath(const std::string& path) {
+FileStatus MemoryPlatform::statusOfPath(const std::string& path) {
+    if (folders.count(path) != 0) return {identityOf(path), 0};
+    auto found = files.find(path);
+    if (found == files.end()) return {};
+    return {identityOf(path), found->second.size()};
+}
+
+FileHandle MemoryPlatform::openInput(const std::string& path, InputUse) {
     if (files.count(path) == 0) return {};
-    return identityOf(path);
-}
-
-FileHandle MemoryPlatform::openForUpdate(const std::string& path, KeptFiles kept) {
-    if (isKept(kept, identifyPath(path))) return {};
-    return open(path, true);
-}
-
-FileHandle MemoryPlatform::createForWriting(const std::string& path, KeptFiles kept) {
-    if (!folderExists(path) || folders.count(path + "/") != 0) return {};
-    if (isKept(kept, identityOf(path))) return {};
-    files[path].clear();
     open_[next_] = path;
     return {next_++};
 }
 
-std::uint32_t MemoryPlatform::fileSize(FileHandle file) {
-    return static_cast<std::uint32_t>(files[open_.at(file.native)].size());
-}
-
-MappingHandle MemoryPlatform::createMapping(FileHandle file, Access) {
-    const std::string& path = open_.at(file.native);
-    if (files[path].empty()) return {};
-    mappings_[next_] = path;
+FileHandle MemoryPlatform::openOutput(const std::string& path, const ProtectedFiles& protectedFiles,
+                                      bool& created) {
+    if (!folderExists(path) || folders.count(path + "/") != 0) return {};
+    if (protectedFiles.contains(identityOf(path))) return {};
+    created = files.count(path) == 0;
+    files[path];
+    open_[next_] = path;
     return {next_++};
 }
 
-std::uint8_t* MemoryPlatform::mapView(MappingHandle mapping, Access access) {
-    const std::string& path = mappings_.at(mapping.native);
-    View view{path, access == Access::ReadWrite, files[path]};
-    std::uint8_t* address = view.bytes.data();
-    views_.emplace(address, std::move(view));
-    return address;
+bool MemoryPlatform::emptyFile(FileHandle file) {
+    files[open_.at(file.native)].clear();
+    return true;
 }
 
-void MemoryPlatform::unmapView(std::uint8_t* address) {
-    auto found = views_.find(address);
-    if (found == views_.end()) return;
-    if (found->second.writable) files[found->second.path] = found->second.bytes;
-    views_.erase(found);
-}
-
-bool MemoryPlatform::writeFile(FileHandle file, std::span<const WritePiece> pieces,
+bool MemoryPlatform::writeFile(FileHandle file, std::uint64_t offset, std::span<const WritePiece> pieces,
                                std::size_t& written) {
     std::vector<std::uint8_t>& bytes = files[open_.at(file.native)];
     written = 0;
     for (const WritePiece& piece : pieces) {
-        bytes.insert(bytes.end(), piece.data, piece.data + piece.length);
-        written += piece.length;
+        const std::size_t at = static_cast<std::size_t>(offset) + written;
+        if (bytes.size() < at + piece.size()) bytes.resize(at + piece.size());
+        std::copy(piece.begin(), piece.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
+        written += piece.size();
     }
     return true;
 }
 
-FileIdentity MemoryPlatform::copyFile(const std::string& source, const std::string& target,
-                                     KeptFiles kept) {
-    if (source == target || files.count(source) == 0 || !folderExists(target)) return {};
-    if (isKept(kept, identityOf(target))) return {};
-    files[target] = files[source];
-    return identityOf(target);
+bool MemoryPlatform::copyContents(FileHandle source, FileHandle target) {
+    files[open_.at(target.native)] = files[open_.at(source.native)];
+    return true;
 }
+
+bool MemoryPlatform::deleteHeldFile(FileHandle file, const std::string& path) {
+    return open_.at(file.native) == path && files.erase(path) != 0;
+}
+
+std::span<const std::uint8_t> MemoryPlatform::mapFile(FileHandle file) {
+    const std::vector<std::uint8_t>& bytes = files[open_.at(file.native)];
+    if (bytes.empty()) return {};
+    std::vector<std::uint8_t> copy = bytes;
+    const std::uint8_t* address = copy.data();
+    views_.emplace(address, std::move(copy));
+    return {address, bytes.size()};
+}
+
+void MemoryPlatform::unmapFile(std::span<const std::uint8_t> view) { views_.erase(view.data()); }
 
 void MemoryPlatform::writeConsole(const char* text, std::size_t length) {
     if (keepConsole) console.append(text, length);

@@ -20,51 +20,48 @@ public:
     std::string console;
     bool keepConsole = true;
 
-    bool nothingOpen() const { return open_.empty() && mappings_.empty() && views_.empty(); }
+    bool nothingOpen() const { return open_.empty() && views_.empty(); }
 
     PathStyle pathStyle() const override { return PathStyle::Posix; }
     std::string ownProgramPath() override { return "/program/wedmorph"; }
     bool isLeadByte(unsigned char) const override { return false; }
     bool changeDirectory(const std::string& dir) override;
-    bool plainFileExists(const std::string& path) override { return files.count(path) != 0; }
-    FileHandle openForReading(const std::string& path) override { return open(path, false); }
-    FileHandle openForUpdate(const std::string& path, KeptFiles kept) override;
-    FileHandle createForWriting(const std::string& path, KeptFiles kept) override;
-    void closeFile(FileHandle file) override { open_.erase(file.native); }
-    FileIdentity identifyFile(FileHandle file) override { return identityOf(open_.at(file.native)); }
-    FileIdentity identifyPath(const std::string& path) override;
-    std::uint32_t fileSize(FileHandle file) override;
-    MappingHandle createMapping(FileHandle file, Access access) override;
-    std::uint8_t* mapView(MappingHandle mapping, Access access) override;
-    void unmapView(std::uint8_t* view) override;
-    void closeMapping(MappingHandle mapping) override { mappings_.erase(mapping.native); }
-    bool writeFile(FileHandle file, std::span<const WritePiece> pieces,
-                   std::size_t& written) override;
-    FileIdentity copyFile(const std::string& source, const std::string& target,
-                          KeptFiles kept) override;
-    bool deleteFile(const std::string& path) override { return files.erase(path) != 0; }
+    void writeConsole(const char* text, std::size_t length) override;
+    std::tm localTimeNow() override { return {}; }
     void* allocatePages(std::size_t bytes) override { return std::calloc(1, bytes); }
     void releasePages(void* block, std::size_t) override { std::free(block); }
-    void writeConsole(const char* text, std::size_t length) override;
-    std::FILE* openAppendText(const std::string&) override { return nullptr; }
-    std::tm localTimeNow() override { return {}; }
+
+    bool plainFileExists(const std::string& path) override { return files.count(path) != 0; }
+    std::vector<std::string> listPlainFiles(const std::string& dir) override;
+    FileStatus statusOfPath(const std::string& path) override;
+
+    FileHandle openInput(const std::string& path, InputUse use) override;
+    FileHandle openOutput(const std::string& path, const ProtectedFiles& protectedFiles,
+                          bool& created) override;
+    FileHandle openLog(const std::string&) override { return {}; }
+    void closeFile(FileHandle file) override { open_.erase(file.native); }
+    FileStatus statusOf(FileHandle file) override { return statusOfPath(open_.at(file.native)); }
+    bool emptyFile(FileHandle file) override;
+    bool writeFile(FileHandle file, std::uint64_t offset, std::span<const WritePiece> pieces,
+                   std::size_t& written) override;
+    bool appendLog(FileHandle, std::string_view) override { return false; }
+    bool copyContents(FileHandle source, FileHandle target) override;
+    bool flushFile(FileHandle) override { return true; }
+    bool flushFolder(const std::string&) override { return true; }
+    bool deleteHeldFile(FileHandle file, const std::string& path) override;
+
+    std::span<const std::uint8_t> mapFile(FileHandle file) override;
+    void unmapFile(std::span<const std::uint8_t> view) override;
 
 private:
-    struct View {
-        std::string path;
-        bool writable;
-        std::vector<std::uint8_t> bytes;  // a copy, written back when a writable view goes
-    };
-    FileHandle open(const std::string& path, bool writable);
     bool folderExists(const std::string& path) const;
     // Each path is a file of its own: one number per path, given when first asked.
     FileIdentity identityOf(const std::string& path);
 
     std::map<std::string, std::uint64_t> numbers_;
     std::intptr_t next_ = 1;
-    std::map<std::intptr_t, std::string> open_;      // handle → path
-    std::map<std::intptr_t, std::string> mappings_;  // handle → path
-    std::map<std::uint8_t*, View> views_;
+    std::map<std::intptr_t, std::string> open_;  // handle → path
+    std::map<const std::uint8_t*, std::vector<std::uint8_t>> views_;  // copies of the files mapped
 };
 
 }  // namespace wedmorph::test

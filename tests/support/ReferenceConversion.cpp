@@ -86,9 +86,18 @@ ReferenceOutput referenceConversion(const std::vector<std::uint8_t>& wed,
 
     out.basicTiles = cells;
     int highestSecondary = -1;
+    // The tiles that overlay 0's lookup table names for the cells' frames;
+    // offset 0 is no table, and entries past the end of the file name nothing.
+    const std::uint64_t lookup = u32(wed, table + 20);
+    int highestLooked = -1;
     for (int k = 0; k < cells; ++k) {
         const int frames = s16(wed, entry(k) + 2), secondary = s16(wed, entry(k) + 4);
         highestSecondary = std::max(highestSecondary, secondary);
+        for (int f = 0; f < frames && lookup != 0; ++f) {
+            const std::uint64_t at = lookup + 2 * (u16(wed, entry(k)) + static_cast<std::uint64_t>(f));
+            if (at + 2 > wed.size()) continue;
+            highestLooked = std::max(highestLooked, static_cast<int>(u16(wed, static_cast<std::size_t>(at))));
+        }
         const int mask = wed[entry(k) + 6];
         if (secondary > 0) ++out.doorExtraTiles;
         if (mask != 0 && secondary > 0) ++out.overlayedDoorTiles;
@@ -101,8 +110,10 @@ ReferenceOutput referenceConversion(const std::vector<std::uint8_t>& wed,
     const bool hasHeader = tis.size() >= 3 && tis[0] == 'T' && tis[1] == 'I' && tis[2] == 'S';
     const std::size_t first = hasHeader ? u32(tis, 16) : 0;
     const std::size_t inFile = std::min(tis.size() / kTile, (tis.size() - first) / kTile);
-    // Every tile a cell names is kept, door tiles past the counted ones included.
-    const int kept = std::max(out.basicTiles + out.doorExtraTiles, highestSecondary + 1);
+    // Every tile a cell names is kept, past the counted ones included. The run
+    // refuses a TIS without every tile a door cell names; the lookup table
+    // may name tiles the file does not hold.
+    const int kept = std::max({out.basicTiles + out.doorExtraTiles, highestSecondary + 1, highestLooked + 1});
     out.copiedTiles = static_cast<int>(std::min<std::size_t>(inFile, static_cast<std::size_t>(kept)));
     const std::uint8_t* input = tis.data() + first;
 

@@ -4,8 +4,9 @@
 #include <atomic>
 #include <chrono>
 #include <fstream>
-#include <iterator>
 #include <stdexcept>
+
+#include "areagen/FileBytes.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -47,13 +48,12 @@ bool fileExists(const std::string& path) {
 }
 
 std::vector<std::uint8_t> readBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
+    return areagen::readFileBytes(path).value_or(std::vector<std::uint8_t>{});
 }
 
 std::string readText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    const std::vector<std::uint8_t> bytes = readBytes(path);
+    return std::string(bytes.begin(), bytes.end());
 }
 
 void writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {

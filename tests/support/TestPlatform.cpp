@@ -8,17 +8,18 @@ const char* opName(Op op) {
     switch (op) {
         case Op::ChangeDirectory: return "ChangeDirectory";
         case Op::FindFile: return "FindFile";
-        case Op::OpenForReading: return "OpenForReading";
-        case Op::OpenForUpdate: return "OpenForUpdate";
-        case Op::CreateForWriting: return "CreateForWriting";
-        case Op::CreateMapping: return "CreateMapping";
-        case Op::MapView: return "MapView";
+        case Op::List: return "List";
+        case Op::OpenInput: return "OpenInput";
+        case Op::OpenOutput: return "OpenOutput";
+        case Op::OpenLog: return "OpenLog";
+        case Op::Identify: return "Identify";
+        case Op::Map: return "Map";
+        case Op::Empty: return "Empty";
         case Op::Write: return "Write";
         case Op::ShortWrite: return "ShortWrite";
         case Op::Copy: return "Copy";
-        case Op::Identify: return "Identify";
+        case Op::Flush: return "Flush";
         case Op::Delete: return "Delete";
-        case Op::OpenLog: return "OpenLog";
         case Op::AllocatePages: return "AllocatePages";
     }
     return "?";
@@ -74,6 +75,16 @@ bool TestPlatform::plainFileExists(const std::string& path) {
     return real_.plainFileExists(path);
 }
 
+std::vector<std::string> TestPlatform::listPlainFiles(const std::string& dir) {
+    if (shouldFail(Op::List, dir)) return {};
+    return real_.listPlainFiles(dir);
+}
+
+FileStatus TestPlatform::statusOfPath(const std::string& path) {
+    if (shouldFail(Op::Identify, path)) return {};
+    return real_.statusOfPath(path);
+}
+
 FileHandle TestPlatform::held(FileHandle file, const std::string& path) {
     if (file.isOpen()) {
         ++openFiles_;
@@ -82,20 +93,21 @@ FileHandle TestPlatform::held(FileHandle file, const std::string& path) {
     return file;
 }
 
-FileHandle TestPlatform::openForReading(const std::string& path) {
-    if (shouldFail(Op::OpenForReading, path)) return {};
-    return held(real_.openForReading(path), path);
+FileHandle TestPlatform::openInput(const std::string& path, InputUse use) {
+    if (shouldFail(Op::OpenInput, path)) return {};
+    return held(real_.openInput(path, use), path);
 }
 
-FileHandle TestPlatform::openForUpdate(const std::string& path, KeptFiles kept) {
-    if (shouldFail(Op::OpenForUpdate, path)) return {};
-    return held(real_.openForUpdate(path, kept), path);
-}
-
-FileHandle TestPlatform::createForWriting(const std::string& path, KeptFiles kept) {
-    if (shouldFail(Op::CreateForWriting, path)) return {};
+FileHandle TestPlatform::openOutput(const std::string& path, const ProtectedFiles& protectedFiles,
+                                    bool& created) {
+    if (shouldFail(Op::OpenOutput, path)) return {};
     journal_.push_back("create " + path);
-    return held(real_.createForWriting(path, kept), path);
+    return held(real_.openOutput(path, protectedFiles, created), path);
+}
+
+FileHandle TestPlatform::openLog(const std::string& path) {
+    if (shouldFail(Op::OpenLog, path)) return {};
+    return held(real_.openLog(path), path);
 }
 
 void TestPlatform::closeFile(FileHandle file) {
@@ -104,51 +116,17 @@ void TestPlatform::closeFile(FileHandle file) {
     real_.closeFile(file);
 }
 
-FileIdentity TestPlatform::identifyFile(FileHandle file) {
+FileStatus TestPlatform::statusOf(FileHandle file) {
     if (shouldFail(Op::Identify, pathOf(file))) return {};
-    return real_.identifyFile(file);
+    return real_.statusOf(file);
 }
 
-FileIdentity TestPlatform::identifyPath(const std::string& path) {
-    if (shouldFail(Op::Identify, path)) return {};
-    return real_.identifyPath(path);
+bool TestPlatform::emptyFile(FileHandle file) {
+    if (shouldFail(Op::Empty, pathOf(file))) return false;
+    return real_.emptyFile(file);
 }
 
-MappingHandle TestPlatform::createMapping(FileHandle file, Access access) {
-    const std::string path = pathOf(file);
-    if (shouldFail(Op::CreateMapping, path)) return {};
-    MappingHandle mapping = real_.createMapping(file, access);
-    if (mapping.isOpen()) {
-        ++openMappings_;
-        mappingPaths_[mapping.native] = path;
-    }
-    return mapping;
-}
-
-std::uint8_t* TestPlatform::mapView(MappingHandle mapping, Access access) {
-    const std::string path = mappingPaths_[mapping.native];
-    if (shouldFail(Op::MapView, path)) return nullptr;
-    std::uint8_t* view = real_.mapView(mapping, access);
-    if (view != nullptr) {
-        ++openViews_;
-        viewPaths_[view] = path;
-    }
-    return view;
-}
-
-void TestPlatform::unmapView(std::uint8_t* view) {
-    --openViews_;
-    viewPaths_.erase(view);
-    real_.unmapView(view);
-}
-
-void TestPlatform::closeMapping(MappingHandle mapping) {
-    --openMappings_;
-    mappingPaths_.erase(mapping.native);
-    real_.closeMapping(mapping);
-}
-
-bool TestPlatform::writeFile(FileHandle file, std::span<const WritePiece> pieces,
+bool TestPlatform::writeFile(FileHandle file, std::uint64_t offset, std::span<const WritePiece> pieces,
                              std::size_t& written) {
     if (shouldFail(Op::Write, pathOf(file))) {
         written = 0;
@@ -157,29 +135,54 @@ bool TestPlatform::writeFile(FileHandle file, std::span<const WritePiece> pieces
     if (shouldFail(Op::ShortWrite, pathOf(file))) {
         // Half the bytes go out, and the call says so.
         std::size_t total = 0;
-        for (const WritePiece& piece : pieces) total += piece.length;
+        for (const WritePiece& piece : pieces) total += piece.size();
         std::vector<WritePiece> half;
         for (std::size_t left = total / 2; const WritePiece& piece : pieces) {
             if (left == 0) break;
-            half.push_back({piece.data, std::min(piece.length, left)});
-            left -= half.back().length;
+            half.push_back(piece.first(std::min(piece.size(), left)));
+            left -= half.back().size();
         }
-        return real_.writeFile(file, half, written);
+        return real_.writeFile(file, offset, half, written);
     }
-    return real_.writeFile(file, pieces, written);
+    return real_.writeFile(file, offset, pieces, written);
 }
 
-FileIdentity TestPlatform::copyFile(const std::string& source, const std::string& target,
-                                   KeptFiles kept) {
-    if (shouldFail(Op::Copy, source)) return {};
-    journal_.push_back("copy " + source + " -> " + target);
-    return real_.copyFile(source, target, kept);
+bool TestPlatform::appendLog(FileHandle log, std::string_view text) {
+    return real_.appendLog(log, text);
 }
 
-bool TestPlatform::deleteFile(const std::string& path) {
+bool TestPlatform::copyContents(FileHandle source, FileHandle target) {
+    if (shouldFail(Op::Copy, pathOf(source))) return false;
+    journal_.push_back("copy " + pathOf(source) + " -> " + pathOf(target));
+    return real_.copyContents(source, target);
+}
+
+bool TestPlatform::flushFile(FileHandle file) {
+    if (shouldFail(Op::Flush, pathOf(file))) return false;
+    return real_.flushFile(file);
+}
+
+bool TestPlatform::flushFolder(const std::string& dir) {
+    if (shouldFail(Op::Flush, dir)) return false;
+    return real_.flushFolder(dir);
+}
+
+bool TestPlatform::deleteHeldFile(FileHandle file, const std::string& path) {
     if (shouldFail(Op::Delete, path)) return false;
     journal_.push_back("delete " + path);
-    return real_.deleteFile(path);
+    return real_.deleteHeldFile(file, path);
+}
+
+std::span<const std::uint8_t> TestPlatform::mapFile(FileHandle file) {
+    if (shouldFail(Op::Map, pathOf(file))) return {};
+    const std::span<const std::uint8_t> view = real_.mapFile(file);
+    if (view.data() != nullptr) ++openViews_;
+    return view;
+}
+
+void TestPlatform::unmapFile(std::span<const std::uint8_t> view) {
+    --openViews_;
+    real_.unmapFile(view);
 }
 
 void* TestPlatform::allocatePages(std::size_t bytes) {
@@ -196,11 +199,6 @@ void TestPlatform::releasePages(void* block, std::size_t bytes) {
 
 void TestPlatform::writeConsole(const char* text, std::size_t length) {
     console_.append(text, length);
-}
-
-std::FILE* TestPlatform::openAppendText(const std::string& path) {
-    if (shouldFail(Op::OpenLog, path)) return nullptr;
-    return real_.openAppendText(path);
 }
 
 void* TestMemory::allocate(std::size_t bytes) {

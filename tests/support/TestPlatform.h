@@ -16,17 +16,18 @@ namespace wedmorph::test {
 enum class Op {
     ChangeDirectory,
     FindFile,
-    OpenForReading,
-    OpenForUpdate,
-    CreateForWriting,
-    CreateMapping,
-    MapView,
+    List,
+    OpenInput,
+    OpenOutput,
+    OpenLog,
+    Identify,
+    Map,
+    Empty,
     Write,
     ShortWrite,  // the write reports success but takes only half the bytes
     Copy,
-    Identify,
+    Flush,
     Delete,
-    OpenLog,
     AllocatePages,
 };
 
@@ -39,18 +40,15 @@ public:
     // The `occurrence`-th call (counting from 1) of `op` fails; 0 means every call.
     void failOn(Op op, int occurrence = 0) { failures_[op] = occurrence; }
     // Every call of `op` on a path that ends with `pathEnd` fails. Operations
-    // on a handle, a mapping or a view go by the path of the file they came from.
+    // on a handle or a view go by the path of the file they came from.
     void failOnPath(Op op, const std::string& pathEnd) { failingPaths_.emplace_back(op, pathEnd); }
     int calls(Op op) const;
     // The path that the `call`-th call of `op` (counting from 1) concerned.
     std::string callPath(Op op, int call) const;
 
     int openFiles() const { return openFiles_; }
-    int openMappings() const { return openMappings_; }
     int openViews() const { return openViews_; }
-    bool nothingOpen() const {
-        return openFiles_ == 0 && openMappings_ == 0 && openViews_ == 0 && heldPages_ == 0;
-    }
+    bool nothingOpen() const { return openFiles_ == 0 && openViews_ == 0 && heldPages_ == 0; }
 
     const std::string& console() const { return console_; }
     void clearConsole() { console_.clear(); }
@@ -63,29 +61,33 @@ public:
     std::string ownProgramPath() override { return real_.ownProgramPath(); }
     bool isLeadByte(unsigned char byte) const override { return real_.isLeadByte(byte); }
     bool changeDirectory(const std::string& dir) override;
-    bool plainFileExists(const std::string& path) override;
-    FileHandle openForReading(const std::string& path) override;
-    FileHandle openForUpdate(const std::string& path, KeptFiles kept) override;
-    FileHandle createForWriting(const std::string& path, KeptFiles kept) override;
-    void closeFile(FileHandle file) override;
-    FileIdentity identifyFile(FileHandle file) override;
-    FileIdentity identifyPath(const std::string& path) override;
-    std::uint32_t fileSize(FileHandle file) override { return real_.fileSize(file); }
-    MappingHandle createMapping(FileHandle file, Access access) override;
-    std::uint8_t* mapView(MappingHandle mapping, Access access) override;
-    void unmapView(std::uint8_t* view) override;
-    void closeMapping(MappingHandle mapping) override;
-    bool writeFile(FileHandle file, std::span<const WritePiece> pieces,
-                   std::size_t& written) override;
-    FileIdentity copyFile(const std::string& source, const std::string& target,
-                          KeptFiles kept) override;
-    bool deleteFile(const std::string& path) override;
+    void writeConsole(const char* text, std::size_t length) override;
+    std::tm localTimeNow() override { return fixedTime; }
     void* allocatePages(std::size_t bytes) override;
     void releasePages(void* block, std::size_t bytes) override;
     int heldPages() const { return heldPages_; }
-    void writeConsole(const char* text, std::size_t length) override;
-    std::FILE* openAppendText(const std::string& path) override;
-    std::tm localTimeNow() override { return fixedTime; }
+
+    bool plainFileExists(const std::string& path) override;
+    std::vector<std::string> listPlainFiles(const std::string& dir) override;
+    FileStatus statusOfPath(const std::string& path) override;
+
+    FileHandle openInput(const std::string& path, InputUse use) override;
+    FileHandle openOutput(const std::string& path, const ProtectedFiles& protectedFiles,
+                          bool& created) override;
+    FileHandle openLog(const std::string& path) override;
+    void closeFile(FileHandle file) override;
+    FileStatus statusOf(FileHandle file) override;
+    bool emptyFile(FileHandle file) override;
+    bool writeFile(FileHandle file, std::uint64_t offset, std::span<const WritePiece> pieces,
+                   std::size_t& written) override;
+    bool appendLog(FileHandle log, std::string_view text) override;
+    bool copyContents(FileHandle source, FileHandle target) override;
+    bool flushFile(FileHandle file) override;
+    bool flushFolder(const std::string& dir) override;
+    bool deleteHeldFile(FileHandle file, const std::string& path) override;
+
+    std::span<const std::uint8_t> mapFile(FileHandle file) override;
+    void unmapFile(std::span<const std::uint8_t> view) override;
 
 private:
     bool shouldFail(Op op, const std::string& path);
@@ -96,10 +98,8 @@ private:
     std::map<Op, int> failures_;
     std::vector<std::pair<Op, std::string>> failingPaths_;
     std::map<Op, std::vector<std::string>> calls_;  // the path of each call
-    std::map<std::intptr_t, std::string> filePaths_, mappingPaths_;
-    std::map<const std::uint8_t*, std::string> viewPaths_;
+    std::map<std::intptr_t, std::string> filePaths_;
     int openFiles_ = 0;
-    int openMappings_ = 0;
     int openViews_ = 0;
     int heldPages_ = 0;
     std::string console_;

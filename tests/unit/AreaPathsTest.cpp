@@ -89,21 +89,17 @@ const PathRules kWindows{PathStyle::Windows, {}};
 const PathRules kPosix{PathStyle::Posix, {}};
 
 TEST(AreaPathsWindows, RelativeAreaHangsOffTheProgramDirectory) {
-    AreaPaths paths;
-    setProgramDir(paths, "C:\\Tools\\conv\\wedmorph.exe", kWindows);
-    takeAreaArgument(paths, "AR3300", AreaSide::Input, kWindows);
-    takeAreaArgument(paths, "myfolder1\\AR6700", AreaSide::Output, kWindows);
-    buildInputWedPath(paths);
-    buildOutputPaths(paths);
+    const AreaPaths paths =
+        buildAreaPaths("C:\\Tools\\conv\\wedmorph.exe", "AR3300", "myfolder1\\AR6700", kWindows);
     EXPECT_EQ(paths.programDir, "C:\\Tools\\conv\\");
     EXPECT_EQ(paths.inputDir, "C:\\Tools\\conv\\");
     EXPECT_EQ(paths.outputDir, "C:\\Tools\\conv\\myfolder1\\");
     EXPECT_EQ(paths.inputWedPath, "C:\\Tools\\conv\\AR3300.wed");
     EXPECT_EQ(paths.outputWedPath, "C:\\Tools\\conv\\myfolder1\\AR6700.wed");
     EXPECT_EQ(paths.outputTisPath, "C:\\Tools\\conv\\myfolder1\\AR6700.tis");
-    EXPECT_EQ(companionTargetPath(paths, kCompanionKinds[1]), "C:\\Tools\\conv\\myfolder1\\AR6700HT.bmp");
-    EXPECT_EQ(companionTargetPath(paths, kCompanionKinds[0]), "C:\\Tools\\conv\\myfolder1\\AR6700.mos");
-    EXPECT_EQ(buildLogPath(paths), "C:\\Tools\\conv\\wedmorph.log");
+    EXPECT_EQ(paths.outputCompanionPaths[1], "C:\\Tools\\conv\\myfolder1\\AR6700HT.bmp");
+    EXPECT_EQ(paths.outputCompanionPaths[0], "C:\\Tools\\conv\\myfolder1\\AR6700.mos");
+    EXPECT_EQ(paths.logPath, "C:\\Tools\\conv\\wedmorph.log");
 }
 
 TEST(AreaPathsWindows, AbsoluteArgumentKeepsOnlyItsDirectoryPiece) {
@@ -115,22 +111,17 @@ TEST(AreaPathsWindows, AbsoluteArgumentKeepsOnlyItsDirectoryPiece) {
 }
 
 TEST(AreaPaths, SevenCharacterNameHasSixCharacterPrefix) {
-    AreaPaths paths;
-    setProgramDir(paths, "/opt/conv/wedmorph", kPosix);
-    takeAreaArgument(paths, "AR33001", AreaSide::Input, kPosix);
-    takeAreaArgument(paths, "AR1", AreaSide::Output, kPosix);
-    buildInputWedPath(paths);
-    buildInputTisPath(paths);
+    const AreaPaths paths = buildAreaPaths("/opt/conv/wedmorph", "AR33001", "AR1", kPosix);
     EXPECT_EQ(paths.inputPrefix, "AR3300");
     EXPECT_EQ(paths.outputPrefix, "AR1");
     EXPECT_EQ(paths.inputWedPath, "/opt/conv/AR33001.wed");
     EXPECT_EQ(paths.inputTisPath, "/opt/conv/AR33001.tis");
-    EXPECT_EQ(companionSourcePath(paths, kCompanionKinds[0]), "/opt/conv/AR33001.mos");
-    EXPECT_EQ(companionSourcePath(paths, kCompanionKinds[1]), "/opt/conv/AR3300HT.bmp");
-    EXPECT_EQ(companionSourcePath(paths, kCompanionKinds[2]), "/opt/conv/AR3300LM.bmp");
-    EXPECT_EQ(companionSourcePath(paths, kCompanionKinds[3]), "/opt/conv/AR3300LN.bmp");
-    EXPECT_EQ(companionSourcePath(paths, kCompanionKinds[4]), "/opt/conv/AR3300SR.bmp");
-    EXPECT_EQ(companionTargetPath(paths, kCompanionKinds[1]), "/opt/conv/AR1HT.bmp");
+    EXPECT_EQ(paths.inputCompanionPaths[0], "/opt/conv/AR33001.mos");
+    EXPECT_EQ(paths.inputCompanionPaths[1], "/opt/conv/AR3300HT.bmp");
+    EXPECT_EQ(paths.inputCompanionPaths[2], "/opt/conv/AR3300LM.bmp");
+    EXPECT_EQ(paths.inputCompanionPaths[3], "/opt/conv/AR3300LN.bmp");
+    EXPECT_EQ(paths.inputCompanionPaths[4], "/opt/conv/AR3300SR.bmp");
+    EXPECT_EQ(paths.outputCompanionPaths[1], "/opt/conv/AR1HT.bmp");
 }
 
 TEST(AreaPathsPosix, BackslashesOfTheDirectoryPieceBecomeSlashes) {
@@ -148,10 +139,7 @@ TEST(AreaPathsPosix, ProgramDirectoryIsTakenAsTheSystemGivesIt) {
 }
 
 TEST(AreaPaths, LongestFilePathCountsEveryFileOfBothAreas) {
-    AreaPaths paths;
-    setProgramDir(paths, "/p/w", kPosix);
-    takeAreaArgument(paths, "AR1", AreaSide::Input, kPosix);
-    takeAreaArgument(paths, "longdir/AR12345", AreaSide::Output, kPosix);
+    const AreaPaths paths = buildAreaPaths("/p/w", "AR1", "longdir/AR12345", kPosix);
     // A bitmap's six-character prefix and "HT.bmp" outgrow the name and ".wed".
     EXPECT_EQ(longestAreaFilePath(paths), std::string("/p/longdir/AR1234HT.bmp").size());
 }

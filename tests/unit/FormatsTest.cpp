@@ -63,6 +63,31 @@ TEST(TileCensus, EmptyBaseLayerCountsNothing) {
     }
 }
 
+TEST(TileCensus, HighestLookupTileIsTheHighestThatTheCellsFramesName) {
+    // Cell 0 is animated over entries 0 to 99 (tiles 0 and 2 to 100), cell 1
+    // has entry 100 (tile 1); a wall group, two entries long, ends the file.
+    WedSpec spec = gridSpec(2, 1);
+    spec.cells[0].frameCount = 100;
+    const std::vector<std::uint8_t> built = areagen::buildWed(spec);
+    const std::size_t cell0 = readU32(built, 48), cell1 = cell0 + 10, lookup = readU32(built, 52);
+    const std::size_t end = built.size();
+    using Patch = std::vector<std::pair<std::size_t, std::uint16_t>>;
+    const std::pair<Patch, std::int32_t> cases[] = {
+        {{}, 100},
+        {{{cell0 + 2, 0}}, 1},
+        {{{cell0 + 2, 60}, {lookup + 120, 5000}}, 60},
+        {{{cell0 + 2, 60}, {lookup + 120, 5000}, {cell1, 59}, {cell1 + 2, 2}}, 5000},
+        {{{cell0 + 2, 0}, {cell1, static_cast<std::uint16_t>((end - lookup) / 2)}}, -1},
+        {{{cell0 + 2, 0}, {cell1, static_cast<std::uint16_t>((end - lookup) / 2 - 1)}, {end - 2, 777}}, 777},
+        {{{32 + 20, 0}, {32 + 22, 0}}, -1},
+    };
+    for (const auto& [patch, highest] : cases) {
+        std::vector<std::uint8_t> bytes = built;
+        for (const auto& [at, value] : patch) writeU16(bytes, at, value);
+        EXPECT_EQ(censusOf(bytes).highestLookupTile, highest) << patch.size() << " changes";
+    }
+}
+
 TEST(WedVersion, IsCutAtTheFirstZeroByte) {
     std::vector<std::uint8_t> bytes = areagen::buildWed(gridSpec(1, 1));
     EXPECT_EQ(readWedVersion(WedImage{bytes}), "V1.3");

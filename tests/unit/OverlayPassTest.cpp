@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 
 #include "convert/OverlayPass.h"
+#include "convert/TileBatches.h"
 #include "formats/LittleEndian.h"
 #include "report/Messages.h"
 #include "support/Areas.h"
@@ -55,11 +57,19 @@ struct PassRun {
 
     InputTiles tiles() const { return {in.tis, source.firstTile}; }
     WedTilemapEntry entry(int k) const { return readTilemapEntry(WedImage{outWed}, layout, k); }
-    // Output tile t as the output TIS holds it.
+    // The output TIS as the batches hand it out, without a header.
+    std::vector<std::uint8_t> outputTis() const {
+        TileBatches batches(tileset, tiles(), false);
+        std::vector<std::span<const std::uint8_t>> pieces(1024);
+        std::vector<std::uint8_t> bytes;
+        while (const std::size_t count = batches.nextBatch(pieces)) {
+            for (std::size_t p = 0; p < count; ++p) bytes.insert(bytes.end(), pieces[p].begin(), pieces[p].end());
+        }
+        return bytes;
+    }
     std::vector<std::uint8_t> outputTile(int t) const {
-        std::vector<std::uint8_t> scratch(5120);
-        const std::uint8_t* bytes = wedmorph::outputTile(tileset, tiles(), t, scratch.data());
-        return {bytes, bytes + 5120};
+        const std::vector<std::uint8_t> tis = outputTis();
+        return {tis.begin() + 5120 * t, tis.begin() + 5120 * (t + 1)};
     }
     const std::uint8_t* inputTile(int t) const { return tiles().tile(t); }
 };
@@ -210,26 +220,67 @@ TEST(OverlayPass, SurplusTilesAreDropped) {
     EXPECT_EQ(run.tileset.copiedTileCount(), 1);
 }
 
-TEST(OverlayPass, DoorTilesNamedPastTheCountedOnesAreKept) {
-    // Two door cells share tile 7: the census counts 3 + 2 = 5 tiles, but the
-    // cells use tiles up to 7, and the new overlay tile must come after it.
-    areagen::WedSpec spec = oneOverlaySpec(3, 1);
-    spec.cells[0].overlayMask = 2;
-    spec.cells[1].secondaryTile = 7;
-    spec.cells[2].secondaryTile = 7;
-    std::vector<areagen::Tile> tiles(9, test::plainTile(1));
-    tiles[0] = test::keyedTile(2, false);
-    tiles[7] = test::keyedTile(3, true);
-    PassRun run({areagen::buildWed(spec), areagen::buildTis(tiles, false)});
-    EXPECT_EQ(run.census.basicTiles + run.census.doorExtraTiles, 5);
-    EXPECT_EQ(run.tileset.copiedTileCount(), 8);
-    EXPECT_EQ(run.entry(0).secondaryTile, 8);
-    EXPECT_EQ(run.tileset.nextTileIndex(), 9);
-    EXPECT_EQ(run.outputTile(7).data()[0], 0x61);  // the keyed door tile is filled, with holes
+TEST(OverlayPass, TilesNamedPastTheCountedOnesAreKept) {
+    // Cell 0 is keyed water; cells 1 and 2 share door tile `door`, and cell 1's
+    // lookup entry names tile `looked`. The new overlay tile comes after the
+    // last tile kept, which the door-tile pass fills when keyed.
+    struct Case {
+        std::int16_t door;
+        std::uint16_t looked;
+        std::size_t tilesInFile;
+        std::int32_t copied;
+    } const cases[] = {{7, 1, 9, 8}, {-1, 320, 330, 321}, {-1, 400, 330, 330}};
+    for (const Case& c : cases) {
+        areagen::WedSpec spec = oneOverlaySpec(3, 1);
+        spec.cells[0].overlayMask = 2;
+        spec.cells[1].secondaryTile = spec.cells[2].secondaryTile = c.door;
+        std::vector<std::uint8_t> wed = areagen::buildWed(spec);
+        writeU16(wed, readU32(wed, 32 + 20) + 2, c.looked);
+        std::vector<areagen::Tile> tiles(c.tilesInFile, test::plainTile(1));
+        tiles[0] = test::keyedTile(2, false);
+        tiles[static_cast<std::size_t>(c.copied) - 1] = test::keyedTile(3, true);
+        PassRun run({wed, areagen::buildTis(tiles, false)});
+        EXPECT_EQ(run.tileset.copiedTileCount(), c.copied) << c.looked;
+        EXPECT_EQ(run.entry(0).secondaryTile, c.copied) << c.looked;
+        EXPECT_EQ(run.tileset.nextTileIndex(), c.copied + 1) << c.looked;
+        EXPECT_EQ(run.outputTile(c.copied - 1)[0], 0x61) << c.looked;
+        EXPECT_EQ(run.outputTis(), test::referenceConversion(run.in.wed, run.in.tis, "AR0100", false).tis);
+    }
+}
+
+TEST(TileBatches, HandOutTheFileInBatchesThatTheScratchAndThePiecesBound) {
+    // 75 keyed water cells among 100: 150 tiles to make, more than the scratch holds.
+    areagen::WedSpec spec = oneOverlaySpec(100, 1);
+    std::vector<areagen::Tile> tiles;
+    for (std::size_t k = 0; k < 100; ++k) {
+        spec.cells[k].overlayMask = 2;
+        tiles.push_back(k % 4 != 0 ? test::keyedTile(k, true) : test::plainTile(k));
+    }
+    PassRun run({areagen::buildWed(spec), areagen::buildTis(tiles, true)}, true);
+    const auto expected = test::referenceConversion(run.in.wed, run.in.tis, "AR0100", true).tis;
+    const std::uint8_t* input = run.in.tis.data();
+    for (const std::size_t room : {1024u, 3u, 1u}) {
+        TileBatches batches(run.tileset, run.tiles(), true);
+        std::vector<std::span<const std::uint8_t>> pieces(room);
+        std::vector<std::uint8_t> bytes;
+        while (const std::size_t count = batches.nextBatch(pieces)) {
+            std::size_t made = 0;  // bytes from outside the input: the header and the made tiles
+            for (std::size_t p = 0; p < count; ++p) {
+                EXPECT_TRUE(p == 0 || pieces[p - 1].data() + pieces[p - 1].size() != pieces[p].data());
+                const std::uint8_t* at = pieces[p].data();
+                if (std::less<>{}(at, input) || !std::less<>{}(at, input + run.in.tis.size())) made += pieces[p].size();
+                bytes.insert(bytes.end(), pieces[p].begin(), pieces[p].end());
+            }
+            EXPECT_LE(made / 5120, 128u) << room;
+            // A batch ends for want of pieces or of scratch, or with the file.
+            EXPECT_TRUE(count == room || made / 5120 == 128 || bytes.size() >= expected.size()) << room;
+        }
+        EXPECT_EQ(bytes, expected) << room;
+    }
 }
 
 TEST(OverlayPass, EveryFailedAllocationEndsThePassAndIsAccountedFor) {
-    // The pass over these cells allocates the tileset, the list of extra tiles and one tile.
+    // The pass over these cells allocates the marks, the list of extra tiles and the scratch.
     for (int failing = 1; failing <= 3; ++failing) {
         test::TestMemory memory;
         {

@@ -1,6 +1,8 @@
 // What the run expects of the platform on every system.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "platform/Platform.h"
 #include "support/TempDir.h"
 
@@ -13,26 +15,23 @@ protected:
     wedmorph::Platform& platform = nativePlatform();
 };
 
-TEST_F(Platform, WritableViewChangesTheFileFoundInAnyCase) {
+TEST_F(Platform, MappedFileFoundInAnyCaseShowsItsBytes) {
     test::writeText(dir / "a.wed", "abcdef");
-    FileHandle file = platform.openForUpdate(dir / "A.WED", {});
+    FileHandle file = platform.openInput(dir / "A.WED", InputUse::Read);
     ASSERT_TRUE(file.isOpen());
-    EXPECT_EQ(platform.fileSize(file), 6u);
-    MappingHandle mapping = platform.createMapping(file, Access::ReadWrite);
-    std::uint8_t* view = platform.mapView(mapping, Access::ReadWrite);
-    ASSERT_NE(view, nullptr);
-    view[2] = 'X';
-    platform.unmapView(view);
-    platform.closeMapping(mapping);
+    EXPECT_EQ(platform.statusOf(file).size, 6u);
+    const std::span<const std::uint8_t> view = platform.mapFile(file);
+    ASSERT_NE(view.data(), nullptr);
+    EXPECT_EQ(std::string(view.begin(), view.end()), "abcdef");
+    platform.unmapFile(view);
     platform.closeFile(file);
-    EXPECT_EQ(test::readText(dir / "a.wed"), "abXdef");
 }
 
 TEST_F(Platform, EmptyFileCannotBeMapped) {
     test::writeText(dir / "empty.tis", "");
-    FileHandle file = platform.openForReading(dir / "EMPTY.TIS");
+    FileHandle file = platform.openInput(dir / "EMPTY.TIS", InputUse::Read);
     ASSERT_TRUE(file.isOpen());
-    EXPECT_FALSE(platform.createMapping(file, Access::ReadOnly).isOpen());
+    EXPECT_EQ(platform.mapFile(file).data(), nullptr);
     platform.closeFile(file);
 }
 
@@ -41,24 +40,35 @@ TEST_F(Platform, EmptyFileCannotBeMapped) {
 TEST_F(Platform, FilesHeldByOneRunAreNotWrittenByAnother) {
     test::writeText(dir / "in.tis", "input");
     test::writeText(dir / "out.wed", "output");
-    test::writeText(dir / "other.bmp", "other");
-    FileHandle reading = platform.openForReading(dir / "in.tis");
-    FileHandle updating = platform.openForUpdate(dir / "out.wed", {});
+    bool created = true;
+    FileHandle reading = platform.openInput(dir / "in.tis", InputUse::Read);
+    FileHandle writing = platform.openOutput(dir / "out.wed", {}, created);
     ASSERT_TRUE(reading.isOpen());
-    ASSERT_TRUE(updating.isOpen());
-    FileHandle alsoReading = platform.openForReading(dir / "IN.TIS");
+    ASSERT_TRUE(writing.isOpen());
+    EXPECT_FALSE(created);
+    FileHandle alsoReading = platform.openInput(dir / "IN.TIS", InputUse::Read);
     EXPECT_TRUE(alsoReading.isOpen()) << "readers share";
     if (alsoReading.isOpen()) platform.closeFile(alsoReading);
     for (const char* held : {"in.tis", "out.wed"}) {
-        EXPECT_FALSE(platform.copyFile(dir / "other.bmp", dir / held, {}).known) << held;
-        EXPECT_FALSE(platform.deleteFile(dir / held)) << held;
+        FileHandle other = platform.openOutput(dir / held, {}, created);
+        EXPECT_FALSE(other.isOpen()) << held;
+        if (other.isOpen()) platform.closeFile(other);
+        // Either the second holder is refused, or so is its delete.
+        FileHandle deleter = platform.openInput(dir / held, InputUse::ReadThenDelete);
+        if (deleter.isOpen()) {
+            EXPECT_FALSE(platform.deleteHeldFile(deleter, dir / held)) << held;
+            platform.closeFile(deleter);
+        }
     }
-    EXPECT_FALSE(platform.createForWriting(dir / "in.tis", {}).isOpen());
     platform.closeFile(reading);
-    platform.closeFile(updating);
+    platform.closeFile(writing);
     EXPECT_EQ(test::readText(dir / "in.tis"), "input");
     EXPECT_EQ(test::readText(dir / "out.wed"), "output");
-    EXPECT_TRUE(platform.deleteFile(dir / "in.tis")) << "released, it can go";
+    FileHandle released = platform.openInput(dir / "in.tis", InputUse::ReadThenDelete);
+    ASSERT_TRUE(released.isOpen());
+    EXPECT_TRUE(platform.deleteHeldFile(released, dir / "in.tis")) << "released, it can go";
+    platform.closeFile(released);
+    EXPECT_FALSE(test::fileExists(dir / "in.tis"));
 }
 
 TEST_F(Platform, GatheredPiecesAreWrittenInTheirOrder) {
@@ -68,13 +78,15 @@ TEST_F(Platform, GatheredPiecesAreWrittenInTheirOrder) {
     std::vector<WritePiece> pieces;
     for (std::size_t at = 0; at < bytes.size();) {
         const std::size_t length = std::min<std::size_t>(1 + pieces.size() % 5, bytes.size() - at);
-        pieces.push_back({bytes.data() + at, length});
+        pieces.emplace_back(bytes.data() + at, length);
         at += length;
     }
-    FileHandle file = platform.createForWriting(dir / "out.tis", {});
+    bool created = false;
+    FileHandle file = platform.openOutput(dir / "out.tis", {}, created);
     ASSERT_TRUE(file.isOpen());
+    EXPECT_TRUE(created);
     std::size_t written = 0;
-    EXPECT_TRUE(platform.writeFile(file, pieces, written));
+    EXPECT_TRUE(platform.writeFile(file, 0, pieces, written));
     EXPECT_EQ(written, bytes.size());
     platform.closeFile(file);
     EXPECT_EQ(test::readBytes(dir / "out.tis"), bytes);

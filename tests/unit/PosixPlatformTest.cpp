@@ -1,6 +1,6 @@
 // The POSIX platform behaves as Windows does for area files: names found
 // without regard to case, dot files hidden, wildcards in the file search, no
-// mapping of an empty file, and no copy of a file onto itself.
+// output onto a file the run protects, and only regular files opened.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -30,6 +30,18 @@ class PosixPlatform : public ::testing::Test {
 protected:
     TempDir dir;
     Platform& platform = nativePlatform();
+    bool created = false;
+
+    // Opens `target` as an output and copies `source` into it.
+    bool copy(const std::string& source, const std::string& target) {
+        FileHandle from = platform.openInput(dir / source, InputUse::Read);
+        if (!from.isOpen()) return false;
+        FileHandle to = platform.openOutput(dir / target, {}, created);
+        const bool copied = to.isOpen() && platform.copyContents(from, to);
+        if (to.isOpen()) platform.closeFile(to);
+        platform.closeFile(from);
+        return copied;
+    }
 };
 
 TEST_F(PosixPlatform, OwnPathIsTheRealExecutable) {
@@ -50,6 +62,10 @@ TEST_F(PosixPlatform, PlainFilesAreFoundIgnoringCaseButNotHiddenOnes) {
     EXPECT_FALSE(platform.plainFileExists(dir / "AR0300.wed"));
     EXPECT_FALSE(platform.plainFileExists(dir / "AR0400.wed"));
     EXPECT_FALSE(platform.plainFileExists(dir / ".wed"));
+    EXPECT_EQ(platform.listPlainFiles(dir.path()), std::vector<std::string>{"AR0100.WED"});
+    EXPECT_EQ(platform.statusOfPath(dir / "ar0100.wed").size, 1u);
+    EXPECT_TRUE(platform.statusOfPath(dir / "ar0300.WED").identity.known) << "folders too";
+    EXPECT_FALSE(platform.statusOfPath(dir / "AR0400.wed").identity.known);
 }
 
 TEST_F(PosixPlatform, WildcardsMatchInTheFileSearchOnly) {
@@ -58,7 +74,10 @@ TEST_F(PosixPlatform, WildcardsMatchInTheFileSearchOnly) {
     EXPECT_TRUE(platform.plainFileExists(dir / "ar01*.wed"));
     EXPECT_TRUE(platform.plainFileExists(dir / "AR0?00.WED"));
     EXPECT_FALSE(platform.plainFileExists(dir / "AR02*.wed"));
-    EXPECT_FALSE(platform.openForReading(dir / "AR01*.wed").isOpen());
+    EXPECT_FALSE(platform.openInput(dir / "AR01*.wed", InputUse::Read).isOpen());
+    EXPECT_FALSE(platform.openOutput(dir / "AR01*.wed", {}, created).isOpen());
+    EXPECT_FALSE(platform.statusOfPath(dir / "AR01*.wed").identity.known);
+    EXPECT_FALSE(test::fileExists(dir / "AR01*.wed"));
 }
 
 TEST_F(PosixPlatform, ExactNameComesFirstThenTheFirstCaseInsensitiveOne) {
@@ -66,14 +85,12 @@ TEST_F(PosixPlatform, ExactNameComesFirstThenTheFirstCaseInsensitiveOne) {
     test::writeText(dir / "AR0100.tis", "upper");
     test::writeText(dir / "Ar0100.tis", "mixed");
     auto readThrough = [&](const std::string& name) {
-        FileHandle file = platform.openForReading(dir / name);
+        FileHandle file = platform.openInput(dir / name, InputUse::Read);
         EXPECT_TRUE(file.isOpen()) << name;
         if (!file.isOpen()) return std::string();
-        MappingHandle mapping = platform.createMapping(file, Access::ReadOnly);
-        std::uint8_t* view = platform.mapView(mapping, Access::ReadOnly);
-        std::string text(reinterpret_cast<char*>(view), platform.fileSize(file));
-        platform.unmapView(view);
-        platform.closeMapping(mapping);
+        const std::span<const std::uint8_t> view = platform.mapFile(file);
+        std::string text(view.begin(), view.end());
+        platform.unmapFile(view);
         platform.closeFile(file);
         return text;
     };
@@ -81,45 +98,42 @@ TEST_F(PosixPlatform, ExactNameComesFirstThenTheFirstCaseInsensitiveOne) {
     EXPECT_EQ(readThrough("aR0100.TIS"), "upper");  // "AR0100.tis" sorts first
 }
 
-TEST_F(PosixPlatform, DirectoriesCannotBeOpened) {
+TEST_F(PosixPlatform, InputsAreExistingRegularFiles) {
     dir.makeDir("folder.tis");
-    EXPECT_FALSE(platform.openForReading(dir / "folder.tis").isOpen());
+    EXPECT_FALSE(platform.openInput(dir / "folder.tis", InputUse::Read).isOpen());
+    EXPECT_FALSE(platform.openInput(dir / "missing.wed", InputUse::Read).isOpen());
+    EXPECT_FALSE(test::fileExists(dir / "missing.wed"));
 }
 
 TEST_F(PosixPlatform, CopyReplacesTheTargetKeepingItsOnDiskName) {
     test::writeText(dir / "AR0100.mos", "new content");
-    test::writeText(dir / "ar2600.MOS", "old");
-    EXPECT_TRUE(platform.copyFile(dir / "ar0100.MOS", dir / "AR2600.mos", {}).known);
+    test::writeText(dir / "ar2600.MOS", "old old old old");
+    EXPECT_TRUE(copy("ar0100.MOS", "AR2600.mos"));
+    EXPECT_FALSE(created);
     EXPECT_EQ(test::readText(dir / "ar2600.MOS"), "new content");
     EXPECT_FALSE(test::fileExists(dir / "AR2600.mos"));
 }
 
-TEST_F(PosixPlatform, CopyOntoItselfFailsAndLeavesTheFile) {
+TEST_F(PosixPlatform, NoOutputLandsOnAProtectedFileByAnyName) {
     test::writeText(dir / "AR0100HT.bmp", "bitmap");
-    EXPECT_FALSE(platform.copyFile(dir / "AR0100HT.bmp", dir / "AR0100HT.bmp", {}).known);
-    EXPECT_FALSE(platform.copyFile(dir / "AR0100HT.bmp", dir / "ar0100ht.BMP", {}).known);
+    ProtectedFiles protectedFiles;
+    protectedFiles.add(platform.statusOfPath(dir / "AR0100HT.bmp").identity);
     ASSERT_EQ(::symlink((dir / "AR0100HT.bmp").c_str(), (dir / "link.bmp").c_str()), 0);
-    EXPECT_FALSE(platform.copyFile(dir / "AR0100HT.bmp", dir / "link.bmp", {}).known);
+    for (const char* name : {"AR0100HT.bmp", "ar0100ht.BMP", "link.bmp"}) {
+        EXPECT_FALSE(platform.openOutput(dir / name, protectedFiles, created).isOpen()) << name;
+        EXPECT_FALSE(created) << name;
+    }
     EXPECT_EQ(test::readText(dir / "AR0100HT.bmp"), "bitmap");
 }
 
-TEST_F(PosixPlatform, CopyOntoADirectoryOrFromNothingFails) {
-    test::writeText(dir / "a.wed", "w");
-    dir.makeDir("b.wed");
-    EXPECT_FALSE(platform.copyFile(dir / "a.wed", dir / "b.wed", {}).known);
-    EXPECT_FALSE(platform.copyFile(dir / "missing.wed", dir / "c.wed", {}).known);
-    EXPECT_FALSE(test::fileExists(dir / "c.wed"));
-}
-
 TEST_F(PosixPlatform, OnlyRegularFilesAreWrittenAndNothingWaits) {
-    test::writeText(dir / "a.wed", "w");
     ASSERT_EQ(::mkfifo((dir / "fifo.tis").c_str(), 0644), 0);
     ASSERT_EQ(::symlink("/dev/null", (dir / "null.tis").c_str()), 0);
     dir.makeDir("folder.tis");
     for (const char* name : {"fifo.tis", "null.tis", "folder.tis"}) {
-        EXPECT_FALSE(platform.createForWriting(dir / name, {}).isOpen()) << name;
-        EXPECT_FALSE(platform.openForUpdate(dir / name, {}).isOpen()) << name;
-        EXPECT_FALSE(platform.copyFile(dir / "a.wed", dir / name, {}).known) << name;
+        EXPECT_FALSE(platform.openOutput(dir / name, {}, created).isOpen()) << name;
+        EXPECT_FALSE(platform.openInput(dir / name, InputUse::Read).isOpen()) << name;
+        EXPECT_FALSE(platform.openLog(dir / name).isOpen()) << name;
     }
 }
 
@@ -129,8 +143,9 @@ TEST_F(PosixPlatform, CopiesAreWritableWhateverTheSourceAndTargetsKeepTheirMode)
     test::writeText(dir / "AR2700.wed", "old");
     ::chmod((dir / "AR0100.wed").c_str(), 0444);
     ::chmod((dir / "AR2700.wed").c_str(), 0600);
-    EXPECT_TRUE(platform.copyFile(dir / "AR0100.wed", dir / "AR2600.wed", {}).known);
-    EXPECT_TRUE(platform.copyFile(dir / "AR0100.wed", dir / "AR2700.wed", {}).known);
+    EXPECT_TRUE(copy("AR0100.wed", "AR2600.wed"));
+    EXPECT_TRUE(created);
+    EXPECT_TRUE(copy("AR0100.wed", "AR2700.wed"));
     struct stat info;
     ASSERT_EQ(::stat((dir / "AR2600.wed").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0644u);
@@ -142,23 +157,46 @@ TEST_F(PosixPlatform, CopiesAreWritableWhateverTheSourceAndTargetsKeepTheirMode)
 
 TEST_F(PosixPlatform, DeleteFindsTheNameIgnoringCase) {
     test::writeText(dir / "AR0100.WED", "w");
-    EXPECT_TRUE(platform.deleteFile(dir / "ar0100.wed"));
+    FileHandle file = platform.openInput(dir / "ar0100.wed", InputUse::ReadThenDelete);
+    ASSERT_TRUE(file.isOpen());
+    EXPECT_TRUE(platform.deleteHeldFile(file, dir / "ar0100.wed"));
     EXPECT_FALSE(test::fileExists(dir / "AR0100.WED"));
-    EXPECT_FALSE(platform.deleteFile(dir / "ar0100.wed"));
+    EXPECT_FALSE(platform.deleteHeldFile(file, dir / "ar0100.wed"));
+    platform.closeFile(file);
 }
 
-TEST_F(PosixPlatform, CreateEmptiesAnExistingFileUnderAnotherCase) {
+TEST_F(PosixPlatform, OutputsOpenAsTheyStandUnderAnotherCaseAndAreEmptiedOnRequest) {
     test::writeText(dir / "AR2600.TIS", "old old old");
-    FileHandle file = platform.createForWriting(dir / "AR2600.tis", {});
+    FileHandle file = platform.openOutput(dir / "AR2600.tis", {}, created);
     ASSERT_TRUE(file.isOpen());
+    EXPECT_FALSE(created);
+    EXPECT_EQ(test::readText(dir / "AR2600.TIS"), "old old old");
+    EXPECT_TRUE(platform.emptyFile(file));
     std::size_t written = 0;
     const std::uint8_t bytes[] = {'n', 'e', 'w'};
     const WritePiece pieces[] = {{bytes, 2}, {bytes + 2, 1}};
-    EXPECT_TRUE(platform.writeFile(file, pieces, written));
+    EXPECT_TRUE(platform.writeFile(file, 0, pieces, written));
     EXPECT_EQ(written, 3u);
+    EXPECT_TRUE(platform.flushFile(file));
+    EXPECT_TRUE(platform.flushFolder(dir.path()));
     platform.closeFile(file);
     EXPECT_EQ(test::readText(dir / "AR2600.TIS"), "new");
     EXPECT_FALSE(test::fileExists(dir / "AR2600.tis"));
+}
+
+// Two runs may append to one log at once; a new log is found by its
+// own name in any case afterwards.
+TEST_F(PosixPlatform, LogsAppendUnlocked) {
+    FileHandle first = platform.openLog(dir / "wedmorph.log");
+    FileHandle second = platform.openLog(dir / "WEDMORPH.LOG");
+    ASSERT_TRUE(first.isOpen());
+    ASSERT_TRUE(second.isOpen());
+    EXPECT_TRUE(platform.appendLog(first, "one\n"));
+    EXPECT_TRUE(platform.appendLog(second, "two\n"));
+    platform.closeFile(first);
+    platform.closeFile(second);
+    EXPECT_EQ(test::readText(dir / "wedmorph.log"), "one\ntwo\n");
+    EXPECT_EQ(test::listDir(dir.path()), std::vector<std::string>{"wedmorph.log"});
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The Win32 platform, run for real: hidden and system files are not plain
 // files, names are found in any case, wildcards match in the file search only,
-// an empty file cannot be mapped, and no file is copied onto itself.
+// no output lands on a protected file, and the sharing modes keep other
+// handles out.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -36,34 +37,67 @@ TEST_F(Win32Platform, HiddenAndSystemFilesAndDirectoriesAreNotPlainFiles) {
     EXPECT_FALSE(platform.plainFileExists(dir / "SYSTEM.wed"));
     EXPECT_FALSE(platform.plainFileExists(dir / "FOLDER.wed"));
     EXPECT_TRUE(platform.plainFileExists(dir / "*.wed"));
-    EXPECT_FALSE(platform.openForReading(dir / "AR01*.wed").isOpen());
+    EXPECT_EQ(platform.listPlainFiles(dir.path()), std::vector<std::string>{"AR0100.WED"});
+    EXPECT_FALSE(platform.openInput(dir / "AR01*.wed", InputUse::Read).isOpen());
 }
 
 TEST_F(Win32Platform, CopyReplacesButNeverOntoItself) {
     test::writeText(dir / "AR0100HT.bmp", "bitmap");
-    test::writeText(dir / "AR2600HT.bmp", "old");
-    EXPECT_TRUE(platform.copyFile(dir / "AR0100HT.bmp", dir / "AR2600HT.bmp", {}).known);
+    test::writeText(dir / "AR2600HT.bmp", "old and longer");
+    ProtectedFiles inputs;
+    bool created = true;
+    FileHandle source = platform.openInput(dir / "AR0100HT.bmp", InputUse::Read);
+    inputs.add(platform.statusOf(source).identity);
+    FileHandle target = platform.openOutput(dir / "AR2600HT.bmp", inputs, created);
+    ASSERT_TRUE(target.isOpen());
+    EXPECT_FALSE(created);
+    EXPECT_TRUE(platform.copyContents(source, target));
+    platform.closeFile(target);
+    platform.closeFile(source);
     EXPECT_EQ(test::readText(dir / "AR2600HT.bmp"), "bitmap");
-    EXPECT_FALSE(platform.copyFile(dir / "AR0100HT.bmp", dir / "ar0100ht.BMP", {}).known);
+    // Released by its reader, the input is still no output under any name.
+    EXPECT_FALSE(platform.openOutput(dir / "ar0100ht.BMP", inputs, created).isOpen());
     EXPECT_EQ(test::readText(dir / "AR0100HT.bmp"), "bitmap");
     // A read-only source makes a copy that the next run can replace.
     ::SetFileAttributesA((dir / "AR0100HT.bmp").c_str(), FILE_ATTRIBUTE_READONLY);
-    EXPECT_TRUE(platform.copyFile(dir / "AR0100HT.bmp", dir / "AR2700HT.bmp", {}).known);
+    source = platform.openInput(dir / "AR0100HT.bmp", InputUse::Read);
+    target = platform.openOutput(dir / "AR2700HT.bmp", {}, created);
+    ASSERT_TRUE(target.isOpen());
+    EXPECT_TRUE(created);
+    EXPECT_TRUE(platform.copyContents(source, target));
+    platform.closeFile(target);
+    platform.closeFile(source);
     EXPECT_EQ(::GetFileAttributesA((dir / "AR2700HT.bmp").c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
     ::SetFileAttributesA((dir / "AR0100HT.bmp").c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
-TEST_F(Win32Platform, WriteReportsWhatWentOut) {
-    FileHandle file = platform.createForWriting(dir / "out.tis", {});
-    ASSERT_TRUE(file.isOpen());
+TEST_F(Win32Platform, SharingKeepsOtherHandlesOutAndDeletesGoThroughTheHandle) {
+    bool created = false;
+    FileHandle output = platform.openOutput(dir / "out.tis", {}, created);
+    ASSERT_TRUE(output.isOpen());
     const std::uint8_t bytes[] = {1, 2, 3, 4};
     std::size_t written = 0;
     const WritePiece pieces[] = {{bytes, 3}, {bytes + 3, 1}};
-    EXPECT_TRUE(platform.writeFile(file, pieces, written));
+    EXPECT_TRUE(platform.writeFile(output, 0, pieces, written));
     EXPECT_EQ(written, 4u);
-    platform.closeFile(file);
-    EXPECT_TRUE(platform.deleteFile(dir / "OUT.TIS"));
-    EXPECT_FALSE(platform.deleteFile(dir / "out.tis"));
+    // No reader gets in, however much it shares itself.
+    constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    EXPECT_EQ(::CreateFileA((dir / "OUT.TIS").c_str(), GENERIC_READ, kShareAll, nullptr,
+                            OPEN_EXISTING, 0, nullptr),
+              INVALID_HANDLE_VALUE);
+    platform.closeFile(output);
+
+    FileHandle reading = platform.openInput(dir / "out.tis", InputUse::Read);
+    ASSERT_TRUE(reading.isOpen());
+    EXPECT_FALSE(::DeleteFileA((dir / "out.tis").c_str()));
+    EXPECT_FALSE(platform.openInput(dir / "out.tis", InputUse::ReadThenDelete).isOpen());
+    platform.closeFile(reading);
+
+    FileHandle held = platform.openInput(dir / "OUT.TIS", InputUse::ReadThenDelete);
+    ASSERT_TRUE(held.isOpen());
+    EXPECT_TRUE(platform.deleteHeldFile(held, dir / "OUT.TIS"));
+    platform.closeFile(held);
+    EXPECT_FALSE(test::fileExists(dir / "out.tis"));
 }
 
 }  // namespace

@@ -219,17 +219,4 @@ bool writeFileBytes(const std::string& path, const std::vector<std::uint8_t>& by
     return (std::fclose(file) == 0) && ok;
 }
 
-std::vector<std::uint8_t> readFileBytes(const std::string& path) {
-    std::vector<std::uint8_t> bytes;
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return bytes;
-    std::uint8_t buffer[1 << 16];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-        bytes.insert(bytes.end(), buffer, buffer + n);
-    }
-    std::fclose(file);
-    return bytes;
-}
-
 }  // namespace wedmorph::areagen

@@ -67,7 +67,6 @@ std::vector<std::uint8_t> buildMos(int width, int height, std::uint64_t seed);
 std::vector<std::uint8_t> buildBitmap(int width, int height, std::uint64_t seed);
 
 bool writeFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
-std::vector<std::uint8_t> readFileBytes(const std::string& path);
 
 // A small, fast generator whose sequence is the same on every system.
 class Random {

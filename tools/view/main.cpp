@@ -3,22 +3,23 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <cctype>
-#include <iterator>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "areagen/FileBytes.h"
 #include "view/AreaPicture.h"
 #include "view/Png.h"
 
 namespace {
 
 bool readWhole(const std::string& path, std::vector<std::uint8_t>& bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), {});
-    return !in.bad();
+    std::optional<std::vector<std::uint8_t>> read = wedmorph::areagen::readFileBytes(path);
+    if (!read) return false;
+    bytes = std::move(*read);
+    return true;
 }
 
 // The file NAME.tis in `folder`, found in any letter case as an engine would;

@@ -1,0 +1,307 @@
+// Files on POSIX. Advisory locks that never wait stand in for Windows'
+// sharing modes: a shared lock while a run reads a file, an exclusive one
+// while it writes it. A file system without such locks leaves its files
+// unlocked rather than refusing every run.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <new>
+
+#include "platform/CopyLoop.h"
+#include "platform/posix/PosixPlatform.h"
+#include "platform/posix/SystemCalls.h"
+
+#if defined(__APPLE__)
+#include <copyfile.h>
+#endif
+
+namespace wedmorph {
+
+namespace {
+
+using posix::descriptorOf;
+using posix::systemCalls;
+
+// An open never waits on a pipe or a device, nor makes a terminal the
+// process's own; reads and writes wait again once the file is known to be a
+// regular one.
+constexpr int kOpenFlags = O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
+
+bool clearNonBlocking(int fd) {
+    const int status = ::fcntl(fd, F_GETFL);
+    return status >= 0 && ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) == 0;
+}
+
+bool isRegular(int fd) {
+    struct stat info;
+    return systemCalls().fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+}
+
+// False only when another holder has the file: any other failure means a file
+// system without locks.
+bool lockFile(int fd, int how) {
+    for (;;) {
+        if (systemCalls().flock(fd, how | LOCK_NB) == 0) return true;
+        if (errno == EINTR) continue;
+        return errno != EWOULDBLOCK;
+    }
+}
+
+// The file for a run to use: locked as `how` says and blocking again; closed
+// when it cannot be.
+int usable(int fd, int how) {
+    if (lockFile(fd, how) && clearNonBlocking(fd)) return fd;
+    systemCalls().close(fd);
+    return -1;
+}
+
+// Whether the error of a kernel copy means only that it cannot copy between
+// these two files.
+bool kernelCannotCopy(int error) {
+    return error == EXDEV || error == ENOSYS || error == EINVAL || error == EOPNOTSUPP ||
+           error == ENOTSUP;
+}
+
+// Whether the error of a folder's fsync means a file system that cannot flush
+// a folder.
+bool folderCannotFlush(int error) { return error == EINVAL || error == EOPNOTSUPP || error == ENOTSUP; }
+
+bool fsyncRetried(int fd) {
+    for (;;) {
+        if (systemCalls().fsync(fd) == 0) return true;
+        if (errno != EINTR) return false;
+    }
+}
+
+}  // namespace
+
+FileHandle PosixPlatform::openInput(const std::string& path, InputUse) {
+    // A held file is deleted through its name after a check of its identity:
+    // the use asks for nothing more here.
+    if (posix::nameHasWildcard(path)) return {};
+    const int fd = systemCalls().open(resolve(path).path.c_str(), O_RDONLY | kOpenFlags, 0);
+    if (fd < 0) return {};
+    if (!isRegular(fd)) {
+        systemCalls().close(fd);
+        return {};
+    }
+    return {usable(fd, LOCK_SH)};
+}
+
+FileHandle PosixPlatform::openOutput(const std::string& path, const ProtectedFiles& protectedFiles,
+                                     bool& created) {
+    created = false;
+    if (posix::nameHasWildcard(path)) return {};
+    // An existing file is opened as it is, a missing one created exclusively,
+    // so `created` is exact; when another process creates or removes the file
+    // between the two, the pair is tried again. A dangling link fails both
+    // ways, every time: the tries are counted.
+    int fd = -1;
+    Resolved target;
+    for (int tries = 0; fd < 0 && tries < 8; ++tries) {
+        target = resolve(path);
+        if (target.exists) {
+            fd = systemCalls().open(target.path.c_str(), O_RDWR | kOpenFlags, 0);
+            if (fd < 0 && errno != ENOENT) return {};
+        } else {
+            fd = systemCalls().open(target.path.c_str(), O_RDWR | O_CREAT | O_EXCL | kOpenFlags, 0666);
+            if (fd < 0 && errno != EEXIST) return {};
+            created = fd >= 0;
+        }
+    }
+    if (fd < 0) return {};
+    const posix::PathSplit split = posix::splitAtLastSlash(target.path);
+    if (created) listings_.noteCreated(split.dir, split.name);
+    struct stat info;
+    const bool regular = systemCalls().fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    if (!regular || protectedFiles.contains(posix::identityOf(info))) {
+        // What this call made, it takes away; what was there, it leaves as it was.
+        systemCalls().close(fd);
+        if (created && systemCalls().unlink(target.path.c_str()) == 0) listings_.forget(split.dir);
+        created = false;
+        return {};
+    }
+    const int held = usable(fd, LOCK_EX);
+    if (held < 0) created = false;
+    return {held};
+}
+
+FileHandle PosixPlatform::openLog(const std::string& path) {
+    // No lock: two runs may append to one log.
+    const Resolved target = resolve(path);
+    const int fd = systemCalls().open(target.path.c_str(), O_WRONLY | O_APPEND | O_CREAT | kOpenFlags, 0666);
+    if (fd < 0) return {};
+    if (!target.exists) {
+        const posix::PathSplit split = posix::splitAtLastSlash(target.path);
+        listings_.noteCreated(split.dir, split.name);
+    }
+    if (!isRegular(fd) || !clearNonBlocking(fd)) {
+        systemCalls().close(fd);
+        return {};
+    }
+    return {fd};
+}
+
+void PosixPlatform::closeFile(FileHandle file) {
+    // Never again on EINTR: the descriptor is gone whatever close says, and
+    // its number may already belong to another thread's file.
+    systemCalls().close(descriptorOf(file));
+}
+
+FileStatus PosixPlatform::statusOf(FileHandle file) {
+    struct stat info;
+    if (systemCalls().fstat(descriptorOf(file), &info) != 0) return {};
+    return {posix::identityOf(info), static_cast<std::uint64_t>(info.st_size)};
+}
+
+bool PosixPlatform::emptyFile(FileHandle file) {
+    // A file that holds nothing is left alone: truncating a new file makes
+    // some file systems (ext4) write it out when it is closed.
+    struct stat info;
+    if (systemCalls().fstat(descriptorOf(file), &info) != 0) return false;
+    return info.st_size == 0 || systemCalls().ftruncate(descriptorOf(file), 0) == 0;
+}
+
+bool PosixPlatform::writeFile(FileHandle file, std::uint64_t offset, std::span<const WritePiece> pieces,
+                              std::size_t& written) {
+    // Up to IOV_MAX pieces a call, going on from where a call stopped short.
+    written = 0;
+    constexpr std::size_t kMostPieces = IOV_MAX;
+    iovec vectors[kMostPieces];
+    std::size_t next = 0;  // the first piece not wholly written
+    std::size_t done = 0;  // bytes of it already written
+    for (;;) {
+        while (next < pieces.size() && done == pieces[next].size()) {
+            ++next;
+            done = 0;
+        }
+        if (next == pieces.size()) return true;
+        int count = 0;
+        for (std::size_t p = next; p < pieces.size() && count < static_cast<int>(kMostPieces); ++p) {
+            const std::size_t skip = p == next ? done : 0;
+            vectors[count++] = {const_cast<std::uint8_t*>(pieces[p].data()) + skip, pieces[p].size() - skip};
+        }
+        const ssize_t n = systemCalls().pwritev(descriptorOf(file), vectors, count,
+                                                static_cast<off_t>(offset + written));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) return true;
+        written += static_cast<std::size_t>(n);
+        for (std::size_t left = static_cast<std::size_t>(n); left > 0;) {
+            const std::size_t take = std::min(left, pieces[next].size() - done);
+            left -= take;
+            done += take;
+            if (done == pieces[next].size()) {
+                ++next;
+                done = 0;
+            }
+        }
+    }
+}
+
+bool PosixPlatform::appendLog(FileHandle log, std::string_view text) {
+    // POSIX has no text mode: "\n" is written as it is.
+    while (!text.empty()) {
+        const ssize_t n = systemCalls().write(descriptorOf(log), text.data(), text.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        text.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+bool PosixPlatform::copyThroughBuffer(int from, int to, std::uint64_t offset) {
+    if (!copyBuffer_) copyBuffer_.reset(new (std::nothrow) std::uint8_t[kCopyBufferSize]);
+    if (!copyBuffer_) return false;
+    const auto read = [from](std::uint64_t at, std::uint8_t* data, std::size_t size) -> std::int64_t {
+        for (;;) {
+            const ssize_t n = systemCalls().pread(from, data, size, static_cast<off_t>(at));
+            if (n >= 0 || errno != EINTR) return n;
+        }
+    };
+    const auto write = [this, to](std::uint64_t at, const std::uint8_t* data, std::size_t size) {
+        const WritePiece piece(data, size);
+        std::size_t written = 0;
+        return writeFile({to}, at, {&piece, 1}, written) && written == size;
+    };
+    return copyInChunks(copyBuffer_.get(), kCopyBufferSize, read, write, offset);
+}
+
+bool PosixPlatform::copyContents(FileHandle source, FileHandle target) {
+    // The bytes alone: a new target keeps the mode it was created with, so a
+    // read-only source never makes a copy that the next run cannot replace.
+    if (!emptyFile(target)) return false;
+    const int from = descriptorOf(source);
+    const int to = descriptorOf(target);
+#if defined(__linux__)
+    // In the kernel, at explicit offsets: neither descriptor's position moves.
+    struct stat info;
+    if (systemCalls().fstat(from, &info) != 0) return false;
+    loff_t fromAt = 0;
+    loff_t toAt = 0;
+    while (fromAt < info.st_size) {
+        const ssize_t n = systemCalls().copy_file_range(
+            from, &fromAt, to, &toAt, static_cast<std::size_t>(info.st_size - fromAt), 0);
+        if (n > 0) continue;
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && !kernelCannotCopy(errno)) return false;
+        // Nothing copied where bytes remain: some file systems answer so
+        // rather than with an error. The buffer finds the true end.
+        return copyThroughBuffer(from, to, static_cast<std::uint64_t>(fromAt));
+    }
+    return true;
+#elif defined(__APPLE__)
+    return ::fcopyfile(from, to, nullptr, COPYFILE_DATA) == 0;
+#else
+    return copyThroughBuffer(from, to, 0);
+#endif
+}
+
+bool PosixPlatform::flushFile(FileHandle file) {
+    const int fd = descriptorOf(file);
+#if defined(__APPLE__)
+    // fsync leaves the bytes in the drive's cache on macOS; F_FULLFSYNC
+    // does not, where the file system takes it.
+    for (;;) {
+        if (::fcntl(fd, F_FULLFSYNC) == 0) return true;
+        if (errno == EINTR) continue;
+        if (errno != ENOTSUP && errno != EINVAL) return false;
+        break;
+    }
+#endif
+    return fsyncRetried(fd);
+}
+
+bool PosixPlatform::flushFolder(const std::string& dir) {
+    const int fd = systemCalls().open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+    if (fd < 0) return false;
+    const bool flushed = fsyncRetried(fd) || folderCannotFlush(errno);
+    systemCalls().close(fd);
+    return flushed;
+}
+
+bool PosixPlatform::deleteHeldFile(FileHandle file, const std::string& path) {
+    if (posix::nameHasWildcard(path)) return false;
+    const int fd = descriptorOf(file);
+    // The shared lock made exclusive: no other run holds the file. A failed
+    // upgrade can drop the shared lock; the file is then simply kept.
+    if (!lockFile(fd, LOCK_EX)) return false;
+    const std::string found = resolve(path).path;
+    struct stat named;
+    struct stat held;
+    if (systemCalls().stat(found.c_str(), &named) != 0 || systemCalls().fstat(fd, &held) != 0 ||
+        posix::identityOf(named) != posix::identityOf(held)) {
+        return false;
+    }
+    if (systemCalls().unlink(found.c_str()) != 0) return false;
+    listings_.forget(posix::splitAtLastSlash(found).dir);
+    return true;
+}
+
+}  // namespace wedmorph

@@ -1,0 +1,47 @@
+// Mappings and pages on POSIX.
+#include <sys/mman.h>
+
+#include <cstdint>
+#include <limits>
+
+#include "platform/posix/PosixPlatform.h"
+#include "platform/posix/SystemCalls.h"
+
+namespace wedmorph {
+
+std::span<const std::uint8_t> PosixPlatform::mapFile(FileHandle file) {
+    struct stat info;
+    if (posix::systemCalls().fstat(posix::descriptorOf(file), &info) != 0 || info.st_size <= 0 ||
+        static_cast<std::uint64_t>(info.st_size) > std::numeric_limits<std::size_t>::max()) {
+        return {};
+    }
+    const auto size = static_cast<std::size_t>(info.st_size);
+    // Every byte of a view is read once: the pages are brought in at once
+    // rather than one fault at a time.
+    int flags = MAP_SHARED;
+#if defined(MAP_POPULATE)
+    flags |= MAP_POPULATE;
+#endif
+    void* view = posix::systemCalls().mmap(nullptr, size, PROT_READ, flags, posix::descriptorOf(file), 0);
+    if (view == MAP_FAILED) return {};
+#if !defined(MAP_POPULATE)
+    ::madvise(view, size, MADV_WILLNEED);
+#endif
+    return {static_cast<const std::uint8_t*>(view), size};
+}
+
+void PosixPlatform::unmapFile(std::span<const std::uint8_t> view) {
+    posix::systemCalls().munmap(const_cast<std::uint8_t*>(view.data()), view.size());
+}
+
+void* PosixPlatform::allocatePages(std::size_t bytes) {
+    // Plain pages, faulted in as they are first used: a run holds no block
+    // large enough for a large page to be worth its zeroing.
+    void* block = posix::systemCalls().mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
+                                            MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    return block == MAP_FAILED ? nullptr : block;
+}
+
+void PosixPlatform::releasePages(void* block, std::size_t bytes) { posix::systemCalls().munmap(block, bytes); }
+
+}  // namespace wedmorph

@@ -1,0 +1,135 @@
+// The platform on Linux and macOS, made to behave as the Windows one that area
+// files and mod installers expect: names are found without regard to case,
+// dot files are hidden, a file of zero bytes cannot be mapped, and advisory
+// locks stand in for the sharing modes, so that two runs at once never write
+// a file the other one holds. Every file call goes through systemCalls().
+// Only the files of this folder include this header.
+#pragma once
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <ctime>
+#include <map>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/Platform.h"
+
+namespace wedmorph {
+
+namespace posix {
+
+struct PathSplit {
+    std::string dir;   // with its trailing "/", or empty
+    std::string name;  // final component
+};
+
+PathSplit splitAtLastSlash(const std::string& path);
+
+// "*" and "?" cannot stand in a Windows file name: only the file search takes them.
+bool nameHasWildcard(const std::string& path);
+
+FileIdentity identityOf(const struct stat& info);
+
+inline int descriptorOf(FileHandle file) { return static_cast<int>(file.native); }
+
+// Folder listings for finding a name in any letter case. A folder is read
+// once and its listing serves every lookup until the folder changes: its
+// device, inode or modification time moves, or this process notes a change of
+// its own. A listing that is out of date can only make a name be found in
+// another letter case than Windows would find it; what a write lands on is
+// checked on the file itself, by its identity.
+class FolderListings {
+public:
+    // The first entry in byte order whose name equals `name` ignoring ASCII
+    // case; empty when there is none.
+    std::string find(const std::string& dir, const std::string& name);
+    // This process has just created `name` in `dir`.
+    void noteCreated(const std::string& dir, const std::string& name);
+    // This process has removed an entry of `dir`.
+    void forget(const std::string& dir) { listings_.erase(dir); }
+
+private:
+    struct Stamp {
+        dev_t device;
+        ino_t inode;
+        timespec modified;
+        bool operator==(const Stamp& other) const;
+    };
+    struct Listing {
+        Stamp stamp;
+        std::unordered_map<std::string, std::string> names;  // folded name -> first such entry
+    };
+
+    static Stamp stampOf(const struct stat& info);
+    const Listing* current(const std::string& dir);
+
+    std::map<std::string, Listing> listings_;
+};
+
+}  // namespace posix
+
+class PosixPlatform final : public Platform {
+public:
+    PosixPlatform();
+
+    PathStyle pathStyle() const override { return PathStyle::Posix; }
+    std::string ownProgramPath() override;
+    bool isLeadByte(unsigned char) const override { return false; }
+    bool changeDirectory(const std::string& dir) override;
+    void writeConsole(const char* text, std::size_t length) override;
+    std::tm localTimeNow() override;
+    void* allocatePages(std::size_t bytes) override;
+    void releasePages(void* block, std::size_t bytes) override;
+
+    bool plainFileExists(const std::string& path) override;
+    std::vector<std::string> listPlainFiles(const std::string& dir) override;
+    FileStatus statusOfPath(const std::string& path) override;
+
+    FileHandle openInput(const std::string& path, InputUse use) override;
+    FileHandle openOutput(const std::string& path, const ProtectedFiles& protectedFiles,
+                          bool& created) override;
+    FileHandle openLog(const std::string& path) override;
+    void closeFile(FileHandle file) override;
+    FileStatus statusOf(FileHandle file) override;
+    bool emptyFile(FileHandle file) override;
+    bool writeFile(FileHandle file, std::uint64_t offset, std::span<const WritePiece> pieces,
+                   std::size_t& written) override;
+    bool appendLog(FileHandle log, std::string_view text) override;
+    bool copyContents(FileHandle source, FileHandle target) override;
+    bool flushFile(FileHandle file) override;
+    bool flushFolder(const std::string& dir) override;
+    bool deleteHeldFile(FileHandle file, const std::string& path) override;
+
+    std::span<const std::uint8_t> mapFile(FileHandle file) override;
+    void unmapFile(std::span<const std::uint8_t> view) override;
+
+private:
+    struct Resolved {
+        std::string path;
+        bool exists;
+    };
+
+    // The path of an existing entry for `path`: the exact final component when
+    // an entry has that name, else the first entry in byte order whose name
+    // equals it ignoring ASCII case, else `path` unchanged. Folder components
+    // stay as typed.
+    Resolved resolve(const std::string& path);
+    // Copies through the buffer from `offset` on, where the kernel cannot copy.
+    bool copyThroughBuffer(int from, int to, std::uint64_t offset);
+
+    static constexpr std::size_t kCopyBufferSize = std::size_t{1} << 20;
+
+    posix::FolderListings listings_;
+    // Taken on the first copy that needs it, kept for the next.
+    std::unique_ptr<std::uint8_t[]> copyBuffer_;
+};
+
+}  // namespace wedmorph

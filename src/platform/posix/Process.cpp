@@ -1,0 +1,70 @@
+// The process on POSIX: its own program, its folder, the console and the clock.
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/posix/PosixPlatform.h"
+
+#if defined(__APPLE__)
+#include <mach-o/dyld.h>
+#endif
+
+namespace wedmorph {
+
+PosixPlatform::PosixPlatform() {
+    // A console piped into a program that stops reading (head) must not end
+    // the run: writes to it fail with EPIPE instead, and are ignored.
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
+std::string PosixPlatform::ownProgramPath() {
+#if defined(__APPLE__)
+    std::uint32_t size = 0;
+    ::_NSGetExecutablePath(nullptr, &size);
+    std::string raw(size, '\0');
+    if (::_NSGetExecutablePath(raw.data(), &size) != 0) return {};
+    // However long the real path is: no buffer of PATH_MAX.
+    char* real = ::realpath(raw.c_str(), nullptr);
+    if (real == nullptr) return {};
+    std::string path(real);
+    std::free(real);
+    return path;
+#else
+    // Taken in full: a folder path that is too long is refused by the run,
+    // never cut to a shorter one that names another folder.
+    std::string buffer(256, '\0');
+    for (;;) {
+        const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+        if (n <= 0) return {};
+        if (static_cast<std::size_t>(n) < buffer.size()) {
+            buffer.resize(static_cast<std::size_t>(n));
+            return buffer;
+        }
+        if (buffer.size() >= (std::size_t{1} << 20)) return {};
+        buffer.resize(buffer.size() * 2);
+    }
+#endif
+}
+
+bool PosixPlatform::changeDirectory(const std::string& dir) { return ::chdir(dir.c_str()) == 0; }
+
+void PosixPlatform::writeConsole(const char* text, std::size_t length) {
+    // A console that has gone away is no failure of the run.
+    static_cast<void>(std::fwrite(text, 1, length, stdout));
+}
+
+std::tm PosixPlatform::localTimeNow() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    ::localtime_r(&now, &local);
+    return local;
+}
+
+Platform& nativePlatform() {
+    static PosixPlatform platform;
+    return platform;
+}
+
+}  // namespace wedmorph

@@ -1,0 +1,60 @@
+// The system calls that the POSIX platform makes on files, in one table that
+// a test can change entry by entry: a short write, an interrupted call or a
+// file system without locks is then made on demand, with the real call beside
+// it for everything else. Only the files of this folder and their tests
+// include this header.
+#pragma once
+
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <sys/uio.h>
+
+#include <cstddef>
+#include <type_traits>
+
+namespace wedmorph::posix {
+
+struct SystemCalls {
+    // open(2) with its mode always given: a pointer cannot be variadic.
+    int (*open)(const char* path, int flags, mode_t mode);
+    int (*close)(int fd);
+    ssize_t (*pread)(int fd, void* buffer, std::size_t length, off_t offset);
+    ssize_t (*write)(int fd, const void* data, std::size_t length);
+    ssize_t (*pwritev)(int fd, const struct iovec* pieces, int count, off_t offset);
+    int (*fstat)(int fd, struct stat* info);
+    int (*ftruncate)(int fd, off_t length);
+    int (*flock)(int fd, int operation);
+    void* (*mmap)(void* address, std::size_t length, int protection, int flags, int fd, off_t offset);
+    int (*munmap)(void* address, std::size_t length);
+    int (*unlink)(const char* path);
+#if defined(__linux__)
+    ssize_t (*copy_file_range)(int from, loff_t* fromOffset, int to, loff_t* toOffset,
+                               std::size_t length, unsigned flags);
+    int (*fallocate)(int fd, int mode, off_t offset, off_t length);
+#endif
+    int (*fsync)(int fd);
+    int (*stat)(const char* path, struct stat* info);
+};
+
+// The table in use: the real calls unless a test has put others in.
+SystemCalls& systemCalls();
+
+// Puts `replacement` in the place of one call for as long as it lives, e.g.
+//   ScopedSystemCall failing(&SystemCalls::fsync, [](int) { errno = EIO; return -1; });
+template <typename Call>
+class ScopedSystemCall {
+public:
+    ScopedSystemCall(Call SystemCalls::*entry, std::type_identity_t<Call> replacement)
+        : entry_(entry), saved_(systemCalls().*entry) {
+        systemCalls().*entry = replacement;
+    }
+    ~ScopedSystemCall() { systemCalls().*entry_ = saved_; }
+    ScopedSystemCall(const ScopedSystemCall&) = delete;
+    ScopedSystemCall& operator=(const ScopedSystemCall&) = delete;
+
+private:
+    Call SystemCalls::*entry_;
+    Call saved_;
+};
+
+}  // namespace wedmorph::posix

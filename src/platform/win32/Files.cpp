@@ -1,0 +1,191 @@
+// Files on Windows. The sharing modes are the locks: an input shares reading
+// only, so no other run writes or deletes it while this one reads it; an
+// output shares nothing, so no other run opens it at all.
+#include <new>
+
+#include "platform/CopyLoop.h"
+#include "platform/win32/Win32Platform.h"
+
+namespace wedmorph {
+
+namespace {
+
+// ReadFile and WriteFile take a 32-bit length.
+constexpr DWORD kMostPerCall = DWORD{1} << 30;
+
+// A position for ReadFile or WriteFile: on a handle opened without
+// FILE_FLAG_OVERLAPPED the call still completes before it returns, at this
+// offset, whatever the file pointer says.
+OVERLAPPED at(std::uint64_t offset) {
+    OVERLAPPED position{};
+    position.Offset = static_cast<DWORD>(offset);
+    position.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    return position;
+}
+
+// Writes `length` bytes at `offset`; `written` receives how many went out. A
+// short write stops with true.
+bool writeAt(HANDLE file, std::uint64_t offset, const std::uint8_t* data, std::size_t length,
+             std::size_t& written) {
+    written = 0;
+    while (written < length) {
+        const std::size_t left = length - written;
+        const DWORD piece = left > kMostPerCall ? kMostPerCall : static_cast<DWORD>(left);
+        OVERLAPPED position = at(offset + written);
+        DWORD done = 0;
+        if (!::WriteFile(file, data + written, piece, &done, &position)) return false;
+        written += done;
+        if (done < piece) break;
+    }
+    return true;
+}
+
+// Marks the file that `file` holds for deletion when its last handle closes.
+// It is that file that goes, whatever its name leads to by then.
+bool deleteOnClose(HANDLE file) {
+    FILE_DISPOSITION_INFO disposition{TRUE};
+    return ::SetFileInformationByHandle(file, FileDispositionInfo, &disposition,
+                                        static_cast<DWORD>(sizeof disposition)) != 0;
+}
+
+// A file on disk, not a device such as CON or NUL, nor a pipe.
+bool onDisk(HANDLE file) { return ::GetFileType(file) == FILE_TYPE_DISK; }
+
+// `file`, or no file when it is not on disk.
+FileHandle diskOnly(HANDLE file) {
+    if (file == INVALID_HANDLE_VALUE) return {};
+    if (!onDisk(file)) {
+        ::CloseHandle(file);
+        return {};
+    }
+    return win32::toFile(file);
+}
+
+}  // namespace
+
+FileHandle Win32Platform::openInput(const std::string& path, InputUse use) {
+    const DWORD access = use == InputUse::ReadThenDelete ? GENERIC_READ | DELETE : GENERIC_READ;
+    return diskOnly(::CreateFileA(path.c_str(), access, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+FileHandle Win32Platform::openOutput(const std::string& path, const ProtectedFiles& protectedFiles,
+                                     bool& created) {
+    created = false;
+    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
+                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // OPEN_ALWAYS tells an existing file by this error, on success too.
+    const bool fresh = ::GetLastError() != ERROR_ALREADY_EXISTS;
+    if (file == INVALID_HANDLE_VALUE) return {};
+    if (!onDisk(file) || protectedFiles.contains(win32::statusOfHandle(file).identity)) {
+        // What this call made, it takes away; what was there, it leaves as it was.
+        if (fresh) deleteOnClose(file);
+        ::CloseHandle(file);
+        return {};
+    }
+    created = fresh;
+    return win32::toFile(file);
+}
+
+FileHandle Win32Platform::openLog(const std::string& path) {
+    // Append access alone: every write lands at the end, even with other runs
+    // appending to the same log.
+    return diskOnly(::CreateFileA(path.c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+bool Win32Platform::appendLog(FileHandle log, std::string_view text) {
+    // The log was written by a text stream: "\n" goes out as "\r\n". Gathered
+    // in a buffer so that a line goes out whole in one write.
+    char lines[4096];
+    DWORD used = 0;
+    const auto flush = [&] {
+        DWORD done = 0;
+        const bool ok = ::WriteFile(win32::toHandle(log), lines, used, &done, nullptr) &&
+                        done == used;
+        used = 0;
+        return ok;
+    };
+    for (const char c : text) {
+        if (used + 2 > sizeof lines && !flush()) return false;
+        if (c == '\n') lines[used++] = '\r';
+        lines[used++] = c;
+    }
+    return used == 0 || flush();
+}
+
+void Win32Platform::closeFile(FileHandle file) { ::CloseHandle(win32::toHandle(file)); }
+
+FileStatus Win32Platform::statusOf(FileHandle file) {
+    return win32::statusOfHandle(win32::toHandle(file));
+}
+
+bool Win32Platform::emptyFile(FileHandle file) {
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(win32::toHandle(file), &size)) return false;
+    if (size.QuadPart == 0) return true;
+    const LARGE_INTEGER start{};
+    return ::SetFilePointerEx(win32::toHandle(file), start, nullptr, FILE_BEGIN) &&
+           ::SetEndOfFile(win32::toHandle(file));
+}
+
+bool Win32Platform::writeFile(FileHandle file, std::uint64_t offset,
+                              std::span<const WritePiece> pieces, std::size_t& written) {
+    // One WriteFile per piece: WriteFileGather wants page-sized pieces and an
+    // unbuffered file.
+    written = 0;
+    for (const WritePiece& piece : pieces) {
+        std::size_t done = 0;
+        const bool ok = writeAt(win32::toHandle(file), offset + written, piece.data(), piece.size(), done);
+        written += done;
+        if (!ok) return false;
+        if (done < piece.size()) break;
+    }
+    return true;
+}
+
+bool Win32Platform::copyContents(FileHandle source, FileHandle target) {
+    // By hand rather than CopyFileA: the bytes without the source's
+    // attributes, so a read-only source never makes a read-only copy, and
+    // into the output this run already holds.
+    if (!copyBuffer_) copyBuffer_.reset(new (std::nothrow) std::uint8_t[kCopyBufferSize]);
+    if (!copyBuffer_ || !emptyFile(target)) return false;
+    HANDLE from = win32::toHandle(source);
+    HANDLE to = win32::toHandle(target);
+    const auto read = [from](std::uint64_t offset, std::uint8_t* data,
+                             std::size_t size) -> std::int64_t {
+        OVERLAPPED position = at(offset);
+        DWORD done = 0;
+        const DWORD wanted = size > kMostPerCall ? kMostPerCall : static_cast<DWORD>(size);
+        if (!::ReadFile(from, data, wanted, &done, &position)) {
+            // A positional read from the end fails with this error.
+            return ::GetLastError() == ERROR_HANDLE_EOF ? 0 : -1;
+        }
+        return done;
+    };
+    const auto write = [to](std::uint64_t offset, const std::uint8_t* data, std::size_t size) {
+        std::size_t done = 0;
+        return writeAt(to, offset, data, size, done) && done == size;
+    };
+    return copyInChunks(copyBuffer_.get(), kCopyBufferSize, read, write);
+}
+
+bool Win32Platform::flushFile(FileHandle file) {
+    return ::FlushFileBuffers(win32::toHandle(file)) != 0;
+}
+
+bool Win32Platform::flushFolder(const std::string&) {
+    // NTFS keeps the changes to a folder's entries in its journal, and
+    // Windows has no flush for a folder opened as a plain handle: there is
+    // nothing more to do.
+    return true;
+}
+
+bool Win32Platform::deleteHeldFile(FileHandle file, const std::string&) {
+    // Through the handle, not the name: the name may lead to another file by
+    // now. The file goes when the caller closes the handle, right after.
+    return deleteOnClose(win32::toHandle(file));
+}
+
+}  // namespace wedmorph

@@ -1,0 +1,70 @@
+// Names on Windows: the file search, which finds names in any letter case and
+// is the one place where "*" and "?" match, and what a name leads to.
+#include "platform/win32/Win32Platform.h"
+
+namespace wedmorph {
+
+namespace {
+
+constexpr DWORD kNotPlain = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
+// Calls `found` with each plain file that a search for `pattern` finds, until
+// it returns false.
+template <typename Found>
+void searchPlainFiles(const std::string& pattern, Found found) {
+    WIN32_FIND_DATAA entry;
+    HANDLE search = ::FindFirstFileA(pattern.c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        if ((entry.dwFileAttributes & kNotPlain) == 0 && !found(entry)) break;
+    } while (::FindNextFileA(search, &entry));
+    ::FindClose(search);
+}
+
+}  // namespace
+
+namespace win32 {
+
+FileStatus statusOfHandle(HANDLE handle) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!::GetFileInformationByHandle(handle, &info)) return {};
+    FileStatus status;
+    status.identity = {info.dwVolumeSerialNumber,
+                       (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow, true};
+    status.size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+    return status;
+}
+
+}  // namespace win32
+
+bool Win32Platform::plainFileExists(const std::string& path) {
+    bool exists = false;
+    searchPlainFiles(path, [&](const WIN32_FIND_DATAA&) {
+        exists = true;
+        return false;
+    });
+    return exists;
+}
+
+std::vector<std::string> Win32Platform::listPlainFiles(const std::string& dir) {
+    std::vector<std::string> names;
+    searchPlainFiles(dir + "*", [&](const WIN32_FIND_DATAA& entry) {
+        names.emplace_back(entry.cFileName);
+        return true;
+    });
+    return names;
+}
+
+FileStatus Win32Platform::statusOfPath(const std::string& path) {
+    // No access asked, and every kind shared: the name is looked at even while
+    // another run holds the file, and backup semantics open a folder too.
+    constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    HANDLE handle = ::CreateFileA(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return {};
+    const FileStatus status = win32::statusOfHandle(handle);
+    ::CloseHandle(handle);
+    return status;
+}
+
+}  // namespace wedmorph
