@@ -87,7 +87,7 @@ private:
     int finish();
     int fail(Failure failure);
 
-    bool apartFromTheAreas(FileHandle log);
+    bool apartFromTheAreas(const FileIdentity& log);
     InputUse inputUse() const {
         return options_.deleteSource ? InputUse::ReadThenDelete : InputUse::Read;
     }
@@ -136,17 +136,18 @@ int Run::execute() {
 }
 
 // The log goes on a file of its own: never on one that an area path leads
-// to, and no output may land on it afterwards.
+// to. No output may land on it, whether it is written or not.
 void Run::openLog() {
     if (!options_.writeLog || paths_.logPath.size() > kMaxPathLength) return;
     OwnedFile log(platform_, platform_.openLog(paths_.logPath));
-    if (!log || !apartFromTheAreas(log.get())) return;
-    reporter_.startLog(std::move(log));
+    if (!log) return;
+    const FileIdentity identity = platform_.statusOf(log.get()).identity;
+    if (!identity.known) return;
+    protected_.add(identity);
+    if (apartFromTheAreas(identity)) reporter_.startLog(std::move(log));
 }
 
-bool Run::apartFromTheAreas(FileHandle log) {
-    const FileIdentity identity = platform_.statusOf(log).identity;
-    if (!identity.known) return false;
+bool Run::apartFromTheAreas(const FileIdentity& identity) {
     std::vector<const std::string*> areaFiles = {&paths_.inputWedPath, &paths_.inputTisPath,
                                                  &paths_.outputWedPath, &paths_.outputTisPath};
     for (std::size_t n = 0; n < kCompanionCount; ++n) {
@@ -157,9 +158,7 @@ bool Run::apartFromTheAreas(FileHandle log) {
         if (platform_.statusOfPath(*path).identity == identity) return false;
     }
     const InputNames inputNames(platform_, paths_);
-    if (inputNames.includes(paths_.programDir, paths_.logPath)) return false;
-    protected_.add(identity);
-    return true;
+    return !inputNames.includes(paths_.programDir, paths_.logPath);
 }
 
 StepResult Run::checkAreas() {

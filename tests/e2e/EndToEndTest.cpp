@@ -2,6 +2,10 @@
 // output byte is checked against what the conversion rules give.
 #include <gtest/gtest.h>
 
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -15,10 +19,33 @@
 #include "support/TempDir.h"
 #include "support/UsageText.h"
 
+extern char** environ;
+
 namespace wedmorph {
 namespace {
 
 using test::readBytes;
+
+// Starts a shell command line without waiting for it.
+pid_t startCommand(const std::string& line) {
+    const std::string quiet = line + " >/dev/null 2>&1";
+    const char* argv[] = {"/bin/sh", "-c", quiet.c_str(), nullptr};
+    pid_t pid = -1;
+    if (::posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) return -1;
+    return pid;
+}
+
+// The exit status as a shell sees it: 128 and the signal for a run a signal ended.
+int waitForCommand(pid_t pid) {
+    int status = 0;
+    if (pid < 0 || ::waitpid(pid, &status, 0) != pid) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+bool emulated() {
+    const char* launcher = std::getenv("WEDMORPH_LAUNCHER");
+    return launcher != nullptr && *launcher != '\0';
+}
 
 const std::string& kUsage = test::kUsageScreen;
 
@@ -229,11 +256,15 @@ TEST_F(EndToEnd, NoOutputLandsOnAnInputByAnyName) {
         {Made::SymbolicLink, "AR2600SR.bmp", "AR0100.wed", {"AR0100", "AR2600"}, 0, warning("_SR.bmp")},
         {Made::HardLink, "AR2600HT.bmp", "AR0100LM.bmp", {"AR0100", "AR2600"}, 0, warning("_HT.bmp")},
         {Made::Nothing, "", "", {"AR0100", "ar01009"}, 0, warning("_LM.bmp")},
+        // The log never lands on an input, and no output lands on the log.
+        {Made::SymbolicLink, "wedmorph.log", "AR0100.tis", {"-l", "AR0100", "AR2600"}, 0, "done."},
+        {Made::HardLink, "wedmorph.log", "AR0100.wed", {"-l", "AR0100", "AR2600"}, 0, "done."},
+        {Made::SymbolicLink, "AR2600.tis", "wedmorph.log", {"-l", "-d", "AR0100", "AR2600"}, 255, saveTis},
     };
     for (const Case& c : cases) {
         std::filesystem::remove_all(root.path() + "program/out");
         for (const std::string& name : test::listDir(dir)) {
-            if (name.rfind("wedmorph", 0) != 0) std::filesystem::remove(dir + name);
+            if (name != "wedmorph" && name != "wedmorph.exe") std::filesystem::remove(dir + name);
         }
         test::writeArea(dir, "AR0100", area);
         root.makeDir("program/out");
@@ -266,6 +297,101 @@ TEST_F(EndToEnd, BitmapsSharedByTwoAreasInOneFolderAreKept) {
     EXPECT_TRUE(test::fileExists(dir + "AR0100LN.bmp"));
     EXPECT_FALSE(test::fileExists(dir + "AR0100.wed"));
     EXPECT_TRUE(test::fileExists(dir + "AR01009.mos"));
+
+    // A night area (AR0100B) still names the bitmaps of the day area it shares them with.
+    const std::string other = root.makeDir("program/other");
+    test::writeArea(other, "AR0100A", area);
+    test::writeArea(other, "ar0100b", area, false);
+    const auto shared = run({"-d", "other/AR0100A", "other/AR2600"});
+    EXPECT_EQ(shared.status, 0);
+    EXPECT_NE(shared.output.find(text("\nWarning :\t Cannot delete source area _SR.bmp file\n")), std::string::npos);
+    for (const char* kind : {"HT", "LM", "LN", "SR"}) {
+        EXPECT_EQ(readBytes(other + "AR0100" + kind + ".bmp"), readBytes(other + "AR2600" + kind + ".bmp")) << kind;
+    }
+    EXPECT_FALSE(test::fileExists(other + "AR0100A.mos"));
+}
+
+// Two "-d" runs in one folder, one converting AR0100 to AR0200 while the
+// other converts AR0200 to AR0400, started up to 12 ms apart either way:
+// whatever the timing, no signal ends a run, every area left is whole and
+// exactly what its conversion gives, and the tileset is never lost.
+TEST_F(EndToEnd, TwoRunsInOneFolderLoseNothing) {
+    const auto first = test::referenceConversion(area.wed, area.tis, "AR0200", false);
+    const auto second = test::referenceConversion(first.wed, first.tis, "AR0400", false);
+    const struct {
+        const char* name;
+        const std::vector<std::uint8_t>& wed;
+        const std::vector<std::uint8_t>& tis;
+    } areas[] = {{"AR0100", area.wed, area.tis}, {"AR0200", first.wed, first.tis}, {"AR0400", second.wed, second.tis}};
+    const std::string toSecond = "cd '" + dir + "' && " + program.command({"-s", "-d", "AR0100", "AR0200"}).line;
+    const std::string toThird = "cd '" + dir + "' && " + program.command({"-s", "-d", "AR0200", "AR0400"}).line;
+    const int pairs = emulated() ? 6 : 200;  // a start under an emulator costs a second
+    for (int pair = 0; pair < pairs; ++pair) {
+        for (const std::string& name : test::listDir(dir)) {
+            if (name != "wedmorph" && name != "wedmorph.exe") std::filesystem::remove(dir + name);
+        }
+        test::writeArea(dir, "AR0100", area);
+        const bool secondFirst = pair % 2 == 0;
+        const pid_t one = startCommand(secondFirst ? toSecond : toThird);
+        ::usleep(static_cast<useconds_t>(pair * 7 % 13) * 1000);
+        const pid_t other = startCommand(secondFirst ? toThird : toSecond);
+        const int statusOne = waitForCommand(one), statusOther = waitForCommand(other);
+        const std::string what = "pair " + std::to_string(pair);
+        for (int status : {statusOne, statusOther}) EXPECT_TRUE(status == 0 || status == 255) << what << ": " << status;
+        int whole = 0;
+        for (const auto& a : areas) {
+            const bool hasWed = test::fileExists(dir + a.name + ".wed"), hasTis = test::fileExists(dir + a.name + ".tis");
+            EXPECT_EQ(hasWed, hasTis) << what << ": " << a.name;
+            if (!hasWed || !hasTis) continue;
+            ++whole;
+            EXPECT_EQ(readBytes(dir + a.name + ".wed"), a.wed) << what << ": " << a.name;
+            EXPECT_EQ(readBytes(dir + a.name + ".tis"), a.tis) << what << ": " << a.name;
+        }
+        EXPECT_GE(whole, 1) << what << ": the tileset is nowhere";
+        if (HasFailure()) return;
+    }
+}
+
+// A console that goes away (a pipe into `head`) never ends a run.
+TEST_F(EndToEnd, ConsoleThatGoesAwayNeverEndsTheRun) {
+    areagen::SampleOptions options;
+    options.width = 40;
+    options.height = 30;
+    ASSERT_TRUE(areagen::writeSampleArea(dir, "AR0100", options));
+    test::ProgramRunner::Command command = program.command({"-d", "AR0100", "AR2600"});
+    command.line = "{ " + command.line + "; echo $? > '" + root.path() + "status'; } | head -c 10";
+    test::ProgramRunner::runCommand(command);
+    EXPECT_EQ(test::readText(root.path() + "status"), "0\n");
+    EXPECT_TRUE(test::fileExists(dir + "AR2600.tis"));
+    EXPECT_FALSE(test::fileExists(dir + "AR0100.tis"));
+}
+
+// On a full copy-on-write disk the WED copy shares its blocks with the input
+// and its first changed byte needs a new block: a write that fails, reported,
+// never a signal. Needs root and btrfs tools to make such a disk.
+TEST_F(EndToEnd, FullCopyOnWriteDiskFailsWithAMessage) {
+    const std::string image = root.path() + "disk.img", mounted = root.makeDir("disk");
+    if (::geteuid() != 0 ||
+        std::system(("truncate -s 160M '" + image + "' && mkfs.btrfs -q '" + image + "' >/dev/null 2>&1 && mount -o loop '" +
+                     image + "' '" + mounted + "' 2>/dev/null").c_str()) != 0) {
+        GTEST_SKIP() << "no copy-on-write file system can be mounted here (needs root, a loop device and mkfs.btrfs)";
+    }
+    struct Unmount {
+        std::string path;
+        ~Unmount() { std::system(("umount '" + path + "'").c_str()); }
+    } unmount{mounted};
+    test::ProgramRunner onDisk(mounted);
+    areagen::SampleOptions options;
+    options.width = 24;
+    options.height = 16;
+    ASSERT_TRUE(areagen::writeSampleArea(mounted, "AR0100", options));
+    const test::AreaFiles in{readBytes(mounted + "AR0100.wed"), readBytes(mounted + "AR0100.tis")};
+    std::system(("dd if=/dev/zero of='" + mounted + "filler' bs=1M >/dev/null 2>&1; sync").c_str());
+    const auto result = onDisk.run({"-d", "AR0100", "AR2600"});
+    EXPECT_EQ(result.status, 255) << result.output;
+    EXPECT_NE(result.output.find("Error :\t "), std::string::npos) << result.output;
+    EXPECT_EQ(readBytes(mounted + "AR0100.wed"), in.wed);
+    EXPECT_EQ(readBytes(mounted + "AR0100.tis"), in.tis);
 }
 
 TEST_F(EndToEnd, AreaFilesAreFoundInAnyLetterCase) {
@@ -306,7 +432,8 @@ TEST_F(EndToEnd, ProgramDirectoryIsThatOfTheRealFileNotOfALinkToIt) {
     test::writeArea(dir, "AR0100", area);
     const std::string elsewhere = root.makeDir("elsewhere");
     std::filesystem::create_symlink(program.programPath(), elsewhere + "wm");
-    const auto result = test::ProgramRunner::runCommand({elsewhere, "./wm -s AR0100 AR2600"});
+    const auto result =
+        test::ProgramRunner::runCommand({elsewhere, program.launchPrefix() + "./wm -s AR0100 AR2600"});
     EXPECT_EQ(result.status, 0) << result.output;
     EXPECT_TRUE(test::fileExists(dir + "AR2600.tis"));
     EXPECT_FALSE(test::fileExists(elsewhere + "AR2600.tis"));

@@ -54,9 +54,7 @@ std::string ProgramRunner::shown(const std::string& path) const {
 }
 
 ProgramRunner::Command ProgramRunner::command(const std::vector<std::string>& arguments) const {
-    std::string line;
-    if (!launcher_.empty()) line += launcher_ + " ";
-    line += quoted(programPath_);
+    std::string line = launchPrefix() + quoted(programPath_);
     for (const std::string& argument : arguments) {
         line += ' ';
         line += quoted(argument);

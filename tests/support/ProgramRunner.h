@@ -33,6 +33,8 @@ public:
     static ProgramResult runCommand(const Command& command);
 
     const std::string& programPath() const { return programPath_; }
+    // The command the program is started through, followed by a space; empty when it starts itself.
+    std::string launchPrefix() const { return launcher_.empty() ? "" : launcher_ + " "; }
     // Whether the program under test is a Windows build.
     bool windows() const { return windows_; }
     // The program's line end on the console and in the log.

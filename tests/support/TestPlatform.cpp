@@ -52,6 +52,7 @@ std::string TestPlatform::pathOf(FileHandle file) const {
 }
 
 bool TestPlatform::shouldFail(Op op, const std::string& path) {
+    if (beforeCall) beforeCall(op, path);
     std::vector<std::string>& calls = calls_[op];
     calls.push_back(path);
     const int call = static_cast<int>(calls.size());

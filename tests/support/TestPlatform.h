@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -43,6 +44,9 @@ public:
     // on a handle or a view go by the path of the file they came from.
     void failOnPath(Op op, const std::string& pathEnd) { failingPaths_.emplace_back(op, pathEnd); }
     int calls(Op op) const;
+    // Called before each operation, with the path it concerns: a test can
+    // change the files under the run at a chosen moment.
+    std::function<void(Op op, const std::string& path)> beforeCall;
     // The path that the `call`-th call of `op` (counting from 1) concerned.
     std::string callPath(Op op, int call) const;
 

@@ -206,6 +206,9 @@ TEST_F(RunTest, MalformedInputsAreRefusedBeforeAnyReport) {
         {"TILELEN", area.wed, withTileLength(headed.tis, 4096, headed.tis.size()), invalidTis},
         {"FEWTILES", area.wed, std::vector<std::uint8_t>(area.tis.begin(), area.tis.begin() + 3 * 5120),
          "\nError :\t Input area TIS file holds fewer tiles than its WED uses\n\n"},
+        // A tile for each cell, but not the door tile (4) that a cell names.
+        {"FEWDOOR", area.wed, std::vector<std::uint8_t>(area.tis.begin(), area.tis.begin() + 4 * 5120),
+         "\nError :\t Input area TIS file holds fewer tiles than its WED uses\n\n"},
     };
     for (const auto& c : cases) {
         test::writeArea(dir.path(), c.name, {c.wed, c.tis});
@@ -329,6 +332,45 @@ TEST_F(RunTest, DeletionRemovesTheSourcesAfterACompleteRun) {
     const auto created = std::find(journal.begin(), journal.end(), "create " + (dir / "AR2600.tis"));
     const auto deleted = std::find(journal.begin(), journal.end(), "delete " + (dir / "AR0100.wed"));
     EXPECT_LT(created, deleted);
+}
+
+// With "-d", the outputs must still be where the run put them before any
+// source goes: an output TIS replaced under the run keeps the whole input
+// area; a companion copy replaced keeps that companion's source alone.
+TEST_F(RunTest, OutputsChangedUnderTheRunKeepTheirSources) {
+    for (const std::string changed : {"AR2600.tis", "AR2600.mos"}) {
+        test::writeArea(dir.path(), "AR0100", area);
+        test::TestPlatform changing;
+        changing.beforeCall = [&](Op op, const std::string& path) {
+            if (op != Op::Flush || !path.ends_with(changed)) return;
+            std::rename((dir / changed).c_str(), (dir / "moved").c_str());
+            test::writeText(dir / changed, "another file");
+        };
+        const int status = runConversion({dir / "wedmorph", "-d", "AR0100", "AR2600"}, changing, memory);
+        if (changed.ends_with(".tis")) {
+            EXPECT_EQ(status, -1);
+            EXPECT_NE(changing.console().find(
+                          "\nError :\t Output area files were changed during the run, input area kept\n\n"),
+                      std::string::npos);
+            expectInputsUnchanged();
+        } else {
+            EXPECT_EQ(status, 0);
+            EXPECT_NE(changing.console().find("\nWarning :\t Cannot delete source area MOS file\n"),
+                      std::string::npos);
+            EXPECT_TRUE(test::fileExists(dir / "AR0100.mos"));
+            EXPECT_FALSE(test::fileExists(dir / "AR0100.wed"));
+        }
+        EXPECT_TRUE(changing.nothingOpen());
+    }
+}
+
+// Without the program's own folder there is nowhere to work: the run stops
+// and writes no log.
+TEST_F(RunTest, ProgramFolderThatCannotBeFoundStopsTheRun) {
+    EXPECT_EQ(runConversion({"", "-l", "AR0100", "AR2600"}, platform, memory), -1);
+    EXPECT_EQ(platform.console(), kUsage + "\nError :\t Cannot find the program's own directory\n\n\n");
+    EXPECT_FALSE(test::fileExists(dir / "wedmorph.log"));
+    expectInputsUnchanged();
 }
 
 TEST_F(RunTest, FailedDeletionsAreWarningsOnly) {

@@ -161,7 +161,7 @@ TEST(SystemCalls, FailingCallsGiveTheirResults) {
     auto copyFileRange = faulty<Call::CopyFileRange, &SystemCalls::copy_file_range>();
 #endif
     std::vector<std::uint8_t> bytes((std::size_t{3} << 19) + 5);
-    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 13 + i / 4096);
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 13 + i / 4096 + 1);
     for (const Case& one : cases) {
         TempDir dir;
         test::writeBytes(dir / "in.tis", bytes);
@@ -176,9 +176,9 @@ TEST(SystemCalls, FailingCallsGiveTheirResults) {
     }
 }
 
-// A call that writes less than asked is followed by one for the rest, from
-// the byte where it stopped, within a piece or across pieces.
-TEST(SystemCalls, ShortPositionalWritesGoOnWhereTheyStopped) {
+// A call that writes or copies less than asked is followed by one for the
+// rest, from the byte where it stopped, within a piece or across pieces.
+TEST(SystemCalls, ShortCallsGoOnWhereTheyStopped) {
     static int calls = 0;
     ScopedSystemCall fiveBytesACall(&SystemCalls::pwritev,
                                     [](int fd, const iovec* pieces, int count, off_t at) -> ssize_t {
@@ -206,6 +206,15 @@ TEST(SystemCalls, ShortPositionalWritesGoOnWhereTheyStopped) {
     EXPECT_EQ(written, text.size());
     EXPECT_EQ(calls, 4);
     EXPECT_EQ(test::readText(dir / "out.tis"), "head" + text);
+#if defined(__linux__)
+    ScopedSystemCall pageACall(&SystemCalls::copy_file_range,
+                               [](int from, loff_t* fromAt, int to, loff_t* toAt, std::size_t length,
+                                  unsigned flags) {
+        return ::copy_file_range(from, fromAt, to, toAt, std::min<std::size_t>(length, 4096), flags);
+    });
+    test::writeText(dir / "in.tis", std::string(3 * 4096 + 7, 'x') + "end");
+    EXPECT_TRUE(copies(platform, dir));
+#endif
 }
 
 }  // namespace

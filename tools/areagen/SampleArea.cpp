@@ -225,10 +225,12 @@ SampleArea makeSampleArea(const SampleOptions& options) {
         extraFrames += cell.frameCount - 1;
     }
 
-    // Materials come in patches of a few cells.
+    // Materials come in patches of a few cells. The seed counts modulo 4
+    // alone, taken unsigned: a seed that reads as a negative int would make
+    // a negative index.
     auto materialOf = [&](int k) {
         const int x = k % std::max(1, width), y = k / std::max(1, width);
-        return (x / 5 + y / 4 * 3 + static_cast<int>(options.seed)) % 4;
+        return (x / 5 + y / 4 * 3 + static_cast<int>(options.seed % 4)) % 4;
     };
     for (int k = 0; k < cells; ++k) {
         Tile tile = makeGroundTile(random, materialOf(k));

@@ -59,12 +59,14 @@ int usable(int fd, int how) {
     return -1;
 }
 
+#if defined(__linux__)
 // Whether the error of a kernel copy means only that it cannot copy between
 // these two files.
 bool kernelCannotCopy(int error) {
     return error == EXDEV || error == ENOSYS || error == EINVAL || error == EOPNOTSUPP ||
            error == ENOTSUP;
 }
+#endif
 
 // Whether the error of a folder's fsync means a file system that cannot flush
 // a folder.
