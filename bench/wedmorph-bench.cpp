@@ -63,7 +63,11 @@ Process runProcess(const std::vector<std::string>& command, bool quiet = true) {
     struct rusage usage {};
     ::wait4(pid, &status, 0, &usage);
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+#if defined(__APPLE__)
+    result.peakKb = usage.ru_maxrss / 1024;  // bytes on macOS, KiB on Linux
+#else
     result.peakKb = usage.ru_maxrss;
+#endif
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     posix_spawn_file_actions_destroy(&actions);
     return result;
