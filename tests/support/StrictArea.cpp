@@ -11,7 +11,7 @@ struct Reader {
 
     bool has(std::uint64_t at, std::uint64_t length) const { return at + length <= bytes.size(); }
     std::uint32_t u16(std::uint64_t at) const {
-        return has(at, 2) ? bytes[at] | bytes[at + 1] << 8 : 0;
+        return has(at, 2) ? bytes[static_cast<std::size_t>(at)] | bytes[static_cast<std::size_t>(at + 1)] << 8 : 0;
     }
     std::uint32_t u32(std::uint64_t at) const {
         return has(at, 4) ? u16(at) | u16(at + 2) << 16 : 0;

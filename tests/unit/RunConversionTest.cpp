@@ -338,6 +338,9 @@ TEST_F(RunTest, DeletionRemovesTheSourcesAfterACompleteRun) {
 // source goes: an output TIS replaced under the run keeps the whole input
 // area; a companion copy replaced keeps that companion's source alone.
 TEST_F(RunTest, OutputsChangedUnderTheRunKeepTheirSources) {
+#if defined(_WIN32)
+    GTEST_SKIP() << "an output held without sharing cannot be renamed under the run";
+#endif
     for (const std::string changed : {"AR2600.tis", "AR2600.mos"}) {
         test::writeArea(dir.path(), "AR0100", area);
         test::TestPlatform changing;

@@ -149,7 +149,7 @@ TEST(Png, LayoutOfASmallImage) {
     EXPECT_EQ(types, (std::vector<std::string>{"IHDR", "IDAT", "IEND"}));
     // The image data: the filter byte of the one row, then its two pixels.
     std::vector<std::uint8_t> raw(7);
-    uLongf rawSize = raw.size();
+    uLongf rawSize = static_cast<uLongf>(raw.size());
     ASSERT_EQ(::uncompress(raw.data(), &rawSize, idat.data(), static_cast<uLong>(idat.size())), Z_OK);
     EXPECT_EQ(raw, (std::vector<std::uint8_t>{0, 1, 2, 3, 4, 5, 6}));
 }
