@@ -265,6 +265,7 @@ TEST_F(HostileNames, HighBytesInNamesAreKeptAsTheyAre) {
     EXPECT_TRUE(test::fileExists(dir + name + ".wed"));
     EXPECT_TRUE(test::fileExists(dir + name + "SR.bmp"));
     const auto wed = test::readBytes(dir + name + ".wed");
+    ASSERT_GE(wed.size(), 32u);  // a volume that refuses such names leaves nothing to read
     const std::size_t table = wed[16];
     EXPECT_EQ(std::string(wed.begin() + static_cast<long>(table) + 4, wed.begin() + static_cast<long>(table) + 8), name);
 }

@@ -95,8 +95,10 @@ TEST_F(PosixPlatform, ExactNameComesFirstThenTheFirstCaseInsensitiveOne) {
         platform.closeFile(file);
         return text;
     };
+    // On a case-insensitive volume (macOS's APFS, exFAT) the three names are one file.
+    const bool oneFile = test::listDir(dir.path()).size() == 1;
     EXPECT_EQ(readThrough("Ar0100.tis"), "mixed");
-    EXPECT_EQ(readThrough("aR0100.TIS"), "upper");  // "AR0100.tis" sorts first
+    EXPECT_EQ(readThrough("aR0100.TIS"), oneFile ? "mixed" : "upper");  // "AR0100.tis" sorts first
 }
 
 TEST_F(PosixPlatform, InputsAreExistingRegularFiles) {
@@ -112,7 +114,7 @@ TEST_F(PosixPlatform, CopyReplacesTheTargetKeepingItsOnDiskName) {
     EXPECT_TRUE(copy("ar0100.MOS", "AR2600.mos"));
     EXPECT_FALSE(created);
     EXPECT_EQ(test::readText(dir / "ar2600.MOS"), "new content");
-    EXPECT_FALSE(test::fileExists(dir / "AR2600.mos"));
+    EXPECT_EQ(test::listDir(dir.path()), (std::vector<std::string>{"AR0100.mos", "ar2600.MOS"}));
 }
 
 TEST_F(PosixPlatform, NoOutputLandsOnAProtectedFileByAnyName) {
@@ -182,7 +184,7 @@ TEST_F(PosixPlatform, OutputsOpenAsTheyStandUnderAnotherCaseAndAreEmptiedOnReque
     EXPECT_TRUE(platform.flushFolder(dir.path()));
     platform.closeFile(file);
     EXPECT_EQ(test::readText(dir / "AR2600.TIS"), "new");
-    EXPECT_FALSE(test::fileExists(dir / "AR2600.tis"));
+    EXPECT_EQ(test::listDir(dir.path()), std::vector<std::string>{"AR2600.TIS"});
 }
 
 // Two runs may append to one log at once; a new log is found by its
