@@ -2,18 +2,25 @@
 // files (WED, TIS, MOS and the four bitmaps) from beside this program once,
 // and write them under the output names beside it, with plain reads and
 // writes and nothing else.
-//   output-floor INPUT_AREA OUTPUT_AREA OUTPUT_TIS_BYTES
-//   copy-floor INPUT_AREA OUTPUT_AREA
+//   output-floor [-d] INPUT_AREA OUTPUT_AREA OUTPUT_TIS_BYTES
+//   reserved-floor [-d] INPUT_AREA OUTPUT_AREA OUTPUT_TIS_BYTES
+//   copy-floor [-d] INPUT_AREA OUTPUT_AREA
 // The output floor writes files of exactly the output's sizes: the output TIS
 // is larger than the input by the extra tiles, so it is written as the
-// input's bytes and then as many more as the conversion adds. The copy floor
-// copies the files as they are.
+// input's bytes and then as many more as the conversion adds. The reserved
+// floor is the output floor that first reserves the output TIS's room on the
+// disk, as wedmorph does (Linux: fallocate, the size kept as written). The
+// copy floor copies the files as they are. With -d, as wedmorph -d: every
+// output is put on stable storage (each file, then the folder) and the seven
+// input files are deleted.
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -21,10 +28,17 @@ char buffer[1 << 20];
 
 // Copies `from` to `to`, then writes from the buffer until `to` holds `size`
 // bytes (no more than the copy when `size` is smaller; -1: the copy alone).
-void copy(const std::string& from, const std::string& to, long long size = -1) {
+// With `reserve`, the room of `size` bytes is taken first. Returns the open
+// output, or -1.
+int copy(const std::string& from, const std::string& to, long long size = -1, bool reserve = false) {
     const int in = ::open(from.c_str(), O_RDONLY);
-    if (in < 0) return;
+    if (in < 0) return -1;
     const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+#if defined(__linux__)
+    if (out >= 0 && reserve && size > 0) ::fallocate(out, FALLOC_FL_KEEP_SIZE, 0, size);
+#else
+    (void)reserve;
+#endif
     long long written = 0;
     ssize_t n;
     while (out >= 0 && (n = ::read(in, buffer, sizeof buffer)) > 0) {
@@ -39,25 +53,52 @@ void copy(const std::string& from, const std::string& to, long long size = -1) {
         written += n;
     }
     ::close(in);
-    if (out >= 0) ::close(out);
+    return out;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    const bool durable = argc > 1 && std::strcmp(argv[1], "-d") == 0;
+    if (durable) {
+        --argc;
+        ++argv;
+    }
     if (argc != 3 && argc != 4) return 2;
     char self[PATH_MAX];
     const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
     if (length <= 0) return 1;
     std::string dir(self, static_cast<std::size_t>(length));
     dir.erase(dir.rfind('/') + 1);
+#if defined(WEDMORPH_FLOOR_RESERVES)
+    const bool reserve = true;
+#else
+    const bool reserve = false;
+#endif
     const std::string in = argv[1], out = argv[2];
     const std::string inPrefix = in.substr(0, 6), outPrefix = out.substr(0, 6);
-    copy(dir + in + ".wed", dir + out + ".wed");
-    copy(dir + in + ".tis", dir + out + ".tis", argc == 4 ? std::atoll(argv[3]) : -1);
-    copy(dir + in + ".mos", dir + out + ".mos");
+    std::vector<std::string> sources = {dir + in + ".wed", dir + in + ".tis", dir + in + ".mos"};
+    std::vector<std::string> targets = {dir + out + ".wed", dir + out + ".tis", dir + out + ".mos"};
     for (const char* bitmap : {"HT.bmp", "LM.bmp", "LN.bmp", "SR.bmp"}) {
-        copy(dir + inPrefix + bitmap, dir + outPrefix + bitmap);
+        sources.push_back(dir + inPrefix + bitmap);
+        targets.push_back(dir + outPrefix + bitmap);
     }
-    return 0;
+    std::vector<int> outputs;
+    for (std::size_t n = 0; n < sources.size(); ++n) {
+        const bool tis = n == 1;
+        outputs.push_back(copy(sources[n], targets[n], tis && argc == 4 ? std::atoll(argv[3]) : -1, tis && reserve));
+    }
+    int status = 0;
+    for (const int output : outputs) {
+        if (output < 0) continue;
+        if (durable && ::fsync(output) != 0) status = 1;
+        ::close(output);
+    }
+    if (durable) {
+        const int folder = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
+        if (folder < 0 || ::fsync(folder) != 0) status = 1;
+        if (folder >= 0) ::close(folder);
+        for (const std::string& source : sources) ::unlink(source.c_str());
+    }
+    return status;
 }

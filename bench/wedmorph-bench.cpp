@@ -1,16 +1,20 @@
 // Measures wedmorph against the bytes that must move:
 //   (a) one large area of 100 x 100 cells, a quarter of them under a keyed overlay;
 //   (b) a batch of 100 typical areas of 300 to 1,500 tiles;
-//   (c) the largest area a user meets, 200 x 120 cells, a third under overlays.
+//   (c) the largest area a user meets, 200 x 120 cells, a third under overlays;
+//   (e) that largest area again with -d: the outputs put on stable storage and
+//       the sources deleted.
 // Each is timed against the output floor (output-floor: the input files read
 // once and files of exactly the output's sizes written, plain reads and
-// writes, one process per area) and, for reference, the copy floor
-// (copy-floor: the files copied as they are). Prints median wall times, the
-// ratios, the program's peak resident memory against the input TIS, and,
-// where valgrind is installed, the instructions per pixel that the two
-// filters spend on the keyed tiles.
+// writes, one process per area), the reserved floor (reserved-floor: the
+// output floor that reserves the output TIS's room first, as wedmorph does)
+// and, for reference, the copy floor (copy-floor: the files copied as they
+// are); (e) against the output and reserved floors with -d, the durable
+// floors. Prints median wall times, the ratios, the program's peak resident
+// memory against the input TIS, and, where valgrind is installed, the
+// instructions per pixel that the two filters spend on the keyed tiles.
 //
-//   wedmorph-bench --bin BUILD_DIR [--work DIR] [--runs N] [--quick] [--only a|b|c|d]
+//   wedmorph-bench --bin BUILD_DIR [--work DIR] [--runs N] [--quick] [--only a|b|c|d|e]
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -22,6 +26,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -89,13 +94,16 @@ struct Setup {
     std::vector<Area> areas;
 };
 
-enum class Program { Converter, OutputFloor, CopyFloor };
-constexpr Program kPrograms[] = {Program::Converter, Program::OutputFloor, Program::CopyFloor};
+enum class Program { Converter, OutputFloor, ReservedFloor, CopyFloor };
+constexpr Program kPrograms[] = {Program::Converter, Program::OutputFloor, Program::ReservedFloor,
+                                 Program::CopyFloor};
+constexpr int kProgramCount = static_cast<int>(std::size(kPrograms));
+const char* const kProgramFiles[] = {"wedmorph", "output-floor", "reserved-floor", "copy-floor"};
 
-// Each program writes under names of its own, so that the three can take
-// turns area by area, each into fresh files.
+// Each program writes under names of its own, so that they can take turns
+// area by area, each into fresh files.
 std::string outputName(const Area& area, Program program) {
-    static const char* const kFirstLetter[] = {"", "F", "C"};
+    static const char* const kFirstLetter[] = {"", "F", "R", "C"};
     const std::string first = kFirstLetter[static_cast<int>(program)];
     return first.empty() ? area.output : first + area.output.substr(1);
 }
@@ -112,20 +120,42 @@ void removeOutputs(const Setup& setup) {
     }
 }
 
-Process runOnce(const Setup& setup, const Area& area, Program program) {
-    const std::string out = outputName(area, program);
-    std::vector<std::string> command;
-    switch (program) {
-        case Program::Converter:
-            command = {setup.dir + "wedmorph", "-s", area.input, out};
-            break;
-        case Program::OutputFloor:
-            command = {setup.dir + "output-floor", area.input, out, std::to_string(area.outputTisBytes)};
-            break;
-        case Program::CopyFloor:
-            command = {setup.dir + "copy-floor", area.input, out};
-            break;
+// An area's seven input files, as named beside the programs.
+std::vector<std::string> inputNames(const Area& area) {
+    std::vector<std::string> names = {area.input + ".wed", area.input + ".tis"};
+    for (const wedmorph::CompanionKind& kind : wedmorph::kCompanionKinds) {
+        names.push_back((kind.byPrefix ? area.input.substr(0, 6) : area.input) + kind.suffix);
     }
+    return names;
+}
+
+// With -d a run deletes its inputs: each run gets them back from copies kept
+// aside, and the copies are on the disk before the run starts, so that no
+// run pays for them.
+void restoreInputs(const Setup& setup) {
+    const std::string kept = setup.dir + "kept/";
+    for (const Area& area : setup.areas) {
+        for (const std::string& name : inputNames(area)) {
+            if (!fs::exists(kept + name)) {
+                fs::create_directories(kept);
+                fs::copy_file(setup.dir + name, kept + name);
+            }
+            fs::copy_file(kept + name, setup.dir + name, fs::copy_options::overwrite_existing);
+        }
+    }
+    ::sync();
+}
+
+Process runOnce(const Setup& setup, const Area& area, Program program, bool durable) {
+    const std::string out = outputName(area, program);
+    std::vector<std::string> command = {setup.dir + kProgramFiles[static_cast<int>(program)]};
+    if (program == Program::Converter) command.push_back("-s");
+    if (durable) command.push_back("-d");
+    command.insert(command.end(), {area.input, out});
+    if (program == Program::OutputFloor || program == Program::ReservedFloor) {
+        command.push_back(std::to_string(area.outputTisBytes));
+    }
+    if (durable) restoreInputs(setup);
     const Process process = runProcess(command);
     if (process.status != 0) {
         std::printf("%s %s failed with status %d\n", command[0].c_str(), area.input.c_str(), process.status);
@@ -135,46 +165,48 @@ Process runOnce(const Setup& setup, const Area& area, Program program) {
 }
 
 struct Comparison {
-    double program = 0, outputFloor = 0, copyFloor = 0;
+    double seconds[kProgramCount] = {};  // by Program; 0: not run
     long peakKb = 0;
+    double of(Program program) const { return seconds[static_cast<int>(program)]; }
 };
 
-// Times the three programs over every area of the setup, one process per
-// area, taking turns area by area so that whatever else the machine does
-// falls on all three alike; medians over the runs.
-Comparison compare(Setup& setup, int runs) {
+// Times the programs over every area of the setup, one process per area,
+// taking turns area by area so that whatever else the machine does falls on
+// all alike; medians over the runs. `durable`: each with -d, its inputs
+// restored before it starts, and no copy floor.
+Comparison compare(Setup& setup, int runs, bool durable = false) {
     // A first run warms the page cache and gives each output TIS's size.
     removeOutputs(setup);
     for (Area& area : setup.areas) {
-        runOnce(setup, area, Program::Converter);
+        runOnce(setup, area, Program::Converter, durable);
         area.outputTisBytes = fs::file_size(setup.dir + area.output + ".tis");
     }
-    std::vector<double> totals[3];
+    std::vector<double> totals[kProgramCount];
     Comparison result;
     for (int run = 0; run < runs; ++run) {
         removeOutputs(setup);
         // Write back what earlier runs left dirty, so that no run pays for another's.
         ::sync();
-        double total[3] = {};
+        double total[kProgramCount] = {};
         for (const Area& area : setup.areas) {
             for (Program program : kPrograms) {
-                const Process process = runOnce(setup, area, program);
+                if (durable && program == Program::CopyFloor) continue;
+                const Process process = runOnce(setup, area, program, durable);
                 total[static_cast<int>(program)] += process.seconds;
                 if (program == Program::Converter) result.peakKb = std::max(result.peakKb, process.peakKb);
             }
         }
-        for (int p = 0; p < 3; ++p) totals[p].push_back(total[p]);
+        for (int p = 0; p < kProgramCount; ++p) totals[p].push_back(total[p]);
     }
     removeOutputs(setup);
-    result.program = median(totals[0]);
-    result.outputFloor = median(totals[1]);
-    result.copyFloor = median(totals[2]);
+    if (durable) restoreInputs(setup);
+    for (int p = 0; p < kProgramCount; ++p) result.seconds[p] = median(totals[p]);
     return result;
 }
 
 void prepare(Setup& setup, const std::string& bin) {
     fs::create_directories(setup.dir);
-    for (const char* program : {"wedmorph", "output-floor", "copy-floor"}) {
+    for (const char* program : kProgramFiles) {
         fs::copy_file(bin + "/" + program, setup.dir + program, fs::copy_options::overwrite_existing);
     }
 }
@@ -260,15 +292,29 @@ LargeArea makeLargeArea(const std::string& dir, const std::string& bin, int widt
     return large;
 }
 
-void printTimes(const Comparison& c) {
-    std::printf("    wedmorph %8.1f ms   output floor %8.1f ms   ratio %.2f (target 1.3)   copy floor %8.1f ms\n",
-                c.program * 1e3, c.outputFloor * 1e3, c.program / c.outputFloor, c.copyFloor * 1e3);
+// `target`: the ratio to the output floor that wedmorph is to stay within.
+void printTimes(const Comparison& c, double target, const std::string& floors = "") {
+    const double program = c.of(Program::Converter);
+    const double output = c.of(Program::OutputFloor), reserved = c.of(Program::ReservedFloor);
+    const auto line = [](const std::string& what, double seconds) {
+        std::printf("    %-20s %8.1f ms", what.c_str(), seconds * 1e3);
+    };
+    line("wedmorph", program);
+    std::printf("\n");
+    line("output floor" + floors, output);
+    std::printf("   ratio %.2f (target %.2f)\n", program / output, target);
+    line("reserved floor" + floors, reserved);
+    std::printf("   ratio %.2f\n", program / reserved);
+    if (c.of(Program::CopyFloor) > 0) {
+        line("copy floor", c.of(Program::CopyFloor));
+        std::printf("\n");
+    }
 }
 
 void printMemory(const Comparison& c, double tisBytes) {
     const double peak = static_cast<double>(c.peakKb) * 1024;
-    std::printf("    peak resident memory %.1f MB = %.2f x TIS (target 1.6 x TIS + 8 MiB = %.1f MB)\n",
-                peak / 1e6, peak / tisBytes, (1.6 * tisBytes + 8 * 1048576.0) / 1e6);
+    std::printf("    peak resident memory %.1f MB = %.2f x TIS (target 1.1 x TIS + 8 MiB = %.1f MB)\n",
+                peak / 1e6, peak / tisBytes, (1.1 * tisBytes + 8 * 1048576.0) / 1e6);
 }
 
 }  // namespace
@@ -277,7 +323,7 @@ int main(int argc, char** argv) {
     std::string bin, work = (fs::temp_directory_path() / "wedmorph-bench").string();
     int runs = 5;
     bool quick = false;
-    std::string only = "abcd";
+    std::string only = "abcde";
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         if (option == "--bin" && i + 1 < argc) {
@@ -296,7 +342,7 @@ int main(int argc, char** argv) {
         }
     }
     if (bin.empty()) {
-        std::printf("usage: wedmorph-bench --bin BUILD_DIR [--work DIR] [--runs N] [--quick] [--only a|b|c|d]\n");
+        std::printf("usage: wedmorph-bench --bin BUILD_DIR [--work DIR] [--runs N] [--quick] [--only a|b|c|d|e]\n");
         return 2;
     }
     fs::remove_all(work);
@@ -331,20 +377,25 @@ int main(int argc, char** argv) {
         const Comparison large = compare(a.setup, runs);
         std::printf("(a) large area: %d x %d cells, %.1f MB of TIS\n", a.options.width, a.options.height,
                     a.tisBytes / 1e6);
-        printTimes(large);
+        printTimes(large, 1.10);
         printMemory(large, a.tisBytes);
     }
     if (only.find('b') != std::string::npos) {
         const Comparison typical = compare(batch, runs);
         std::printf("(b) batch of %d areas, %.0f cells on average\n", batchSize, batchTiles / batchSize);
-        printTimes(typical);
+        printTimes(typical, 1.15);
     }
     if (only.find('c') != std::string::npos) {
         const Comparison largest = compare(c.setup, runs);
         std::printf("(c) largest area: %d x %d cells, a third under overlays, %.1f MB of TIS\n", c.options.width,
                     c.options.height, c.tisBytes / 1e6);
-        printTimes(largest);
+        printTimes(largest, 1.10);
         printMemory(largest, c.tisBytes);
+    }
+    if (only.find('e') != std::string::npos) {
+        const Comparison durable = compare(c.setup, runs, true);
+        std::printf("(e) largest area with -d: outputs flushed (each file, then the folder), sources deleted\n");
+        printTimes(durable, 1.10, " -d");
     }
 
     if (only.find('d') == std::string::npos) {

@@ -15,9 +15,10 @@ bool OutputTileset::reserve(TileMemory& memory, std::int32_t copied, std::int32_
         extraSources_ = TileArray<std::int32_t>::allocate(memory, static_cast<std::size_t>(extraCapacity));
         if (!extraSources_) return false;
     }
+    // Two batches' room: one is written while the tiles of the next are made.
     const std::int32_t made = std::min(kScratchTiles, copied + extraCapacity);
     if (made > 0) {
-        scratch_ = TileArray<TileBytes>::allocate(memory, static_cast<std::size_t>(made));
+        scratch_ = TileArray<TileBytes>::allocate(memory, 2 * static_cast<std::size_t>(made));
         if (!scratch_) return false;
     }
     return true;

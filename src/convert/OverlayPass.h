@@ -64,14 +64,15 @@ private:
     std::int32_t extras_ = 0;
     TileArray<std::uint8_t> filled_;        // a mark per copied tile
     TileArray<std::int32_t> extraSources_;  // an input tile index per extra tile
-    // Where TileBatches makes the tiles it hands out: no part of what the
-    // tileset records, only room reserved with the rest, so that writing the
-    // file allocates nothing.
+    // Where TileBatches makes the tiles it hands out, two batches of them: no
+    // part of what the tileset records, only room reserved with the rest, so
+    // that writing the file allocates nothing and a run without the memory
+    // ends before any byte is written.
     mutable TileArray<TileBytes> scratch_;
 };
 
-// Tiles made at a time as the output TIS is written: enough to write them in
-// few calls, few enough to stay in the processor's cache.
+// Tiles made at a time as the output TIS is written, in each of two batches:
+// enough to write them in few calls, few enough to stay in the processor's cache.
 inline constexpr std::int32_t kScratchTiles = 128;
 
 // The highest tile index a tile map entry can name.

@@ -1,39 +1,91 @@
 // The output TIS as the conversion hands it to the writer: its bytes in file
 // order, a batch of write pieces at a time. The tiles the pass leaves alone
 // are pieces of the input itself; the filled and extra tiles are made into
-// the tileset's scratch room (kScratchTiles tiles) as a batch needs them.
+// the tileset's scratch room, which holds two batches' tiles: while the
+// writer writes one batch, a second thread makes the tiles of the next into
+// the other half, so that the filters cost no time of the writes.
 #pragma once
 
+#include <array>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <span>
+#include <thread>
 
 #include "convert/OverlayPass.h"
 #include "formats/Tis.h"
 
 namespace wedmorph {
 
+// A run of the file's bytes, in the input or in the scratch room.
+using BatchPiece = std::span<const std::uint8_t>;
+
+// Pieces a batch holds at most: as many as one system call takes.
+inline constexpr std::size_t kMostPiecesPerBatch = 1024;
+
+// Where the tiles of the next batch are made: on a thread of their own while
+// the writer writes (one is started when the file takes more than one batch),
+// or by the writer's thread as it asks for each batch (where no thread can be
+// had; the bytes are the same).
+enum class TileMaking { Alongside, InTurn };
+
 class TileBatches {
 public:
-    // The header goes first when `saveHeader` is set. One TileBatches at a
+    // The header goes first when `saveHeader` is set. A batch holds at most
+    // `piecesPerBatch` pieces (1 to kMostPiecesPerBatch). One TileBatches at a
     // time per tileset: they share its scratch room.
-    TileBatches(const OutputTileset& tileset, InputTiles input, bool saveHeader);
+    TileBatches(const OutputTileset& tileset, InputTiles input, bool saveHeader,
+                std::size_t piecesPerBatch = kMostPiecesPerBatch,
+                TileMaking making = TileMaking::Alongside);
+    // Stops the thread that makes tiles, whatever it was doing, and waits for it.
+    ~TileBatches();
     TileBatches(const TileBatches&) = delete;
     TileBatches& operator=(const TileBatches&) = delete;
 
-    // Fills `pieces` (at least one) with the next bytes of the file, a piece
-    // that continues the one before it in memory joined to it, and returns
-    // how many it filled: 0 once the file is done. A batch ends when the
-    // pieces are full or the scratch room is; its pieces stay valid until the
-    // next call.
-    std::size_t nextBatch(std::span<std::span<const std::uint8_t>> pieces);
+    // The next bytes of the file, a piece that continues the one before it in
+    // memory joined to it; empty once the file is done. A batch ends when its
+    // pieces are full or its half of the scratch room is; its pieces stay
+    // valid until the next call.
+    std::span<const BatchPiece> nextBatch();
 
 private:
+    struct Batch {
+        std::array<BatchPiece, kMostPiecesPerBatch> pieces;
+        std::size_t count = 0;
+        // The output tile made into each tile of the batch's room, in order.
+        std::array<std::int32_t, kScratchTiles> made;
+        std::size_t madeCount = 0;
+        TileBytes* room = nullptr;
+    };
+
+    // Picks the pieces of the batch after the one handed out last; its tiles
+    // are made later, by makeTiles.
+    void plan(Batch& batch);
+    void makeTiles(const Batch& batch) const;
+    // Has the batch's tiles made: by the thread when there is one, else here and now.
+    void submit(int slot);
+    void waitForTiles();
+    void work();
+
     const OutputTileset& tileset_;
     InputTiles input_;
     TisHeader header_;
     bool headerDue_;
-    std::int32_t next_ = 0;  // the next output tile to hand out
+    std::size_t piecesPerBatch_;
+    std::size_t roomTiles_;  // tiles each batch can make
+    std::int32_t next_ = 0;  // the next output tile to plan
+    std::array<Batch, 2> batches_;
+    int handOut_ = 0;  // the batch that the next call hands out
+
+    // The thread and what it shares with the writer's: the batch it is to
+    // make (-1: none, or done) and whether it is to stop.
+    std::thread maker_;
+    std::mutex mutex_;
+    std::condition_variable given_, done_;
+    int making_ = -1;
+    bool stop_ = false;
 };
 
 }  // namespace wedmorph

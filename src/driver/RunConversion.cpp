@@ -136,9 +136,13 @@ int Run::execute() {
 }
 
 // The log goes on a file of its own: never on one that an area path leads
-// to. No output may land on it, whether it is written or not.
+// to. No output may land on it, whether this run writes it or not.
 void Run::openLog() {
-    if (!options_.writeLog || paths_.logPath.size() > kMaxPathLength) return;
+    if (paths_.logPath.size() > kMaxPathLength) return;
+    if (!options_.writeLog) {
+        protected_.add(platform_.statusOfPath(paths_.logPath).identity);
+        return;
+    }
     OwnedFile log(platform_, platform_.openLog(paths_.logPath));
     if (!log) return;
     const FileIdentity identity = platform_.statusOf(log.get()).identity;
@@ -283,8 +287,7 @@ StepResult Run::writeWed() {
         return failed;
     }
     patchedWed_.reset();
-    outputWed_.written = true;
-    outputWed_.size = wedView_.bytes().size();
+    markWritten(platform_, outputWed_);
     return {};
 }
 
@@ -294,26 +297,22 @@ StepResult Run::writeTis() {
                                                  options_.saveHeader)) {
         return failed;
     }
-    outputTis_.written = true;
-    outputTis_.size = outputTisBytes(*tileset_, options_.saveHeader);
+    markWritten(platform_, outputTis_);
     extraTileCount_ = tileset_->extraTileCount();
     tileset_.reset();
     return {};
 }
 
 // Before a source is deleted, the outputs are on stable storage and their
-// names still lead to the files this run wrote, with the sizes it wrote.
+// names still lead to the files this run wrote, as it wrote them.
 StepResult Run::makeSureOfOutputs() {
     if (!platform_.flushFile(outputWed_.file.get())) return Failure{messages::kWriteOutputWed};
     if (!platform_.flushFile(outputTis_.file.get())) return Failure{messages::kWriteOutputTis};
     makeSureOfCompanions(platform_, paths_, reporter_, companions_);
     if (!platform_.flushFolder(paths_.outputDir)) return Failure{messages::kWriteOutputWed};
-    for (const auto& [path, output] : {std::pair{&paths_.outputWedPath, &outputWed_},
-                                       std::pair{&paths_.outputTisPath, &outputTis_}}) {
-        const FileStatus found = platform_.statusOfPath(*path);
-        if (found.identity != output->identity || found.size != output->size) {
-            return Failure{messages::kOutputsChanged};
-        }
+    if (!stillAsWritten(platform_, paths_.outputWedPath, outputWed_) ||
+        !stillAsWritten(platform_, paths_.outputTisPath, outputTis_)) {
+        return Failure{messages::kOutputsChanged};
     }
     return {};
 }

@@ -50,8 +50,7 @@ void copyCompanions(Platform& platform, const AreaPaths& paths, Reporter& report
             dropCopy(platform, paths.outputCompanionPaths[n], reporter, n, companion);
             continue;
         }
-        companion.target.written = true;
-        companion.target.size = platform.statusOf(companion.target.file.get()).size;
+        markWritten(platform, companion.target);
     }
 }
 
@@ -62,9 +61,8 @@ void makeSureOfCompanions(Platform& platform, const AreaPaths& paths, Reporter& 
         if (!companion.copied) continue;
         if (!platform.flushFile(companion.target.file.get())) {
             dropCopy(platform, paths.outputCompanionPaths[n], reporter, n, companion);
-        } else if (platform.statusOfPath(paths.outputCompanionPaths[n]).identity !=
-                   companion.target.identity) {
-            companion.copied = false;  // its name leads elsewhere now: the source stays
+        } else if (!stillAsWritten(platform, paths.outputCompanionPaths[n], companion.target)) {
+            companion.copied = false;  // changed, or its name leads elsewhere now: the source stays
         }
     }
 }

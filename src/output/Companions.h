@@ -36,8 +36,8 @@ void copyCompanions(Platform& platform, const AreaPaths& paths, Reporter& report
                     CompanionFiles& companions);
 
 // With "-d", before anything is deleted: each copy is flushed to stable
-// storage and its name must still lead to it; one that fails keeps its
-// source (a flush that fails is its copy's failure, with its warning).
+// storage and its name must still lead to it as copied; one that fails keeps
+// its source (a flush that fails is its copy's failure, with its warning).
 void makeSureOfCompanions(Platform& platform, const AreaPaths& paths, Reporter& reporter,
                           CompanionFiles& companions);
 

@@ -61,6 +61,18 @@ bool holdOutput(Platform& platform, const std::string& path, const InputNames& i
     return true;
 }
 
+void markWritten(Platform& platform, OutputFile& output) {
+    output.written = true;
+    output.status = platform.statusOf(output.file.get());
+}
+
+bool stillAsWritten(Platform& platform, const std::string& path, const OutputFile& output) {
+    const FileStatus found = platform.statusOfPath(path);
+    return found.identity.known && found.identity == output.identity &&
+           found.identity == output.status.identity && found.size == output.status.size &&
+           found.changed == output.status.changed;
+}
+
 void removeIfCreated(Platform& platform, const std::string& path, OutputFile& output,
                      bool evenIfWritten) {
     if (!output.file || !output.created || (output.written && !evenIfWritten)) return;

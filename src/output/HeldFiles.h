@@ -29,10 +29,18 @@ bool holdInput(Platform& platform, const std::string& path, InputUse use,
 struct OutputFile {
     OwnedFile file;
     FileIdentity identity;
-    bool created = false;      // it did not exist before the run held it
-    bool written = false;      // its whole content went out
-    std::uint64_t size = 0;    // its size once written
+    bool created = false;  // it did not exist before the run held it
+    bool written = false;  // its whole content went out
+    FileStatus status;     // as the run left it: size and change time
 };
+
+// Takes what the run leaves in a written output, to be checked later.
+void markWritten(Platform& platform, OutputFile& output);
+
+// Whether `path` still leads to the output as the run wrote it: the same
+// file, size and change time (another program that ignores the run's locks
+// may have written it).
+bool stillAsWritten(Platform& platform, const std::string& path, const OutputFile& output);
 
 // The input area's file names. In the input's own folder (the same folder by
 // identity, or by path ignoring ASCII case) an output that takes one of them

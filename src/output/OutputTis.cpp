@@ -1,6 +1,5 @@
 #include "output/OutputTis.h"
 
-#include <array>
 #include <span>
 
 #include "convert/TileBatches.h"
@@ -9,13 +8,6 @@
 
 namespace wedmorph {
 
-namespace {
-
-// Pieces gathered into one write: as many as a system call takes at once.
-constexpr std::size_t kPiecesPerWrite = 1024;
-
-}  // namespace
-
 std::uint64_t outputTisBytes(const OutputTileset& tileset, bool saveHeader) {
     return (saveHeader ? tis::kHeaderSize : 0) +
            std::uint64_t{tis::kTileSize} * static_cast<std::uint64_t>(tileset.nextTileIndex());
@@ -23,12 +15,18 @@ std::uint64_t outputTisBytes(const OutputTileset& tileset, bool saveHeader) {
 
 StepResult writeOutputTis(Platform& platform, FileHandle file, const OutputTileset& tileset,
                           InputTiles input, bool saveHeader) {
-    if (!platform.emptyFile(file)) return Failure{messages::kWriteOutputTis};
+    // The first batch's tiles are made while the file is emptied and its room taken.
     TileBatches batches(tileset, input, saveHeader);
-    std::array<WritePiece, kPiecesPerWrite> pieces;
-    std::uint64_t offset = 0;
-    while (const std::size_t count = batches.nextBatch(pieces)) {
-        const std::span<const WritePiece> batch = std::span(pieces).first(count);
+    if (!platform.emptyFile(file)) return Failure{messages::kWriteOutputTis};
+    // The whole file's room first: the file system finds it once, not page
+    // by page as the writes come, and a disk without it fails here, before
+    // any byte is written. Where nothing can be reserved, the writes find out.
+    if (platform.reserveSpace(file, outputTisBytes(tileset, saveHeader)) == Reservation::NoSpace) {
+        return Failure{messages::kWriteOutputTis};
+    }
+    for (std::uint64_t offset = 0;;) {
+        const std::span<const WritePiece> batch = batches.nextBatch();
+        if (batch.empty()) return {};
         std::size_t bytes = 0;
         for (const WritePiece& piece : batch) bytes += piece.size();
         std::size_t written = 0;
@@ -37,7 +35,6 @@ StepResult writeOutputTis(Platform& platform, FileHandle file, const OutputTiles
         }
         offset += bytes;
     }
-    return {};
 }
 
 }  // namespace wedmorph

@@ -14,8 +14,9 @@ namespace wedmorph {
 // The file's size once written.
 std::uint64_t outputTisBytes(const OutputTileset& tileset, bool saveHeader);
 
-// Empties `file`, which the caller has open and keeps, and writes the output
-// TIS into it from offset 0. Every write's result and byte count is checked.
+// Empties `file`, which the caller has open and keeps, reserves the room of
+// the whole output TIS on the disk, and writes it into the file from offset 0.
+// Every write's result and byte count is checked.
 [[nodiscard]] StepResult writeOutputTis(Platform& platform, FileHandle file,
                                         const OutputTileset& tileset, InputTiles input,
                                         bool saveHeader);

@@ -36,10 +36,13 @@ struct FileIdentity {
     bool operator==(const FileIdentity&) const = default;
 };
 
-// What a handle or a name leads to, and its size in bytes.
+// What a handle or a name leads to, its size in bytes, and when its content
+// or state last changed, where the system keeps that time out of programs'
+// reach (POSIX's change time, in nanoseconds; 0 where it is not kept).
 struct FileStatus {
     FileIdentity identity;
     std::uint64_t size = 0;
+    std::int64_t changed = 0;
 };
 
 // The files no output may land on: a run's inputs, its log and the outputs it
@@ -72,6 +75,13 @@ enum class PathStyle {
 // How an input is held: with "-d" it is opened so that it can later be
 // deleted through the same handle (on Windows, with DELETE access).
 enum class InputUse { Read, ReadThenDelete };
+
+// What came of asking for room on the disk ahead of the writes.
+enum class Reservation {
+    Made,     // the room is taken
+    NoSpace,  // the disk (or the user's quota) has not that much left
+    NotMade,  // the system or the file system cannot reserve: the writes take their room as they go
+};
 
 class Platform {
 public:
@@ -142,6 +152,13 @@ public:
 
     // Empties an output that holds anything.
     virtual bool emptyFile(FileHandle file) = 0;
+
+    // Takes room on the disk for the first `size` bytes of `file`, which is
+    // empty, before they are written: a file system that allocates as it
+    // writes then does its work once, not page by page. The file's size stays
+    // as written, so a run stopped halfway never leaves a file of the full
+    // size with nothing at its end.
+    virtual Reservation reserveSpace(FileHandle file, std::uint64_t size) = 0;
 
     // Writes the pieces one after another from `offset` on, gathered into as
     // few system calls as it can; `written` receives how many bytes went out.

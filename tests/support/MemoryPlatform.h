@@ -42,6 +42,7 @@ public:
     void closeFile(FileHandle file) override { open_.erase(file.native); }
     FileStatus statusOf(FileHandle file) override { return statusOfPath(open_.at(file.native)); }
     bool emptyFile(FileHandle file) override;
+    Reservation reserveSpace(FileHandle, std::uint64_t) override { return Reservation::Made; }
     bool writeFile(FileHandle file, std::uint64_t offset, std::span<const WritePiece> pieces,
                    std::size_t& written) override;
     bool appendLog(FileHandle, std::string_view) override { return false; }

@@ -15,6 +15,7 @@ const char* opName(Op op) {
         case Op::Identify: return "Identify";
         case Op::Map: return "Map";
         case Op::Empty: return "Empty";
+        case Op::Reserve: return "Reserve";
         case Op::Write: return "Write";
         case Op::ShortWrite: return "ShortWrite";
         case Op::Copy: return "Copy";
@@ -125,6 +126,11 @@ FileStatus TestPlatform::statusOf(FileHandle file) {
 bool TestPlatform::emptyFile(FileHandle file) {
     if (shouldFail(Op::Empty, pathOf(file))) return false;
     return real_.emptyFile(file);
+}
+
+Reservation TestPlatform::reserveSpace(FileHandle file, std::uint64_t size) {
+    if (shouldFail(Op::Reserve, pathOf(file))) return Reservation::NoSpace;
+    return real_.reserveSpace(file, size);
 }
 
 bool TestPlatform::writeFile(FileHandle file, std::uint64_t offset, std::span<const WritePiece> pieces,

@@ -24,6 +24,7 @@ enum class Op {
     Identify,
     Map,
     Empty,
+    Reserve,  // the disk has no room for the whole file
     Write,
     ShortWrite,  // the write reports success but takes only half the bytes
     Copy,
@@ -82,6 +83,7 @@ public:
     void closeFile(FileHandle file) override;
     FileStatus statusOf(FileHandle file) override;
     bool emptyFile(FileHandle file) override;
+    Reservation reserveSpace(FileHandle file, std::uint64_t size) override;
     bool writeFile(FileHandle file, std::uint64_t offset, std::span<const WritePiece> pieces,
                    std::size_t& written) override;
     bool appendLog(FileHandle log, std::string_view text) override;

@@ -140,9 +140,9 @@ protected:
 TEST_F(FaultSweep, EveryOperationFailingAtEveryCall) {
     test::TestPlatform clean;
     ASSERT_EQ(runConversion(arguments(), clean), 0);
-    const Op ops[] = {Op::ChangeDirectory, Op::FindFile, Op::List,  Op::OpenInput,  Op::OpenOutput,
-                      Op::OpenLog,         Op::Identify, Op::Map,   Op::Empty,      Op::Write,
-                      Op::ShortWrite,      Op::Copy,     Op::Flush, Op::Delete};
+    const Op ops[] = {Op::ChangeDirectory, Op::FindFile, Op::List,    Op::OpenInput, Op::OpenOutput,
+                      Op::OpenLog,         Op::Identify, Op::Map,     Op::Empty,     Op::Reserve,
+                      Op::Write,           Op::ShortWrite, Op::Copy,  Op::Flush,     Op::Delete};
     int runs = 0;
     for (Op op : ops) {
         const int calls = std::max(clean.calls(op), 1);

@@ -60,10 +60,9 @@ struct PassRun {
     // The output TIS as the batches hand it out, without a header.
     std::vector<std::uint8_t> outputTis() const {
         TileBatches batches(tileset, tiles(), false);
-        std::vector<std::span<const std::uint8_t>> pieces(1024);
         std::vector<std::uint8_t> bytes;
-        while (const std::size_t count = batches.nextBatch(pieces)) {
-            for (std::size_t p = 0; p < count; ++p) bytes.insert(bytes.end(), pieces[p].begin(), pieces[p].end());
+        for (std::span<const BatchPiece> batch; !(batch = batches.nextBatch()).empty();) {
+            for (const BatchPiece& piece : batch) bytes.insert(bytes.end(), piece.begin(), piece.end());
         }
         return bytes;
     }
@@ -259,11 +258,14 @@ TEST(TileBatches, HandOutTheFileInBatchesThatTheScratchAndThePiecesBound) {
     PassRun run({areagen::buildWed(spec), areagen::buildTis(tiles, true)}, true);
     const auto expected = test::referenceConversion(run.in.wed, run.in.tis, "AR0100", true).tis;
     const std::uint8_t* input = run.in.tis.data();
-    for (const std::size_t room : {1024u, 3u, 1u}) {
-        TileBatches batches(run.tileset, run.tiles(), true);
-        std::vector<std::span<const std::uint8_t>> pieces(room);
+    // Made alongside the writes (on a thread of their own) and in turn, as where no thread can be had.
+    for (const auto& [room, making] : {std::pair{1024u, TileMaking::Alongside}, {3u, TileMaking::Alongside},
+                                       {1u, TileMaking::Alongside}, {1024u, TileMaking::InTurn},
+                                       {3u, TileMaking::InTurn}}) {
+        TileBatches batches(run.tileset, run.tiles(), true, room, making);
         std::vector<std::uint8_t> bytes;
-        while (const std::size_t count = batches.nextBatch(pieces)) {
+        for (std::span<const BatchPiece> pieces; !(pieces = batches.nextBatch()).empty();) {
+            const std::size_t count = pieces.size();
             std::size_t made = 0;  // bytes from outside the input: the header and the made tiles
             for (std::size_t p = 0; p < count; ++p) {
                 EXPECT_TRUE(p == 0 || pieces[p - 1].data() + pieces[p - 1].size() != pieces[p].data());
@@ -277,6 +279,9 @@ TEST(TileBatches, HandOutTheFileInBatchesThatTheScratchAndThePiecesBound) {
         }
         EXPECT_EQ(bytes, expected) << room;
     }
+    // As a failed write leaves it: the second batch still being made when the writer goes.
+    TileBatches abandoned(run.tileset, run.tiles(), true);
+    EXPECT_FALSE(abandoned.nextBatch().empty());
 }
 
 TEST(OverlayPass, EveryFailedAllocationEndsThePassAndIsAccountedFor) {

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "driver/RunConversion.h"
 #include "support/Areas.h"
 #include "support/ReferenceConversion.h"
@@ -142,6 +145,7 @@ TEST_F(RunTest, OpeningAndMappingFailuresReleaseWhatIsHeld) {
         {Op::Copy, "AR0100.wed", writeWed},
         {Op::Write, "AR2600.wed", writeWed},
         {Op::Flush, "AR2600.wed", writeWed},
+        {Op::Reserve, "AR2600.tis", writeTis},
         {Op::Write, "AR2600.tis", writeTis},
         {Op::ShortWrite, "AR2600.tis", writeTis},
         {Op::Flush, "AR2600.tis", writeTis},
@@ -341,11 +345,18 @@ TEST_F(RunTest, OutputsChangedUnderTheRunKeepTheirSources) {
 #if defined(_WIN32)
     GTEST_SKIP() << "an output held without sharing cannot be renamed under the run";
 #endif
-    for (const std::string changed : {"AR2600.tis", "AR2600.mos"}) {
+    // The bitmap is written over in place, the same size: only its change time tells.
+    for (const std::string changed : {"AR2600.tis", "AR2600.mos", "AR2600SR.bmp"}) {
         test::writeArea(dir.path(), "AR0100", area);
         test::TestPlatform changing;
         changing.beforeCall = [&](Op op, const std::string& path) {
             if (op != Op::Flush || !path.ends_with(changed)) return;
+            if (changed.ends_with(".bmp")) {
+                // Past the file system clock's tick, which may be coarse (a few ms).
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                test::writeBytes(dir / changed, std::vector<std::uint8_t>(test::readBytes(dir / changed).size()));
+                return;
+            }
             std::rename((dir / changed).c_str(), (dir / "moved").c_str());
             test::writeText(dir / changed, "another file");
         };
@@ -358,9 +369,12 @@ TEST_F(RunTest, OutputsChangedUnderTheRunKeepTheirSources) {
             expectInputsUnchanged();
         } else {
             EXPECT_EQ(status, 0);
-            EXPECT_NE(changing.console().find("\nWarning :\t Cannot delete source area MOS file\n"),
+            const std::string kept = changed.ends_with(".mos") ? "AR0100.mos" : "AR0100SR.bmp";
+            EXPECT_NE(changing.console().find(changed.ends_with(".mos")
+                                                  ? "\nWarning :\t Cannot delete source area MOS file\n"
+                                                  : "\nWarning :\t Cannot delete source area _SR.bmp file\n"),
                       std::string::npos);
-            EXPECT_TRUE(test::fileExists(dir / "AR0100.mos"));
+            EXPECT_TRUE(test::fileExists(dir / kept));
             EXPECT_FALSE(test::fileExists(dir / "AR0100.wed"));
         }
         EXPECT_TRUE(changing.nothingOpen());

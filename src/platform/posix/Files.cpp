@@ -157,7 +157,7 @@ void PosixPlatform::closeFile(FileHandle file) {
 FileStatus PosixPlatform::statusOf(FileHandle file) {
     struct stat info;
     if (systemCalls().fstat(descriptorOf(file), &info) != 0) return {};
-    return {posix::identityOf(info), static_cast<std::uint64_t>(info.st_size)};
+    return posix::statusFrom(info);
 }
 
 bool PosixPlatform::emptyFile(FileHandle file) {
@@ -166,6 +166,27 @@ bool PosixPlatform::emptyFile(FileHandle file) {
     struct stat info;
     if (systemCalls().fstat(descriptorOf(file), &info) != 0) return false;
     return info.st_size == 0 || systemCalls().ftruncate(descriptorOf(file), 0) == 0;
+}
+
+Reservation PosixPlatform::reserveSpace(FileHandle file, std::uint64_t size) {
+#if defined(__linux__)
+    // The blocks alone (FALLOC_FL_KEEP_SIZE): the size grows with the writes.
+    // Never posix_fallocate, which writes zeros where the file system cannot
+    // reserve: twice the writes for nothing.
+    if (size == 0) return Reservation::Made;
+    for (;;) {
+        if (systemCalls().fallocate(descriptorOf(file), FALLOC_FL_KEEP_SIZE, 0,
+                                    static_cast<off_t>(size)) == 0) {
+            return Reservation::Made;
+        }
+        if (errno == EINTR) continue;
+        return errno == ENOSPC || errno == EDQUOT ? Reservation::NoSpace : Reservation::NotMade;
+    }
+#else
+    (void)file;
+    (void)size;
+    return Reservation::NotMade;
+#endif
 }
 
 bool PosixPlatform::writeFile(FileHandle file, std::uint64_t offset, std::span<const WritePiece> pieces,

@@ -25,6 +25,16 @@ FileIdentity identityOf(const struct stat& info) {
     return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino), true};
 }
 
+FileStatus statusFrom(const struct stat& info) {
+#if defined(__APPLE__)
+    const timespec changed = info.st_ctimespec;
+#else
+    const timespec changed = info.st_ctim;
+#endif
+    return {identityOf(info), static_cast<std::uint64_t>(info.st_size),
+            std::int64_t{changed.tv_sec} * 1000000000 + changed.tv_nsec};
+}
+
 namespace {
 
 const char* folderPath(const std::string& dir) { return dir.empty() ? "." : dir.c_str(); }
@@ -146,7 +156,7 @@ FileStatus PosixPlatform::statusOfPath(const std::string& path) {
     if (posix::nameHasWildcard(path)) return {};
     struct stat info;
     if (posix::systemCalls().stat(resolve(path).path.c_str(), &info) != 0) return {};
-    return {posix::identityOf(info), static_cast<std::uint64_t>(info.st_size)};
+    return posix::statusFrom(info);
 }
 
 }  // namespace wedmorph

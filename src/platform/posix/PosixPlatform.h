@@ -37,6 +37,7 @@ PathSplit splitAtLastSlash(const std::string& path);
 bool nameHasWildcard(const std::string& path);
 
 FileIdentity identityOf(const struct stat& info);
+FileStatus statusFrom(const struct stat& info);
 
 inline int descriptorOf(FileHandle file) { return static_cast<int>(file.native); }
 
@@ -100,6 +101,7 @@ public:
     void closeFile(FileHandle file) override;
     FileStatus statusOf(FileHandle file) override;
     bool emptyFile(FileHandle file) override;
+    Reservation reserveSpace(FileHandle file, std::uint64_t size) override;
     bool writeFile(FileHandle file, std::uint64_t offset, std::span<const WritePiece> pieces,
                    std::size_t& written) override;
     bool appendLog(FileHandle log, std::string_view text) override;

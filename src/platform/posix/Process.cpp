@@ -14,9 +14,13 @@
 namespace wedmorph {
 
 PosixPlatform::PosixPlatform() {
-    // A console piped into a program that stops reading (head) must not end
-    // the run: writes to it fail with EPIPE instead, and are ignored.
+    // A console that goes away must not end the run: a pipe into a program
+    // that stops reading (head) makes writes fail with EPIPE, and a closed
+    // terminal no longer hangs up on it; writes to either are ignored. A file
+    // size limit makes the write fail, reported, rather than end the run.
     std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGHUP, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 std::string PosixPlatform::ownProgramPath() {

@@ -130,6 +130,19 @@ bool Win32Platform::emptyFile(FileHandle file) {
            ::SetEndOfFile(win32::toHandle(file));
 }
 
+Reservation Win32Platform::reserveSpace(FileHandle file, std::uint64_t size) {
+    // The allocation alone: the end of file stays where the writes put it.
+    FILE_ALLOCATION_INFO allocation{};
+    allocation.AllocationSize.QuadPart = static_cast<LONGLONG>(size);
+    if (::SetFileInformationByHandle(win32::toHandle(file), FileAllocationInfo, &allocation,
+                                     static_cast<DWORD>(sizeof allocation))) {
+        return Reservation::Made;
+    }
+    const DWORD error = ::GetLastError();
+    return error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL ? Reservation::NoSpace
+                                                                        : Reservation::NotMade;
+}
+
 bool Win32Platform::writeFile(FileHandle file, std::uint64_t offset,
                               std::span<const WritePiece> pieces, std::size_t& written) {
     // One WriteFile per piece: WriteFileGather wants page-sized pieces and an

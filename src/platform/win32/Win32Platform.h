@@ -62,6 +62,7 @@ public:
     void closeFile(FileHandle file) override;
     FileStatus statusOf(FileHandle file) override;
     bool emptyFile(FileHandle file) override;
+    Reservation reserveSpace(FileHandle file, std::uint64_t size) override;
     bool writeFile(FileHandle file, std::uint64_t offset, std::span<const WritePiece> pieces,
                    std::size_t& written) override;
     bool appendLog(FileHandle log, std::string_view text) override;
