@@ -57,7 +57,7 @@ bool holdOutput(Platform& platform, const std::string& path, const InputNames& i
         return false;
     }
     protectedFiles.add(identity);
-    output = OutputFile{std::move(file), identity, created};
+    output = OutputFile{std::move(file), identity, created, false, {}};
     return true;
 }
 

@@ -19,7 +19,9 @@ TEST(AreaGenerator, EveryAreaItWritesReadsStrictly) {
                 areagen::SampleOptions options;
                 options.width = width;
                 options.height = height;
-                options.seed = seed * 977 + static_cast<std::uint64_t>(percent);
+                // The last seeds are the largest there are (2^64 - 1 down).
+                options.seed = seed == 3 ? ~static_cast<std::uint64_t>(percent)
+                                         : seed * 977 + static_cast<std::uint64_t>(percent);
                 options.overlayPercent = percent;
                 options.tisHeader = seed % 2 == 1;
                 const areagen::SampleArea area = areagen::makeSampleArea(options);
