@@ -90,7 +90,7 @@ struct Area {
 };
 
 struct Setup {
-    std::string dir;  // holds the programs and the areas
+    std::string dir;  // holds wedmorph and the areas, and a folder for each floor
     std::vector<Area> areas;
 };
 
@@ -100,62 +100,73 @@ constexpr Program kPrograms[] = {Program::Converter, Program::OutputFloor, Progr
 constexpr int kProgramCount = static_cast<int>(std::size(kPrograms));
 const char* const kProgramFiles[] = {"wedmorph", "output-floor", "reserved-floor", "copy-floor"};
 
-// Each program writes under names of its own, so that they can take turns
-// area by area, each into fresh files.
-std::string outputName(const Area& area, Program program) {
-    static const char* const kFirstLetter[] = {"", "F", "R", "C"};
-    const std::string first = kFirstLetter[static_cast<int>(program)];
-    return first.empty() ? area.output : first + area.output.substr(1);
+// Each program works beside its own copy of itself, in a folder of its own
+// that holds the input files (hard links to wedmorph's): the programs take
+// turns area by area, each into fresh files, and no program's folder fills
+// with another's outputs (wedmorph reads its folder's names once a run).
+std::string folderOf(const Setup& setup, Program program) {
+    return program == Program::Converter ? setup.dir
+                                         : setup.dir + kProgramFiles[static_cast<int>(program)] + "/";
+}
+
+// An area's seven files, as named beside the programs.
+std::vector<std::string> areaFiles(const std::string& area) {
+    std::vector<std::string> names = {area + ".wed", area + ".tis"};
+    for (const wedmorph::CompanionKind& kind : wedmorph::kCompanionKinds) {
+        names.push_back((kind.byPrefix ? area.substr(0, 6) : area) + kind.suffix);
+    }
+    return names;
 }
 
 void removeOutputs(const Setup& setup) {
     for (const Area& area : setup.areas) {
         for (Program program : kPrograms) {
-            const std::string name = outputName(area, program);
-            for (const char* suffix : {".wed", ".tis"}) fs::remove(setup.dir + name + suffix);
-            for (const wedmorph::CompanionKind& kind : wedmorph::kCompanionKinds) {
-                fs::remove(setup.dir + (kind.byPrefix ? name.substr(0, 6) : name) + kind.suffix);
+            for (const std::string& name : areaFiles(area.output)) fs::remove(folderOf(setup, program) + name);
+        }
+    }
+}
+
+// The floors' folders get the inputs that wedmorph's holds.
+void linkInputs(const Setup& setup) {
+    for (Program program : kPrograms) {
+        if (program == Program::Converter) continue;
+        for (const Area& area : setup.areas) {
+            for (const std::string& name : areaFiles(area.input)) {
+                const std::string link = folderOf(setup, program) + name;
+                if (!fs::exists(link)) fs::create_hard_link(setup.dir + name, link);
             }
         }
     }
 }
 
-// An area's seven input files, as named beside the programs.
-std::vector<std::string> inputNames(const Area& area) {
-    std::vector<std::string> names = {area.input + ".wed", area.input + ".tis"};
-    for (const wedmorph::CompanionKind& kind : wedmorph::kCompanionKinds) {
-        names.push_back((kind.byPrefix ? area.input.substr(0, 6) : area.input) + kind.suffix);
-    }
-    return names;
-}
-
-// With -d a run deletes its inputs: each run gets them back from copies kept
-// aside, and the copies are on the disk before the run starts, so that no
-// run pays for them.
-void restoreInputs(const Setup& setup) {
+// With -d a run deletes its inputs: each run gets files of its own back from
+// copies kept aside, and the copies are on the disk before the run starts,
+// so that no run pays for them.
+void restoreInputs(const Setup& setup, Program program) {
     const std::string kept = setup.dir + "kept/";
+    const std::string folder = folderOf(setup, program);
     for (const Area& area : setup.areas) {
-        for (const std::string& name : inputNames(area)) {
+        for (const std::string& name : areaFiles(area.input)) {
             if (!fs::exists(kept + name)) {
                 fs::create_directories(kept);
                 fs::copy_file(setup.dir + name, kept + name);
             }
-            fs::copy_file(kept + name, setup.dir + name, fs::copy_options::overwrite_existing);
+            fs::remove(folder + name);
+            fs::copy_file(kept + name, folder + name);
         }
     }
     ::sync();
 }
 
 Process runOnce(const Setup& setup, const Area& area, Program program, bool durable) {
-    const std::string out = outputName(area, program);
-    std::vector<std::string> command = {setup.dir + kProgramFiles[static_cast<int>(program)]};
+    std::vector<std::string> command = {folderOf(setup, program) + kProgramFiles[static_cast<int>(program)]};
     if (program == Program::Converter) command.push_back("-s");
     if (durable) command.push_back("-d");
-    command.insert(command.end(), {area.input, out});
+    command.insert(command.end(), {area.input, area.output});
     if (program == Program::OutputFloor || program == Program::ReservedFloor) {
         command.push_back(std::to_string(area.outputTisBytes));
     }
-    if (durable) restoreInputs(setup);
+    if (durable) restoreInputs(setup, program);
     const Process process = runProcess(command);
     if (process.status != 0) {
         std::printf("%s %s failed with status %d\n", command[0].c_str(), area.input.c_str(), process.status);
@@ -175,6 +186,7 @@ struct Comparison {
 // all alike; medians over the runs. `durable`: each with -d, its inputs
 // restored before it starts, and no copy floor.
 Comparison compare(Setup& setup, int runs, bool durable = false) {
+    linkInputs(setup);
     // A first run warms the page cache and gives each output TIS's size.
     removeOutputs(setup);
     for (Area& area : setup.areas) {
@@ -199,15 +211,19 @@ Comparison compare(Setup& setup, int runs, bool durable = false) {
         for (int p = 0; p < kProgramCount; ++p) totals[p].push_back(total[p]);
     }
     removeOutputs(setup);
-    if (durable) restoreInputs(setup);
+    if (durable) {
+        for (Program program : kPrograms) restoreInputs(setup, program);
+    }
     for (int p = 0; p < kProgramCount; ++p) result.seconds[p] = median(totals[p]);
     return result;
 }
 
 void prepare(Setup& setup, const std::string& bin) {
-    fs::create_directories(setup.dir);
-    for (const char* program : kProgramFiles) {
-        fs::copy_file(bin + "/" + program, setup.dir + program, fs::copy_options::overwrite_existing);
+    for (Program program : kPrograms) {
+        const std::string folder = folderOf(setup, program);
+        fs::create_directories(folder);
+        const char* file = kProgramFiles[static_cast<int>(program)];
+        fs::copy_file(bin + "/" + file, folder + file, fs::copy_options::overwrite_existing);
     }
 }
 

@@ -71,9 +71,10 @@ private:
     mutable TileArray<TileBytes> scratch_;
 };
 
-// Tiles made at a time as the output TIS is written, in each of two batches:
-// enough to write them in few calls, few enough to stay in the processor's cache.
-inline constexpr std::int32_t kScratchTiles = 128;
+// Tiles made at a time into each of two batches as the output TIS is
+// written: enough that the thread making them and the writer seldom wait on
+// each other, few enough to stay in the processor's cache.
+inline constexpr std::int32_t kScratchTiles = 256;
 
 // The highest tile index a tile map entry can name.
 inline constexpr std::int32_t kMaxTileIndex = 32767;

@@ -1,7 +1,9 @@
 #include "convert/TileBatches.h"
 
 #include <algorithm>
+#include <chrono>
 #include <system_error>
+#include <utility>
 
 #include "convert/PixelFilters.h"
 
@@ -26,6 +28,36 @@ void makeOverlayTile(const std::uint8_t* in, std::uint8_t* out) {
     trimOverlayEdges(tilePixels(in), tilePixels(out), tis::kTileSide, tis::kTileSide);
 }
 
+// A pause in a wait that is to end within microseconds.
+inline void relax() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#elif defined(__aarch64__)
+    __asm__ __volatile__("yield");
+#endif
+}
+
+// The tiles to make that are worth a thread of their own.
+constexpr std::int64_t kTilesWorthAThread = 1024;
+
+// How long a thread spins before it sleeps: a thread that sleeps in the
+// kernel takes tens of microseconds to wake, most of all on a virtual
+// machine's idle processor, longer than many waits between two batches last.
+constexpr auto kSpinLimit = std::chrono::microseconds(50);
+
+// Spins until `done()` holds or kSpinLimit has passed; whether it holds.
+template <typename Done>
+bool spinUntil(Done done) {
+    const auto limit = std::chrono::steady_clock::now() + kSpinLimit;
+    for (;;) {
+        for (int n = 0; n < 64; ++n) {
+            if (done()) return true;
+            relax();
+        }
+        if (std::chrono::steady_clock::now() >= limit) return false;
+    }
+}
+
 }  // namespace
 
 TileBatches::TileBatches(const OutputTileset& tileset, InputTiles input, bool saveHeader,
@@ -36,26 +68,38 @@ TileBatches::TileBatches(const OutputTileset& tileset, InputTiles input, bool sa
       headerDue_(saveHeader),
       piecesPerBatch_(std::clamp<std::size_t>(piecesPerBatch, 1, kMostPiecesPerBatch)),
       roomTiles_(tileset.scratch_.size() / 2) {
-    for (std::size_t b = 0; b < batches_.size(); ++b) {
-        batches_[b].room = roomTiles_ > 0 ? &tileset.scratch_[b * roomTiles_] : nullptr;
+    // Starting a thread and waiting for it to end costs about as much as
+    // making a thousand tiles: a file with fewer has them made in turn.
+    std::int64_t toMake = tileset.extraTileCount();
+    for (std::int32_t tile = 0; tile < tileset.copiedTileCount(); ++tile) toMake += tileset.isFilled(tile);
+    const bool alongside = making == TileMaking::Alongside && toMake >= kTilesWorthAThread;
+    batches_[0].room = roomTiles_ > 0 ? &tileset.scratch_[0] : nullptr;
+    batches_[1].room = roomTiles_ > 0 ? &tileset.scratch_[roomTiles_] : nullptr;
+    if (!alongside) {
+        // Each batch is made once the one before it is written: one room
+        // serves both, and a smaller one, so that fewer pages are touched.
+        roomTiles_ = std::min(roomTiles_, kTilesMadeInTurn);
+        batches_[1].room = batches_[0].room;
     }
     plan(batches_[0]);
-    // A file of one batch has nothing to make while another is written.
-    const bool more = next_ < tileset_.nextTileIndex();
-    if (making == TileMaking::Alongside && more) {
+    if (alongside && next_ < tileset_.nextTileIndex()) {
+        // The first batch goes to the thread as it starts: its tiles are
+        // made while the writer readies the file.
+        gift_ = 0;
         try {
             maker_ = std::thread([this] { work(); });
         } catch (const std::system_error&) {
-            // No thread to be had: the tiles are made in turn, the same bytes.
+            // No thread to be had: the writer makes every tile, the same bytes.
+            gift_ = -1;
         }
     }
-    submit(0);
 }
 
 TileBatches::~TileBatches() {
     if (!maker_.joinable()) return;
     {
         const std::lock_guard lock(mutex_);
+        gift_ = -1;
         stop_ = true;
     }
     given_.notify_one();
@@ -90,11 +134,15 @@ void TileBatches::plan(Batch& batch) {
         batch.made[batch.madeCount++] = next_;
     }
     batch.count = count;
+    batch.taken.store(0, std::memory_order_relaxed);
+    batch.finished.store(0, std::memory_order_relaxed);
 }
 
-void TileBatches::makeTiles(const Batch& batch) const {
+void TileBatches::makeTakenTiles(Batch& batch) const {
     const std::int32_t copied = tileset_.copiedTileCount();
-    for (std::size_t k = 0; k < batch.madeCount; ++k) {
+    for (;;) {
+        const std::size_t k = batch.taken.fetch_add(1, std::memory_order_relaxed);
+        if (k >= batch.madeCount) return;
         const std::int32_t tile = batch.made[k];
         std::uint8_t* out = batch.room[k].data();
         if (tile >= copied) {
@@ -102,56 +150,61 @@ void TileBatches::makeTiles(const Batch& batch) const {
         } else {
             makeSolid(input_.tile(tile), out);
         }
+        batch.finished.fetch_add(1, std::memory_order_release);
     }
-}
-
-void TileBatches::submit(int slot) {
-    const Batch& batch = batches_[static_cast<std::size_t>(slot)];
-    if (batch.madeCount == 0) return;
-    if (!maker_.joinable()) {
-        makeTiles(batch);
-        return;
-    }
-    {
-        const std::lock_guard lock(mutex_);
-        making_ = slot;
-    }
-    given_.notify_one();
-}
-
-void TileBatches::waitForTiles() {
-    if (!maker_.joinable()) return;
-    std::unique_lock lock(mutex_);
-    done_.wait(lock, [this] { return making_ == -1; });
 }
 
 // The thread's whole work: the tiles of each batch it is given, into that
-// batch's room. It calls nothing of the system and allocates nothing.
+// batch's room, until it is stopped with nothing given. It calls nothing of
+// the system and allocates nothing.
 void TileBatches::work() {
-    std::unique_lock lock(mutex_);
+    const auto givenOrStopped = [this] { return gift_.load() != -1 || stop_.load(); };
     for (;;) {
-        given_.wait(lock, [this] { return making_ != -1 || stop_; });
-        if (stop_) return;
-        const Batch& batch = batches_[static_cast<std::size_t>(making_)];
+        spinUntil(givenOrStopped);
+        std::unique_lock lock(mutex_);
+        given_.wait(lock, givenOrStopped);
+        if (gift_ == -1) return;
+        inside_ = gift_.exchange(-1);
+        Batch& batch = batches_[static_cast<std::size_t>(inside_)];
         lock.unlock();
-        makeTiles(batch);
+        makeTakenTiles(batch);
         lock.lock();
-        making_ = -1;
-        done_.notify_one();
+        inside_ = -1;
+        left_.notify_one();
     }
 }
 
 std::span<const BatchPiece> TileBatches::nextBatch() {
-    waitForTiles();
-    const int current = handOut_;
-    const Batch& batch = batches_[static_cast<std::size_t>(current)];
+    Batch& batch = batches_[static_cast<std::size_t>(handOut_)];
+    // What the other thread has not taken on yet is made here, and what it
+    // has is waited for.
+    makeTakenTiles(batch);
+    const auto made = [&batch] { return batch.finished.load(std::memory_order_acquire) == batch.madeCount; };
+    if (!spinUntil(made)) {
+        std::unique_lock lock(mutex_);
+        left_.wait(lock, made);
+    }
     if (batch.count == 0) return {};
     // The writer is done with the other batch, handed out last time: the
-    // one after this takes its place and is made while this one is written.
-    handOut_ = 1 - current;
+    // one after this takes its room, once the other thread is out of it, and
+    // is made while this one is written.
+    const int handed = handOut_;
+    handOut_ = 1 - handed;
     Batch& following = batches_[static_cast<std::size_t>(handOut_)];
-    plan(following);
-    submit(handOut_);
+    if (!maker_.joinable()) {
+        plan(following);
+    } else {
+        {
+            std::unique_lock lock(mutex_);
+            left_.wait(lock, [this] { return inside_ != handOut_; });
+            plan(following);
+            if (following.madeCount > 0) gift_ = handOut_;
+            // Nothing is left to make after this batch: the thread ends
+            // while the last batches are written, not after them.
+            if (next_ == tileset_.nextTileIndex()) stop_ = true;
+        }
+        given_.notify_one();
+    }
     return {batch.pieces.data(), batch.count};
 }
 

@@ -3,10 +3,11 @@
 // are pieces of the input itself; the filled and extra tiles are made into
 // the tileset's scratch room, which holds two batches' tiles: while the
 // writer writes one batch, a second thread makes the tiles of the next into
-// the other half, so that the filters cost no time of the writes.
+// the other half, so that making them adds little to the writes' time.
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -25,10 +26,15 @@ using BatchPiece = std::span<const std::uint8_t>;
 // Pieces a batch holds at most: as many as one system call takes.
 inline constexpr std::size_t kMostPiecesPerBatch = 1024;
 
+// Tiles a batch makes at most where the writer's thread makes them itself,
+// each batch once the one before it is written.
+inline constexpr std::size_t kTilesMadeInTurn = 128;
+
 // Where the tiles of the next batch are made: on a thread of their own while
-// the writer writes (one is started when the file takes more than one batch),
-// or by the writer's thread as it asks for each batch (where no thread can be
-// had; the bytes are the same).
+// the writer writes (where the file has enough of them), the writer's thread
+// making those the other has not reached when it asks for the batch; or by
+// the writer's thread alone, as it asks for each batch (also where no thread
+// can be had). The bytes are the same.
 enum class TileMaking { Alongside, InTurn };
 
 class TileBatches {
@@ -58,15 +64,18 @@ private:
         std::array<std::int32_t, kScratchTiles> made;
         std::size_t madeCount = 0;
         TileBytes* room = nullptr;
+        // Tiles of `made` that a thread has taken on, and those done: either
+        // thread takes the next one left, so that the writer, when it is
+        // ahead, makes what the other thread has not reached.
+        std::atomic<std::size_t> taken = 0;
+        std::atomic<std::size_t> finished = 0;
     };
 
-    // Picks the pieces of the batch after the one handed out last; its tiles
-    // are made later, by makeTiles.
+    // Picks the pieces of the batch after the one planned last; its tiles are
+    // made later, by makeTakenTiles.
     void plan(Batch& batch);
-    void makeTiles(const Batch& batch) const;
-    // Has the batch's tiles made: by the thread when there is one, else here and now.
-    void submit(int slot);
-    void waitForTiles();
+    // Makes the batch's tiles that no thread has taken yet, one at a time.
+    void makeTakenTiles(Batch& batch) const;
     void work();
 
     const OutputTileset& tileset_;
@@ -79,13 +88,16 @@ private:
     std::array<Batch, 2> batches_;
     int handOut_ = 0;  // the batch that the next call hands out
 
-    // The thread and what it shares with the writer's: the batch it is to
-    // make (-1: none, or done) and whether it is to stop.
+    // The thread and what it shares with the writer's: the batch it is
+    // given (-1: none), whether it is to stop, and the batch it is in (-1: none).
     std::thread maker_;
     std::mutex mutex_;
-    std::condition_variable given_, done_;
-    int making_ = -1;
-    bool stop_ = false;
+    std::condition_variable given_, left_;
+    // Written under the mutex; read without it too, by a thread that spins
+    // before it sleeps.
+    std::atomic<int> gift_ = -1;
+    std::atomic<bool> stop_ = false;
+    int inside_ = -1;
 };
 
 }  // namespace wedmorph

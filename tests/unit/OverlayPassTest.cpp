@@ -248,10 +248,11 @@ TEST(OverlayPass, TilesNamedPastTheCountedOnesAreKept) {
 }
 
 TEST(TileBatches, HandOutTheFileInBatchesThatTheScratchAndThePiecesBound) {
-    // 75 keyed water cells among 100: 150 tiles to make, more than the scratch holds.
-    areagen::WedSpec spec = oneOverlaySpec(100, 1);
+    // 900 keyed water cells among 1,200: 1,800 tiles to make, many batches'
+    // room and enough for a thread of their own.
+    areagen::WedSpec spec = oneOverlaySpec(1200, 1);
     std::vector<areagen::Tile> tiles;
-    for (std::size_t k = 0; k < 100; ++k) {
+    for (std::size_t k = 0; k < 1200; ++k) {
         spec.cells[k].overlayMask = 2;
         tiles.push_back(k % 4 != 0 ? test::keyedTile(k, true) : test::plainTile(k));
     }
@@ -273,9 +274,10 @@ TEST(TileBatches, HandOutTheFileInBatchesThatTheScratchAndThePiecesBound) {
                 if (std::less<>{}(at, input) || !std::less<>{}(at, input + run.in.tis.size())) made += pieces[p].size();
                 bytes.insert(bytes.end(), pieces[p].begin(), pieces[p].end());
             }
-            EXPECT_LE(made / 5120, 128u) << room;
+            const std::size_t batchRoom = making == TileMaking::Alongside ? kScratchTiles : kTilesMadeInTurn;
+            EXPECT_LE(made / 5120, batchRoom) << room;
             // A batch ends for want of pieces or of scratch, or with the file.
-            EXPECT_TRUE(count == room || made / 5120 == 128 || bytes.size() >= expected.size()) << room;
+            EXPECT_TRUE(count == room || made / 5120 == batchRoom || bytes.size() >= expected.size()) << room;
         }
         EXPECT_EQ(bytes, expected) << room;
     }
