@@ -16,7 +16,12 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#if defined(__APPLE__)
+#include <mach-o/dyld.h>
+#endif
+
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -66,9 +71,15 @@ int main(int argc, char** argv) {
     }
     if (argc != 3 && argc != 4) return 2;
     char self[PATH_MAX];
+#if defined(__APPLE__)
+    std::uint32_t size = sizeof self;
+    if (_NSGetExecutablePath(self, &size) != 0) return 1;
+    std::string dir(self);
+#else
     const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
     if (length <= 0) return 1;
     std::string dir(self, static_cast<std::size_t>(length));
+#endif
     dir.erase(dir.rfind('/') + 1);
 #if defined(WEDMORPH_FLOOR_RESERVES)
     const bool reserve = true;
