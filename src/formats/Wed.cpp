@@ -76,10 +76,11 @@ struct TileMapPass {
     std::int64_t animationFrames = 0;
 };
 
-TileMapPass passOverTileMap(WedImage image, const WedLayout& layout) {
+// `lookupOffset` 0 leaves the lookup table unread.
+TileMapPass passOverTileMap(WedImage image, const WedLayout& layout, std::uint32_t lookupOffset) {
     TileMapPass pass;
     TileCensus& census = pass.census;
-    LookupReach lookup(image.bytes, readOverlay(image, layout, 0).tileLookupOffset);
+    LookupReach lookup(image.bytes, lookupOffset);
     for (std::int32_t k = 0; k < layout.entryCount; ++k) {
         const WedTilemapEntry entry = readTilemapEntry(image, layout, k);
         if (entry.secondaryTile > 0) ++census.doorExtraTiles;
@@ -121,8 +122,9 @@ std::optional<WedLayout> checkWedLayout(WedImage image) {
     if (layout.entryCount > 0 && tilemapEnd > size) return std::nullopt;
 
     // The census adds whole frame counts to 32-bit totals; refuse a file whose
-    // totals would not fit rather than report wrapped numbers.
-    if (layout.entryCount + passOverTileMap(image, layout).animationFrames >
+    // totals would not fit rather than report wrapped numbers. Only the frames
+    // count here: the lookup table is read once, by the census.
+    if (layout.entryCount + passOverTileMap(image, layout, 0).animationFrames >
         std::numeric_limits<std::int32_t>::max()) {
         return std::nullopt;
     }
@@ -176,7 +178,8 @@ void writeTilesetName(WritableWedImage image, const WedLayout& layout, const std
 }
 
 TileCensus takeTileCensus(WedImage image, const WedLayout& layout) {
-    const TileMapPass pass = passOverTileMap(image, layout);
+    const TileMapPass pass =
+        passOverTileMap(image, layout, readOverlay(image, layout, 0).tileLookupOffset);
     TileCensus census = pass.census;
     // Fits: checkWedLayout refuses a layout whose total does not.
     census.animationExtraTiles = static_cast<std::int32_t>(pass.animationFrames);
