@@ -105,8 +105,8 @@ void setProgramDir(AreaPaths& paths, const std::string& programPath, const PathR
     if (paths.programDir.empty() || !isSeparator(paths.programDir.back())) {
         paths.programDir += rules.style == PathStyle::Posix ? '/' : '\\';
     }
-    paths.inputDir = paths.programDir;
-    paths.outputDir = paths.programDir;
+    paths.input.dir = paths.programDir;
+    paths.output.dir = paths.programDir;
 }
 
 void takeAreaArgument(AreaPaths& paths, const std::string& argument, AreaSide side,
@@ -114,17 +114,30 @@ void takeAreaArgument(AreaPaths& paths, const std::string& argument, AreaSide si
     const PathPieces pieces = splitPath(argument, rules.isLeadByte);
     const std::string directory =
         rules.style == PathStyle::Posix ? withPosixSeparators(pieces.directory) : pieces.directory;
-    const std::string prefix = pieces.name.substr(0, kBitmapPrefixLength);
-    if (side == AreaSide::Input) {
-        paths.inputDir += directory;
-        paths.inputName = pieces.name;
-        paths.inputPrefix = prefix;
-    } else {
-        paths.outputDir += directory;
-        paths.outputName = pieces.name;
-        paths.outputPrefix = prefix;
+    AreaFilePaths& area = side == AreaSide::Input ? paths.input : paths.output;
+    area.dir += directory;
+    area.name = pieces.name;
+    area.prefix = pieces.name.substr(0, kBitmapPrefixLength);
+}
+
+namespace {
+
+void nameAreaFiles(AreaFilePaths& area) {
+    area.wed = area.dir + area.name + ".wed";
+    area.tis = area.dir + area.name + ".tis";
+    for (std::size_t n = 0; n < kCompanionCount; ++n) {
+        const CompanionKind& kind = kCompanionKinds[n];
+        area.companions[n] = area.dir + (kind.byPrefix ? area.prefix : area.name) + kind.suffix;
     }
 }
+
+std::size_t longestFilePath(const AreaFilePaths& area) {
+    std::size_t longest = std::max(area.wed.size(), area.tis.size());
+    for (const std::string& companion : area.companions) longest = std::max(longest, companion.size());
+    return longest;
+}
+
+}  // namespace
 
 AreaPaths buildAreaPaths(const std::string& programPath, const std::optional<std::string>& input,
                          const std::optional<std::string>& output, const PathRules& rules) {
@@ -132,29 +145,14 @@ AreaPaths buildAreaPaths(const std::string& programPath, const std::optional<std
     setProgramDir(paths, programPath, rules);
     if (input) takeAreaArgument(paths, *input, AreaSide::Input, rules);
     if (output) takeAreaArgument(paths, *output, AreaSide::Output, rules);
-    paths.inputWedPath = paths.inputDir + paths.inputName + ".wed";
-    paths.inputTisPath = paths.inputDir + paths.inputName + ".tis";
-    paths.outputWedPath = paths.outputDir + paths.outputName + ".wed";
-    paths.outputTisPath = paths.outputDir + paths.outputName + ".tis";
+    nameAreaFiles(paths.input);
+    nameAreaFiles(paths.output);
     paths.logPath = paths.programDir + "wedmorph.log";
-    for (std::size_t n = 0; n < kCompanionCount; ++n) {
-        const CompanionKind& kind = kCompanionKinds[n];
-        paths.inputCompanionPaths[n] =
-            paths.inputDir + (kind.byPrefix ? paths.inputPrefix : paths.inputName) + kind.suffix;
-        paths.outputCompanionPaths[n] =
-            paths.outputDir + (kind.byPrefix ? paths.outputPrefix : paths.outputName) + kind.suffix;
-    }
     return paths;
 }
 
 std::size_t longestAreaFilePath(const AreaPaths& paths) {
-    std::size_t longest = std::max({paths.inputWedPath.size(), paths.inputTisPath.size(),
-                                    paths.outputWedPath.size(), paths.outputTisPath.size()});
-    for (std::size_t n = 0; n < kCompanionCount; ++n) {
-        longest = std::max({longest, paths.inputCompanionPaths[n].size(),
-                            paths.outputCompanionPaths[n].size()});
-    }
-    return longest;
+    return std::max(longestFilePath(paths.input), longestFilePath(paths.output));
 }
 
 }  // namespace wedmorph

@@ -32,23 +32,22 @@ PathPieces splitPath(const std::string& path, const LeadBytePredicate& isLeadByt
 
 enum class AreaSide { Input, Output };
 
+// The paths of one area: its folder, its names and its files.
+struct AreaFilePaths {
+    std::string dir;     // ends with a separator
+    std::string name;    // the area name, up to 8 characters
+    std::string prefix;  // its first six characters, which name the bitmaps
+    std::string wed;
+    std::string tis;
+    std::array<std::string, kCompanionCount> companions;  // in the order of kCompanionKinds
+};
+
 // Every path of a run, built whole before anything is checked.
 struct AreaPaths {
     std::string programDir;
-    std::string inputDir;
-    std::string outputDir;
-    std::string inputName;
-    std::string outputName;
-    std::string inputPrefix;
-    std::string outputPrefix;
-    std::string inputWedPath;
-    std::string inputTisPath;
-    std::string outputWedPath;
-    std::string outputTisPath;
     std::string logPath;
-    // In the order of kCompanionKinds.
-    std::array<std::string, kCompanionCount> inputCompanionPaths;
-    std::array<std::string, kCompanionCount> outputCompanionPaths;
+    AreaFilePaths input;
+    AreaFilePaths output;
 };
 
 struct PathRules {

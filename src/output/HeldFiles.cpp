@@ -10,17 +10,15 @@ std::string fileName(const std::string& dir, const std::string& path) { return p
 
 }  // namespace
 
-InputNames::InputNames(Platform& platform, const AreaPaths& paths)
-    : platform_(platform), paths_(paths), folder_(platform.statusOfPath(paths.inputDir).identity) {
-    names_[0] = fileName(paths.inputDir, paths.inputWedPath);
-    names_[1] = fileName(paths.inputDir, paths.inputTisPath);
-    for (std::size_t n = 0; n < kCompanionCount; ++n) {
-        names_[2 + n] = fileName(paths.inputDir, paths.inputCompanionPaths[n]);
-    }
+InputNames::InputNames(Platform& platform, const AreaFilePaths& input)
+    : platform_(platform), input_(input), folder_(platform.statusOfPath(input.dir).identity) {
+    names_[0] = fileName(input.dir, input.wed);
+    names_[1] = fileName(input.dir, input.tis);
+    for (std::size_t n = 0; n < kCompanionCount; ++n) names_[2 + n] = fileName(input.dir, input.companions[n]);
 }
 
 bool InputNames::sameFolderAsInput(const std::string& dir) const {
-    if (equalsIgnoringAsciiCase(dir, paths_.inputDir)) return true;
+    if (equalsIgnoringAsciiCase(dir, input_.dir)) return true;
     const FileIdentity other = platform_.statusOfPath(dir).identity;
     return folder_.known && other == folder_;
 }
@@ -44,9 +42,9 @@ bool holdInput(Platform& platform, const std::string& path, InputUse use,
     return true;
 }
 
-bool holdOutput(Platform& platform, const std::string& path, const InputNames& inputNames,
-                ProtectedFiles& protectedFiles, OutputFile& output) {
-    if (inputNames.includesOutput(path)) return false;
+bool holdOutput(Platform& platform, const std::string& dir, const std::string& path,
+                const InputNames& inputNames, ProtectedFiles& protectedFiles, OutputFile& output) {
+    if (inputNames.includes(dir, path)) return false;
     bool created = false;
     OwnedFile file(platform, platform.openOutput(path, protectedFiles, created));
     if (!file) return false;
@@ -57,12 +55,11 @@ bool holdOutput(Platform& platform, const std::string& path, const InputNames& i
         return false;
     }
     protectedFiles.add(identity);
-    output = OutputFile{std::move(file), identity, created, false, {}};
+    output = OutputFile{std::move(file), identity, created, {}};
     return true;
 }
 
 void markWritten(Platform& platform, OutputFile& output) {
-    output.written = true;
     output.status = platform.statusOf(output.file.get());
 }
 
@@ -73,9 +70,8 @@ bool stillAsWritten(Platform& platform, const std::string& path, const OutputFil
            found.changed == output.status.changed;
 }
 
-void removeIfCreated(Platform& platform, const std::string& path, OutputFile& output,
-                     bool evenIfWritten) {
-    if (!output.file || !output.created || (output.written && !evenIfWritten)) return;
+void removeIfCreated(Platform& platform, const std::string& path, OutputFile& output) {
+    if (!output.file || !output.created) return;
     platform.deleteHeldFile(output.file.get(), path);
     output.file.reset();
 }

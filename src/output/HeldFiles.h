@@ -30,7 +30,6 @@ struct OutputFile {
     OwnedFile file;
     FileIdentity identity;
     bool created = false;  // it did not exist before the run held it
-    bool written = false;  // its whole content went out
     FileStatus status;     // as the run left it: size and change time
 };
 
@@ -48,29 +47,27 @@ bool stillAsWritten(Platform& platform, const std::string& path, const OutputFil
 // case-insensitive file system two such names can give two identities.
 class InputNames {
 public:
-    InputNames(Platform& platform, const AreaPaths& paths);
+    InputNames(Platform& platform, const AreaFilePaths& input);
     // Whether `path`, a file of `dir`, is one of the input area's files by name.
     bool includes(const std::string& dir, const std::string& path) const;
-    // The same for a file of the output folder.
-    bool includesOutput(const std::string& path) const { return includes(paths_.outputDir, path); }
 
 private:
     bool sameFolderAsInput(const std::string& dir) const;
 
     Platform& platform_;
-    const AreaPaths& paths_;
+    const AreaFilePaths& input_;
     std::array<std::string, 2 + kCompanionCount> names_;
     FileIdentity folder_;
 };
 
-// Opens an output target as it stands, never one of `protectedFiles`, which
-// it then joins; false when it cannot be held or its name is an input's.
-bool holdOutput(Platform& platform, const std::string& path, const InputNames& inputNames,
-                ProtectedFiles& protectedFiles, OutputFile& output);
+// Opens an output target of `dir` as it stands, never one of
+// `protectedFiles`, which it then joins; false when it cannot be held or its
+// name is an input's.
+bool holdOutput(Platform& platform, const std::string& dir, const std::string& path,
+                const InputNames& inputNames, ProtectedFiles& protectedFiles, OutputFile& output);
 
-// A target that the run created goes again when it was not written whole (or
-// when `evenIfWritten`), as long as its name still leads to it.
-void removeIfCreated(Platform& platform, const std::string& path, OutputFile& output,
-                     bool evenIfWritten);
+// A target that the run created goes again, as long as its name still leads
+// to it.
+void removeIfCreated(Platform& platform, const std::string& path, OutputFile& output);
 
 }  // namespace wedmorph

@@ -92,13 +92,13 @@ TEST(AreaPathsWindows, RelativeAreaHangsOffTheProgramDirectory) {
     const AreaPaths paths =
         buildAreaPaths("C:\\Tools\\conv\\wedmorph.exe", "AR3300", "myfolder1\\AR6700", kWindows);
     EXPECT_EQ(paths.programDir, "C:\\Tools\\conv\\");
-    EXPECT_EQ(paths.inputDir, "C:\\Tools\\conv\\");
-    EXPECT_EQ(paths.outputDir, "C:\\Tools\\conv\\myfolder1\\");
-    EXPECT_EQ(paths.inputWedPath, "C:\\Tools\\conv\\AR3300.wed");
-    EXPECT_EQ(paths.outputWedPath, "C:\\Tools\\conv\\myfolder1\\AR6700.wed");
-    EXPECT_EQ(paths.outputTisPath, "C:\\Tools\\conv\\myfolder1\\AR6700.tis");
-    EXPECT_EQ(paths.outputCompanionPaths[1], "C:\\Tools\\conv\\myfolder1\\AR6700HT.bmp");
-    EXPECT_EQ(paths.outputCompanionPaths[0], "C:\\Tools\\conv\\myfolder1\\AR6700.mos");
+    EXPECT_EQ(paths.input.dir, "C:\\Tools\\conv\\");
+    EXPECT_EQ(paths.output.dir, "C:\\Tools\\conv\\myfolder1\\");
+    EXPECT_EQ(paths.input.wed, "C:\\Tools\\conv\\AR3300.wed");
+    EXPECT_EQ(paths.output.wed, "C:\\Tools\\conv\\myfolder1\\AR6700.wed");
+    EXPECT_EQ(paths.output.tis, "C:\\Tools\\conv\\myfolder1\\AR6700.tis");
+    EXPECT_EQ(paths.output.companions[1], "C:\\Tools\\conv\\myfolder1\\AR6700HT.bmp");
+    EXPECT_EQ(paths.output.companions[0], "C:\\Tools\\conv\\myfolder1\\AR6700.mos");
     EXPECT_EQ(paths.logPath, "C:\\Tools\\conv\\wedmorph.log");
 }
 
@@ -106,30 +106,30 @@ TEST(AreaPathsWindows, AbsoluteArgumentKeepsOnlyItsDirectoryPiece) {
     AreaPaths paths;
     setProgramDir(paths, "C:\\Tools\\conv\\wedmorph.exe", kWindows);
     takeAreaArgument(paths, "D:\\data\\AR3300.wed", AreaSide::Input, kWindows);
-    EXPECT_EQ(paths.inputDir, "C:\\Tools\\conv\\\\data\\");
-    EXPECT_EQ(paths.inputName, "AR3300");
+    EXPECT_EQ(paths.input.dir, "C:\\Tools\\conv\\\\data\\");
+    EXPECT_EQ(paths.input.name, "AR3300");
 }
 
 TEST(AreaPaths, SevenCharacterNameHasSixCharacterPrefix) {
     const AreaPaths paths = buildAreaPaths("/opt/conv/wedmorph", "AR33001", "AR1", kPosix);
-    EXPECT_EQ(paths.inputPrefix, "AR3300");
-    EXPECT_EQ(paths.outputPrefix, "AR1");
-    EXPECT_EQ(paths.inputWedPath, "/opt/conv/AR33001.wed");
-    EXPECT_EQ(paths.inputTisPath, "/opt/conv/AR33001.tis");
-    EXPECT_EQ(paths.inputCompanionPaths[0], "/opt/conv/AR33001.mos");
-    EXPECT_EQ(paths.inputCompanionPaths[1], "/opt/conv/AR3300HT.bmp");
-    EXPECT_EQ(paths.inputCompanionPaths[2], "/opt/conv/AR3300LM.bmp");
-    EXPECT_EQ(paths.inputCompanionPaths[3], "/opt/conv/AR3300LN.bmp");
-    EXPECT_EQ(paths.inputCompanionPaths[4], "/opt/conv/AR3300SR.bmp");
-    EXPECT_EQ(paths.outputCompanionPaths[1], "/opt/conv/AR1HT.bmp");
+    EXPECT_EQ(paths.input.prefix, "AR3300");
+    EXPECT_EQ(paths.output.prefix, "AR1");
+    EXPECT_EQ(paths.input.wed, "/opt/conv/AR33001.wed");
+    EXPECT_EQ(paths.input.tis, "/opt/conv/AR33001.tis");
+    EXPECT_EQ(paths.input.companions[0], "/opt/conv/AR33001.mos");
+    EXPECT_EQ(paths.input.companions[1], "/opt/conv/AR3300HT.bmp");
+    EXPECT_EQ(paths.input.companions[2], "/opt/conv/AR3300LM.bmp");
+    EXPECT_EQ(paths.input.companions[3], "/opt/conv/AR3300LN.bmp");
+    EXPECT_EQ(paths.input.companions[4], "/opt/conv/AR3300SR.bmp");
+    EXPECT_EQ(paths.output.companions[1], "/opt/conv/AR1HT.bmp");
 }
 
 TEST(AreaPathsPosix, BackslashesOfTheDirectoryPieceBecomeSlashes) {
     AreaPaths paths;
     setProgramDir(paths, "/opt/conv/wedmorph", kPosix);
     takeAreaArgument(paths, "one\\two/AR6700", AreaSide::Output, kPosix);
-    EXPECT_EQ(paths.outputDir, "/opt/conv/one/two/");
-    EXPECT_EQ(paths.outputName, "AR6700");
+    EXPECT_EQ(paths.output.dir, "/opt/conv/one/two/");
+    EXPECT_EQ(paths.output.name, "AR6700");
 }
 
 TEST(AreaPathsPosix, ProgramDirectoryIsTakenAsTheSystemGivesIt) {

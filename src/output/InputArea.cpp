@@ -1,0 +1,68 @@
+#include "output/InputArea.h"
+
+#include <iterator>
+#include <string_view>
+
+#include "platform/NameMatch.h"
+#include "report/Messages.h"
+
+namespace wedmorph {
+
+static_assert(std::size(messages::kCompanionDeleteWarnings) == kCompanionCount);
+
+InputArea::InputArea(Platform& platform, const AreaFilePaths& paths, InputUse use,
+                     ProtectedFiles& protectedFiles)
+    : platform_(platform), paths_(paths), use_(use), protected_(protectedFiles) {}
+
+StepResult InputArea::open() {
+    if (!holdInput(platform_, paths_.wed, use_, protected_, wed_)) return Failure{messages::kOpenInputWed};
+    wedView_ = MappedRegion(platform_, wed_.file.get());
+    if (!wedView_) return Failure{messages::kMapInputWed};
+    if (!holdInput(platform_, paths_.tis, use_, protected_, tis_)) return Failure{messages::kOpenInputTis};
+    tisView_ = MappedRegion(platform_, tis_.file.get());
+    if (!tisView_) return Failure{messages::kMapInputTis};
+    return {};
+}
+
+void InputArea::holdCompanions() {
+    for (std::size_t n = 0; n < kCompanionCount; ++n) {
+        holdInput(platform_, paths_.companions[n], use_, protected_, companions_[n]);
+    }
+}
+
+void InputArea::deleteFiles(Reporter& reporter, const CompanionsDone& done, bool bitmapsShared) {
+    wedView_.reset();
+    tisView_.reset();
+    if (!platform_.deleteHeldFile(wed_.file.get(), paths_.wed)) reporter.warn(messages::kDeleteWed);
+    wed_.file.reset();
+    if (!platform_.deleteHeldFile(tis_.file.get(), paths_.tis)) reporter.warn(messages::kDeleteTis);
+    tis_.file.reset();
+    for (std::size_t n = 0; n < kCompanionCount; ++n) {
+        InputFile& companion = companions_[n];
+        const bool keep = !done[n] || (bitmapsShared && kCompanionKinds[n].byPrefix);
+        if (keep || !platform_.deleteHeldFile(companion.file.get(), paths_.companions[n])) {
+            if (const char* warning = messages::kCompanionDeleteWarnings[n]) reporter.warn(warning);
+        }
+        companion.file.reset();
+    }
+}
+
+bool otherAreaSharesBitmaps(Platform& platform, const AreaFilePaths& input) {
+    constexpr std::string_view kWed = ".wed";
+    const std::vector<std::string> names = platform.listPlainFiles(input.dir);
+    // The input's own WED is there: a listing without a name was not read,
+    // and what cannot be known to be unshared is kept.
+    if (names.empty()) return true;
+    for (const std::string& name : names) {
+        if (name.size() <= kWed.size() ||
+            !equalsIgnoringAsciiCase(std::string_view(name).substr(name.size() - kWed.size()), kWed)) {
+            continue;
+        }
+        const std::string area = name.substr(0, name.size() - kWed.size());
+        if (equalsIgnoringAsciiCase(area, input.name)) continue;
+        if (equalsIgnoringAsciiCase(area.substr(0, kBitmapPrefixLength), input.prefix)) return true;
+    }
+    return false;
+}
+
+}  // namespace wedmorph
