@@ -1,19 +1,24 @@
 #!/usr/bin/env python3
-# check_layers.py SOURCE_DIR: holds every #include "..." under src/ to the table of
-# README.md's Layout section, so that the table people read is the one the code keeps.
-# A file may include headers of its own folder (its first under src/) and of the folders
-# below it in the table. The conversion (convert, formats) never reaches a platform
-# header, not even through another header: that would let it depend on the system.
+# check_layers.py SOURCE_DIR: holds every #include "..." under src/ to the layers that
+# src/layers.txt lists, top to bottom. A file may include headers of its own folder (its
+# first under src/) and of the folders below it in the list. The conversion (convert,
+# formats) never reaches a platform header, not even through another header: that would
+# let it depend on the system. README.md's Layout table must list the same src/ folders
+# in the same order, so that the table people read is the one the code keeps.
 import os, re, sys
 from pathlib import Path
 
 root = Path(sys.argv[1] if len(sys.argv) > 1 else '.')
 src = root / 'src'
-layout = re.split(r'^## ', (root / 'README.md').read_text(encoding='utf-8'), flags=re.M)
-layout = next((s for s in layout if s.startswith('Layout\n')), '')
-rank = {folder: i for i, folder in enumerate(re.findall(r'^\| `src/([^`/]+)` \|', layout, re.M))}
+table = src / 'layers.txt'
+layers = [line.strip() for line in table.read_text(encoding='utf-8').splitlines()
+          if line.strip() and not line.lstrip().startswith('#')]
+rank = {folder: i for i, folder in enumerate(layers)}
 if not rank:
-    sys.exit('README.md: no src/ rows in the table of the Layout section')
+    sys.exit('src/layers.txt: no folders')
+readme = re.split(r'^## ', (root / 'README.md').read_text(encoding='utf-8'), flags=re.M)
+readme = next((s for s in readme if s.startswith('Layout\n')), '')
+readme = re.findall(r'^\| `src/([^`/]+)` \|', readme, re.M)
 
 def includes(path):  # (line, as written, the header's path under src/)
     for number, line in enumerate(path.read_text(encoding='utf-8', errors='replace').splitlines(), 1):
@@ -32,20 +37,23 @@ def platform_chain(header, seen):  # the headers through which `header` reaches 
             return [header] + chain
 
 faults, checked = [], 0
-for path in sorted(p for p in src.rglob('*') if p.is_file()):
+if readme != layers:
+    faults.append(f'README.md: the src/ rows of the Layout table ({", ".join(readme) or "none"}) '
+                  f'are not those of src/layers.txt ({", ".join(layers)}), in its order')
+for path in sorted(p for p in src.rglob('*') if p.is_file() and p != table):
     name = path.relative_to(root).as_posix()
     folder = path.relative_to(src).parts[0]
     if folder not in rank:
-        faults.append(f'{name}: src/{folder} is not a row of the Layout table in README.md')
+        faults.append(f'{name}: src/{folder} is not a layer of src/layers.txt')
         continue
     for number, written, header in includes(path):
         checked += 1
         target = header.split(os.sep)[0]
         if rank.get(target, -1) < rank[folder]:
             faults.append(f'{name}:{number}: #include "{written}": {folder} may not include {target}, '
-                          'which is not below it in the Layout table')
+                          'which is not below it in src/layers.txt')
         if folder in ('convert', 'formats') and (chain := platform_chain(header, set())):
             faults.append(f'{name}:{number}: #include "{written}": the conversion reaches a platform '
                           f'header ({" -> ".join(chain)})')
-print('\n'.join(faults + [f'{checked} includes checked, {len(faults)} break the Layout table']))
+print('\n'.join(faults + [f'{checked} includes checked; {len(faults)} faults']))
 sys.exit(1 if faults else 0)
