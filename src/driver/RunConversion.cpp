@@ -120,14 +120,16 @@ int Run::execute() {
     if (const StepResult failed = convertTiles()) return abandon(*failed);
     if (const StepResult failed = writeWed()) return abandon(*failed);
     if (const StepResult failed = writeTis()) return abandon(*failed);
-    if (options_.deleteSource) {
-        if (const StepResult failed = output_.flushAndVerify(reporter_)) return abandon(*failed);
+    if (!options_.deleteSource) {
+        if (const StepResult failed = output_.commit(false, reporter_)) return abandon(*failed);
+        return finish();
     }
-    output_.commit();
-    if (options_.deleteSource) {
-        const bool bitmapsShared = otherAreaSharesBitmaps(platform_, paths_.input);
-        input_.deleteFiles(reporter_, output_.companionsDone(), bitmapsShared);
-    }
+    // Whatever the deletions need is known before the commit, so that they
+    // follow the last check at once.
+    const bool bitmapsShared = otherAreaSharesBitmaps(platform_, paths_.input);
+    if (const StepResult failed = output_.commit(true, reporter_)) return abandon(*failed);
+    if (const StepResult failed = output_.verify()) return abandon(*failed);
+    input_.deleteFiles(reporter_, output_.companionsDone(), bitmapsShared);
     return finish();
 }
 

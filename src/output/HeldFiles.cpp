@@ -42,21 +42,65 @@ bool holdInput(Platform& platform, const std::string& path, InputUse use,
     return true;
 }
 
-bool holdOutput(Platform& platform, const std::string& dir, const std::string& path,
+bool holdTarget(Platform& platform, const std::string& dir, const std::string& path,
                 const InputNames& inputNames, ProtectedFiles& protectedFiles, OutputFile& output) {
     if (inputNames.includes(dir, path)) return false;
-    bool created = false;
-    OwnedFile file(platform, platform.openOutput(path, protectedFiles, created));
-    if (!file) return false;
-    const FileIdentity identity = platform.statusOf(file.get()).identity;
-    if (!identity.known) {
-        // It cannot be kept apart from the others: let go of it as found.
-        if (created) platform.deleteHeldFile(file.get(), path);
-        return false;
+    const ExistingFile found = platform.openExisting(path, FinalLink::Follow);
+    OwnedFile target(platform, found.file);
+    if (!target && !found.missing) return false;
+    if (target) {
+        const FileIdentity identity = platform.statusOf(target.get()).identity;
+        if (!identity.known || protectedFiles.contains(identity)) return false;
+        const std::string foundDir = found.path.substr(0, found.path.find_last_of("\\/") + 1);
+        if (inputNames.includes(foundDir, found.path)) return false;
+        protectedFiles.add(identity);
     }
-    protectedFiles.add(identity);
-    output = OutputFile{std::move(file), identity, created, {}};
+    output.target = std::move(target);
+    output.targetPath = found.path;
     return true;
+}
+
+bool holdTemporary(Platform& platform, ProtectedFiles& protectedFiles, OutputFile& output) {
+    std::string path = output.targetPath;
+    path.back() = '~';
+    // A name taken by another run between two tries is taken again at most a few times.
+    for (int tries = 0; tries < 4; ++tries) {
+        bool exists = false;
+        OwnedFile file(platform, platform.createNew(path, exists));
+        if (file) {
+            const FileIdentity identity = platform.statusOf(file.get()).identity;
+            if (!identity.known) {
+                platform.deleteHeldFile(file.get(), path);
+                return false;
+            }
+            protectedFiles.add(identity);
+            output.file = std::move(file);
+            output.temporaryPath = path;
+            return true;
+        }
+        if (!exists) return false;
+        const ExistingFile stale = platform.openExisting(path, FinalLink::Refuse);
+        if (stale.missing) continue;
+        OwnedFile left(platform, stale.file);
+        if (!left || protectedFiles.contains(platform.statusOf(left.get()).identity) ||
+            !platform.deleteHeldFile(left.get(), stale.path)) {
+            return false;
+        }
+    }
+    return false;
+}
+
+bool renameIntoPlace(Platform& platform, OutputFile& output) {
+    output.target.reset();
+    if (!platform.renameHeld(output.file.get(), output.temporaryPath, output.targetPath)) return false;
+    output.renamed = true;
+    return true;
+}
+
+void discard(Platform& platform, OutputFile& output) {
+    if (output.file && !output.renamed) platform.deleteHeldFile(output.file.get(), output.temporaryPath);
+    output.file.reset();
+    output.target.reset();
 }
 
 void markWritten(Platform& platform, OutputFile& output) {
@@ -65,15 +109,8 @@ void markWritten(Platform& platform, OutputFile& output) {
 
 bool stillAsWritten(Platform& platform, const std::string& path, const OutputFile& output) {
     const FileStatus found = platform.statusOfPath(path);
-    return found.identity.known && found.identity == output.identity &&
-           found.identity == output.status.identity && found.size == output.status.size &&
+    return found.identity.known && found.identity == output.status.identity && found.size == output.status.size &&
            found.changed == output.status.changed;
-}
-
-void removeIfCreated(Platform& platform, const std::string& path, OutputFile& output) {
-    if (!output.file || !output.created) return;
-    platform.deleteHeldFile(output.file.get(), path);
-    output.file.reset();
 }
 
 }  // namespace wedmorph

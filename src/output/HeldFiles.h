@@ -15,6 +15,27 @@
 
 namespace wedmorph {
 
+// The files no output may land on: a run's inputs, its log and the outputs it
+// holds. An unknown identity matches nothing.
+class ProtectedFiles {
+public:
+    void add(const FileIdentity& identity) {
+        if (identity.known && !contains(identity) && count_ < files_.size()) files_[count_++] = identity;
+    }
+    bool contains(const FileIdentity& identity) const {
+        if (!identity.known) return false;
+        for (std::size_t n = 0; n < count_; ++n) {
+            if (files_[n] == identity) return true;
+        }
+        return false;
+    }
+
+private:
+    // Seven inputs, the log, seven output targets and their temporaries.
+    std::array<FileIdentity, 24> files_{};
+    std::size_t count_ = 0;
+};
+
 struct InputFile {
     OwnedFile file;
     FileIdentity identity;
@@ -26,11 +47,18 @@ struct InputFile {
 bool holdInput(Platform& platform, const std::string& path, InputUse use,
                ProtectedFiles& protectedFiles, InputFile& input);
 
+// An output: the file the run writes it to, a temporary beside its target,
+// which takes the target's name only when every output is complete, and the
+// existing file it then replaces, held until that moment.
 struct OutputFile {
-    OwnedFile file;
-    FileIdentity identity;
-    bool created = false;  // it did not exist before the run held it
-    FileStatus status;     // as the run left it: size and change time
+    OwnedFile target;           // the file under the output's name; not open when there is none
+    std::string targetPath;     // that file as found (its letter case; a link's final file)
+    OwnedFile file;             // the temporary; after the rename, the output itself
+    std::string temporaryPath;  // the target's path with its last letter made "~"
+    bool renamed = false;
+    FileStatus status;          // as the run left it, after the rename: size and change time
+
+    bool replaces() const { return target.get().isOpen(); }
 };
 
 // Takes what the run leaves in a written output, to be checked later.
@@ -60,14 +88,24 @@ private:
     FileIdentity folder_;
 };
 
-// Opens an output target of `dir` as it stands, never one of
-// `protectedFiles`, which it then joins; false when it cannot be held or its
-// name is an input's.
-bool holdOutput(Platform& platform, const std::string& dir, const std::string& path,
+// Holds the target of an output of `dir`: the file its name leads to, opened
+// for writing (never one of `protectedFiles`, which it then joins), or
+// nothing when the name is free. False when it cannot be held or its name,
+// or a link's final file, is an input's.
+bool holdTarget(Platform& platform, const std::string& dir, const std::string& path,
                 const InputNames& inputNames, ProtectedFiles& protectedFiles, OutputFile& output);
 
-// A target that the run created goes again, as long as its name still leads
-// to it.
-void removeIfCreated(Platform& platform, const std::string& path, OutputFile& output);
+// Creates and holds the temporary of a held target. One left by a run that
+// was killed is removed first, while this run holds it; one that another run
+// holds, or that is not a regular file, fails.
+bool holdTemporary(Platform& platform, ProtectedFiles& protectedFiles, OutputFile& output);
+
+// Gives the temporary the target's name: the old file is let go first (no
+// system replaces a file that a handle holds without sharing).
+bool renameIntoPlace(Platform& platform, OutputFile& output);
+
+// Removes the temporary, unless it has taken its target's name, and lets go
+// of everything the output holds.
+void discard(Platform& platform, OutputFile& output);
 
 }  // namespace wedmorph

@@ -1,6 +1,8 @@
 #include "output/OutputArea.h"
 
+#include <algorithm>
 #include <iterator>
+#include <vector>
 
 #include "output/OutputTis.h"
 #include "output/OutputWed.h"
@@ -13,34 +15,42 @@ static_assert(std::size(messages::kCompanionCopyWarnings) == kCompanionCount);
 OutputArea::OutputArea(Platform& platform, const AreaFilePaths& paths, ProtectedFiles& protectedFiles)
     : platform_(platform), paths_(paths), protected_(protectedFiles) {}
 
-OutputArea::~OutputArea() {
-    if (!committed_) rollBack();
-}
-
-const std::string& OutputArea::pathOf(std::size_t file) const {
-    if (file == kWed) return paths_.wed;
-    if (file == kTis) return paths_.tis;
-    return paths_.companions[file - kFirstCompanion];
-}
+OutputArea::~OutputArea() { rollBack(); }
 
 StepResult OutputArea::hold(const InputNames& inputNames, const InputArea& input) {
-    if (!holdOutput(platform_, paths_.dir, paths_.wed, inputNames, protected_, files_[kWed])) {
+    // Every target first: one that cannot be written fails before any
+    // temporary is made.
+    if (!holdTarget(platform_, paths_.dir, paths_.wed, inputNames, protected_, files_[kWed])) {
         return Failure{messages::kCreateOutputWed};
     }
-    if (!holdOutput(platform_, paths_.dir, paths_.tis, inputNames, protected_, files_[kTis])) {
+    if (!holdTarget(platform_, paths_.dir, paths_.tis, inputNames, protected_, files_[kTis])) {
         return Failure{messages::kSaveOutputTis};
     }
+    std::array<bool, kFileCount> wanted{true, true};
     for (std::size_t n = 0; n < kCompanionCount; ++n) {
-        if (!input.companion(n).isOpen()) continue;
-        holdOutput(platform_, paths_.dir, paths_.companions[n], inputNames, protected_, files_[kFirstCompanion + n]);
+        OutputFile& companion = files_[kFirstCompanion + n];
+        wanted[kFirstCompanion + n] =
+            input.companion(n).isOpen() &&
+            holdTarget(platform_, paths_.dir, paths_.companions[n], inputNames, protected_, companion);
+    }
+    if (!holdTemporary(platform_, protected_, files_[kWed])) return Failure{messages::kCreateOutputWed};
+    if (!holdTemporary(platform_, protected_, files_[kTis])) return Failure{messages::kSaveOutputTis};
+    for (std::size_t file = kFirstCompanion; file < kFileCount; ++file) {
+        if (wanted[file] && !holdTemporary(platform_, protected_, files_[file])) discard(platform_, files_[file]);
     }
     return {};
 }
 
 void OutputArea::dropCompanion(std::size_t n, Reporter& reporter) {
     companionsDone_[n] = false;
-    removeIfCreated(platform_, paths_.companions[n], files_[kFirstCompanion + n]);
+    discard(platform_, files_[kFirstCompanion + n]);
     if (const char* warning = messages::kCompanionCopyWarnings[n]) reporter.warn(warning);
+}
+
+StepResult OutputArea::failOutput(std::size_t file, const char* message, Reporter& reporter) {
+    if (file < kFirstCompanion) return Failure{message};
+    dropCompanion(file - kFirstCompanion, reporter);
+    return {};
 }
 
 void OutputArea::copyCompanions(const InputArea& input, Reporter& reporter) {
@@ -48,54 +58,78 @@ void OutputArea::copyCompanions(const InputArea& input, Reporter& reporter) {
         OutputFile& target = files_[kFirstCompanion + n];
         companionsDone_[n] = input.companion(n).isOpen() && target.file &&
                              platform_.copyContents(input.companion(n), target.file.get());
-        if (!companionsDone_[n]) {
-            dropCompanion(n, reporter);
-            continue;
-        }
-        markWritten(platform_, target);
+        if (!companionsDone_[n]) dropCompanion(n, reporter);
     }
 }
 
 StepResult OutputArea::writeWed(FileHandle inputWed, WedImage patched, const WedLayout& layout) {
-    if (const StepResult failed =
-            writeOutputWed(platform_, inputWed, files_[kWed].file.get(), patched, layout)) {
-        return failed;
-    }
-    markWritten(platform_, files_[kWed]);
-    return {};
+    return writeOutputWed(platform_, inputWed, files_[kWed].file.get(), patched, layout);
 }
 
 StepResult OutputArea::writeTis(const OutputTileset& tileset, InputTiles input, bool saveHeader) {
-    if (const StepResult failed =
-            writeOutputTis(platform_, files_[kTis].file.get(), tileset, input, saveHeader)) {
-        return failed;
+    return writeOutputTis(platform_, files_[kTis].file.get(), tileset, input, saveHeader);
+}
+
+StepResult OutputArea::commit(bool durable, Reporter& reporter) {
+    // The companions first and the WED last: an area whose WED is new is
+    // whole. Each output's message is the one its writing fails with.
+    std::array<std::size_t, kFileCount> order{};
+    for (std::size_t n = 0; n < kCompanionCount; ++n) order[n] = kFirstCompanion + n;
+    order[kCompanionCount] = kTis;
+    order[kCompanionCount + 1] = kWed;
+    const auto messageOf = [](std::size_t file) {
+        return file == kWed ? messages::kWriteOutputWed : messages::kWriteOutputTis;
+    };
+    const bool replacing =
+        std::any_of(files_.begin(), files_.end(), [](const OutputFile& f) { return f.file && f.replaces(); });
+    const bool flush = durable || replacing;
+    for (std::size_t file = 0; file < kFileCount; ++file) {
+        OutputFile& output = files_[file];
+        if (!output.file) continue;
+        // A replacement keeps the permissions of the file it replaces.
+        const bool ready = (!flush || platform_.flushFile(output.file.get())) &&
+                           (!output.replaces() || platform_.copyPermissions(output.target.get(), output.file.get()));
+        if (!ready) {
+            if (const StepResult failed = failOutput(file, messageOf(file), reporter)) return failed;
+        }
     }
-    markWritten(platform_, files_[kTis]);
+    std::vector<std::string> folders;
+    for (std::size_t file : order) {
+        OutputFile& output = files_[file];
+        if (!output.file) continue;
+        if (!renameIntoPlace(platform_, output)) {
+            if (const StepResult failed = failOutput(file, messageOf(file), reporter)) return failed;
+            continue;
+        }
+        markWritten(platform_, output);
+        const std::string folder = output.targetPath.substr(0, output.targetPath.find_last_of("\\/") + 1);
+        if (std::find(folders.begin(), folders.end(), folder) == folders.end()) folders.push_back(folder);
+    }
+    if (flush) {
+        for (const std::string& folder : folders) {
+            if (!platform_.flushFolder(folder.empty() ? paths_.dir : folder)) {
+                return Failure{messages::kWriteOutputWed};
+            }
+        }
+    }
     return {};
 }
 
-StepResult OutputArea::flushAndVerify(Reporter& reporter) {
-    if (!platform_.flushFile(files_[kWed].file.get())) return Failure{messages::kWriteOutputWed};
-    if (!platform_.flushFile(files_[kTis].file.get())) return Failure{messages::kWriteOutputTis};
+StepResult OutputArea::verify() {
     for (std::size_t n = 0; n < kCompanionCount; ++n) {
-        if (!companionsDone_[n]) continue;
-        OutputFile& target = files_[kFirstCompanion + n];
-        if (!platform_.flushFile(target.file.get())) {
-            dropCompanion(n, reporter);
-        } else if (!stillAsWritten(platform_, paths_.companions[n], target)) {
-            companionsDone_[n] = false;  // changed, or its name leads elsewhere now: the source stays
+        // Changed, or its name leads elsewhere now: the source stays.
+        if (companionsDone_[n] && !stillAsWritten(platform_, paths_.companions[n], files_[kFirstCompanion + n])) {
+            companionsDone_[n] = false;
         }
     }
-    if (!platform_.flushFolder(paths_.dir)) return Failure{messages::kWriteOutputWed};
-    if (!stillAsWritten(platform_, paths_.wed, files_[kWed]) ||
-        !stillAsWritten(platform_, paths_.tis, files_[kTis])) {
+    if (!stillAsWritten(platform_, paths_.wed, files_[kWed]) || !stillAsWritten(platform_, paths_.tis, files_[kTis])) {
         return Failure{messages::kOutputsChanged};
     }
     return {};
 }
 
 void OutputArea::rollBack() {
-    for (std::size_t file = 0; file < kFileCount; ++file) removeIfCreated(platform_, pathOf(file), files_[file]);
+    for (OutputFile& output : files_) discard(platform_, output);
 }
 
 }  // namespace wedmorph

@@ -1,8 +1,9 @@
 // The output area as the run holds it: every file it writes (WED, TIS and
-// each companion copy), held before the first byte of any of them, written,
-// and then either committed or rolled back. An area that is not committed is
-// rolled back when its owner goes, so no way out of a run leaves behind a
-// file the run made and did not finish.
+// each companion copy) is written to a temporary beside its target, and takes
+// the target's name only at the commit, once all of them are complete. Until
+// then every name of the area is as the run found it; whatever is not
+// committed is rolled back when the owner goes, so no way out of a run leaves
+// a temporary of its own behind.
 #pragma once
 
 #include <array>
@@ -28,10 +29,10 @@ public:
 
     const AreaFilePaths& paths() const { return paths_; }
 
-    // Holds the WED, the TIS, then the target of each companion the input
+    // Holds the targets of the WED, the TIS, and each companion the input
     // area has, never a file whose name is an input's (`inputNames`) nor one
-    // of the protected files. A companion whose target cannot be held is not
-    // copied; the WED and TIS end the run.
+    // of the protected files; then the temporary of each. A companion that
+    // cannot be held is not copied; the WED and TIS end the run.
     [[nodiscard]] StepResult hold(const InputNames& inputNames, const InputArea& input);
 
     // Copies each companion in its order. One that is missing, could not be
@@ -40,14 +41,19 @@ public:
     [[nodiscard]] StepResult writeWed(FileHandle inputWed, WedImage patched, const WedLayout& layout);
     [[nodiscard]] StepResult writeTis(const OutputTileset& tileset, InputTiles input, bool saveHeader);
 
-    // Before any source is deleted: every output is on stable storage, and
-    // the names of the WED and TIS still lead to the files as the run wrote
-    // them. A companion copy that fails this keeps its source.
-    [[nodiscard]] StepResult flushAndVerify(Reporter& reporter);
+    // Gives every temporary its target's name: the companions, then the TIS,
+    // then the WED. When `durable`, or where a temporary replaces a file,
+    // every temporary is first put on stable storage, and each folder that
+    // took a name after. A WED or TIS that fails ends the run, with the
+    // renames made so far kept; a companion that fails is a warning.
+    [[nodiscard]] StepResult commit(bool durable, Reporter& reporter);
 
-    // The outputs are the output area from now on.
-    void commit() { committed_ = true; }
-    // Removes each file the run created, while its name still leads to it.
+    // After the commit, before any source is deleted: the names of the WED
+    // and TIS still lead to the files as the run wrote them. A companion copy
+    // that fails this keeps its source.
+    [[nodiscard]] StepResult verify();
+
+    // Removes every temporary that has not taken its target's name.
     void rollBack();
 
     const CompanionsDone& companionsDone() const { return companionsDone_; }
@@ -59,17 +65,16 @@ private:
     static constexpr std::size_t kFirstCompanion = 2;
     static constexpr std::size_t kFileCount = kFirstCompanion + kCompanionCount;
 
-    const std::string& pathOf(std::size_t file) const;
-    // A companion copy that cannot be had: its warning, and a target this
-    // run created goes again.
+    // A companion copy that cannot be had: its warning, and its temporary goes.
     void dropCompanion(std::size_t n, Reporter& reporter);
+    // The output's own failure: its message, or for a companion its warning.
+    StepResult failOutput(std::size_t file, const char* message, Reporter& reporter);
 
     Platform& platform_;
     const AreaFilePaths& paths_;
     ProtectedFiles& protected_;
     std::array<OutputFile, kFileCount> files_;
     CompanionsDone companionsDone_{};
-    bool committed_ = false;
 };
 
 }  // namespace wedmorph

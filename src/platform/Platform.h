@@ -45,27 +45,6 @@ struct FileStatus {
     std::int64_t changed = 0;
 };
 
-// The files no output may land on: a run's inputs, its log and the outputs it
-// holds. An unknown identity matches nothing.
-class ProtectedFiles {
-public:
-    void add(const FileIdentity& identity) {
-        if (identity.known && !contains(identity) && count_ < files_.size()) files_[count_++] = identity;
-    }
-    bool contains(const FileIdentity& identity) const {
-        if (!identity.known) return false;
-        for (std::size_t n = 0; n < count_; ++n) {
-            if (files_[n] == identity) return true;
-        }
-        return false;
-    }
-
-private:
-    // Seven inputs, the log and seven outputs, with room to spare.
-    std::array<FileIdentity, 16> files_{};
-    std::size_t count_ = 0;
-};
-
 // How area arguments are written on this system.
 enum class PathStyle {
     Windows,  // directory pieces are appended as typed
@@ -75,6 +54,16 @@ enum class PathStyle {
 // How an input is held: with "-d" it is opened so that it can later be
 // deleted through the same handle (on Windows, with DELETE access).
 enum class InputUse { Read, ReadThenDelete };
+
+// Whether the last component of a name may be a symbolic link that is followed.
+enum class FinalLink { Follow, Refuse };
+
+// An existing file opened for writing, as a lookup of its name found it.
+struct ExistingFile {
+    FileHandle file;       // held; not open when the file is missing or cannot be had
+    std::string path;      // the file as found: its own letter case, a link's final file
+    bool missing = false;  // nothing has the name
+};
 
 // What came of asking for room on the disk ahead of the writes.
 enum class Reservation {
@@ -137,11 +126,16 @@ public:
     // Opens an existing file for reading, sharing read access with other readers.
     virtual FileHandle openInput(const std::string& path, InputUse use) = 0;
 
-    // Opens an output as it stands, creating it when missing, for writing and
-    // for removal through the handle; nothing is emptied. Fails when the file
-    // is one of `protectedFiles`. `created` tells whether it did not exist.
-    virtual FileHandle openOutput(const std::string& path, const ProtectedFiles& protectedFiles,
-                                  bool& created) = 0;
+    // Opens an existing file for writing and holds it so that no other run
+    // opens it; a missing one is not created. Fails (without `missing`) when
+    // the name leads to something other than a regular file, to a file
+    // another run holds, or, with FinalLink::Refuse, to a symbolic link.
+    virtual ExistingFile openExisting(const std::string& path, FinalLink link) = 0;
+
+    // Creates `path`, which no entry may have in any letter case, for
+    // writing, held like an existing file; `exists` tells a name that is
+    // taken (or a new file taken by another run at once) from other failures.
+    virtual FileHandle createNew(const std::string& path, bool& exists) = 0;
 
     // Opens the log for appending, creating it when missing.
     virtual FileHandle openLog(const std::string& path) = 0;
@@ -180,6 +174,14 @@ public:
     // The same for a folder's entries; a file system that cannot flush a
     // folder counts as done.
     virtual bool flushFolder(const std::string& dir) = 0;
+
+    // Gives the file that `file` holds, and that the name `from` leads to,
+    // the name `to` in the same folder, replacing what has it; the file stays
+    // held. Fails when `from` leads elsewhere by then.
+    virtual bool renameHeld(FileHandle file, const std::string& from, const std::string& to) = 0;
+
+    // Gives `to` the permission bits of `from`, where the system has them.
+    virtual bool copyPermissions(FileHandle from, FileHandle to) = 0;
 
     // Deletes the file that `file` holds, under the name `path`: only while
     // the name still leads to that same file and no other run holds it open.

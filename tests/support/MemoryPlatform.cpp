@@ -40,14 +40,32 @@ FileHandle MemoryPlatform::openInput(const std::string& path, InputUse) {
     return {next_++};
 }
 
-FileHandle MemoryPlatform::openOutput(const std::string& path, const ProtectedFiles& protectedFiles,
-                                      bool& created) {
-    if (!folderExists(path) || folders.count(path + "/") != 0) return {};
-    if (protectedFiles.contains(identityOf(path))) return {};
-    created = files.count(path) == 0;
+ExistingFile MemoryPlatform::openExisting(const std::string& path, FinalLink) {
+    ExistingFile found;
+    found.path = path;
+    if (!folderExists(path) || folders.count(path + "/") != 0) return found;
+    found.missing = files.count(path) == 0;
+    if (found.missing) return found;
+    open_[next_] = path;
+    found.file = {next_++};
+    return found;
+}
+
+FileHandle MemoryPlatform::createNew(const std::string& path, bool& exists) {
+    exists = files.count(path) != 0;
+    if (exists || !folderExists(path) || folders.count(path + "/") != 0) return {};
     files[path];
     open_[next_] = path;
     return {next_++};
+}
+
+bool MemoryPlatform::renameHeld(FileHandle file, const std::string& from, const std::string& to) {
+    if (open_.at(file.native) != from || files.count(from) == 0) return false;
+    files[to] = std::move(files[from]);
+    files.erase(from);
+    numbers_[to] = identityOf(from).file;
+    open_[file.native] = to;
+    return true;
 }
 
 bool MemoryPlatform::emptyFile(FileHandle file) {

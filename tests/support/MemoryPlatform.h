@@ -36,8 +36,8 @@ public:
     FileStatus statusOfPath(const std::string& path) override;
 
     FileHandle openInput(const std::string& path, InputUse use) override;
-    FileHandle openOutput(const std::string& path, const ProtectedFiles& protectedFiles,
-                          bool& created) override;
+    ExistingFile openExisting(const std::string& path, FinalLink link) override;
+    FileHandle createNew(const std::string& path, bool& exists) override;
     FileHandle openLog(const std::string&) override { return {}; }
     void closeFile(FileHandle file) override { open_.erase(file.native); }
     FileStatus statusOf(FileHandle file) override { return statusOfPath(open_.at(file.native)); }
@@ -49,6 +49,8 @@ public:
     bool copyContents(FileHandle source, FileHandle target) override;
     bool flushFile(FileHandle) override { return true; }
     bool flushFolder(const std::string&) override { return true; }
+    bool renameHeld(FileHandle file, const std::string& from, const std::string& to) override;
+    bool copyPermissions(FileHandle, FileHandle) override { return true; }
     bool deleteHeldFile(FileHandle file, const std::string& path) override;
 
     std::span<const std::uint8_t> mapFile(FileHandle file) override;

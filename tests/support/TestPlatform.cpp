@@ -11,6 +11,7 @@ const char* opName(Op op) {
         case Op::List: return "List";
         case Op::OpenInput: return "OpenInput";
         case Op::OpenOutput: return "OpenOutput";
+        case Op::Create: return "Create";
         case Op::OpenLog: return "OpenLog";
         case Op::Identify: return "Identify";
         case Op::Map: return "Map";
@@ -21,6 +22,8 @@ const char* opName(Op op) {
         case Op::Copy: return "Copy";
         case Op::Flush: return "Flush";
         case Op::Delete: return "Delete";
+        case Op::Rename: return "Rename";
+        case Op::Permissions: return "Permissions";
         case Op::AllocatePages: return "AllocatePages";
     }
     return "?";
@@ -57,11 +60,11 @@ bool TestPlatform::shouldFail(Op op, const std::string& path) {
     std::vector<std::string>& calls = calls_[op];
     calls.push_back(path);
     const int call = static_cast<int>(calls.size());
+    // An output is written to its temporary: "AR2600.tis" names "AR2600.ti~" too.
     for (const auto& [failing, end] : failingPaths_) {
-        if (failing == op && path.size() >= end.size() &&
-            path.compare(path.size() - end.size(), end.size(), end) == 0) {
-            return true;
-        }
+        std::string temporary = end;
+        if (!temporary.empty()) temporary.back() = '~';
+        if (failing == op && (path.ends_with(end) || path.ends_with(temporary))) return true;
     }
     auto found = failures_.find(op);
     return found != failures_.end() && (found->second == 0 || found->second == call);
@@ -100,11 +103,32 @@ FileHandle TestPlatform::openInput(const std::string& path, InputUse use) {
     return held(real_.openInput(path, use), path);
 }
 
-FileHandle TestPlatform::openOutput(const std::string& path, const ProtectedFiles& protectedFiles,
-                                    bool& created) {
+ExistingFile TestPlatform::openExisting(const std::string& path, FinalLink link) {
     if (shouldFail(Op::OpenOutput, path)) return {};
+    journal_.push_back("open " + path);
+    ExistingFile found = real_.openExisting(path, link);
+    held(found.file, found.path);
+    return found;
+}
+
+FileHandle TestPlatform::createNew(const std::string& path, bool& exists) {
+    exists = false;
+    if (shouldFail(Op::Create, path)) return {};
     journal_.push_back("create " + path);
-    return held(real_.openOutput(path, protectedFiles, created), path);
+    return held(real_.createNew(path, exists), path);
+}
+
+bool TestPlatform::renameHeld(FileHandle file, const std::string& from, const std::string& to) {
+    if (shouldFail(Op::Rename, to)) return false;
+    journal_.push_back("rename " + from + " -> " + to);
+    if (!real_.renameHeld(file, from, to)) return false;
+    filePaths_[file.native] = to;
+    return true;
+}
+
+bool TestPlatform::copyPermissions(FileHandle from, FileHandle to) {
+    if (shouldFail(Op::Permissions, pathOf(to))) return false;
+    return real_.copyPermissions(from, to);
 }
 
 FileHandle TestPlatform::openLog(const std::string& path) {

@@ -19,7 +19,8 @@ enum class Op {
     FindFile,
     List,
     OpenInput,
-    OpenOutput,
+    OpenOutput,  // an existing output, or a file left by a killed run
+    Create,      // a temporary
     OpenLog,
     Identify,
     Map,
@@ -30,6 +31,8 @@ enum class Op {
     Copy,
     Flush,
     Delete,
+    Rename,
+    Permissions,
     AllocatePages,
 };
 
@@ -77,8 +80,8 @@ public:
     FileStatus statusOfPath(const std::string& path) override;
 
     FileHandle openInput(const std::string& path, InputUse use) override;
-    FileHandle openOutput(const std::string& path, const ProtectedFiles& protectedFiles,
-                          bool& created) override;
+    ExistingFile openExisting(const std::string& path, FinalLink link) override;
+    FileHandle createNew(const std::string& path, bool& exists) override;
     FileHandle openLog(const std::string& path) override;
     void closeFile(FileHandle file) override;
     FileStatus statusOf(FileHandle file) override;
@@ -90,6 +93,8 @@ public:
     bool copyContents(FileHandle source, FileHandle target) override;
     bool flushFile(FileHandle file) override;
     bool flushFolder(const std::string& dir) override;
+    bool renameHeld(FileHandle file, const std::string& from, const std::string& to) override;
+    bool copyPermissions(FileHandle from, FileHandle to) override;
     bool deleteHeldFile(FileHandle file, const std::string& path) override;
 
     std::span<const std::uint8_t> mapFile(FileHandle file) override;
@@ -111,6 +116,18 @@ private:
     std::string console_;
     std::vector<std::string> journal_;
 };
+
+// A file to write for a platform test: the existing one held for writing,
+// else a new one (`created`).
+inline FileHandle openForWriting(Platform& platform, const std::string& path, bool& created) {
+    const ExistingFile found = platform.openExisting(path, FinalLink::Follow);
+    created = false;
+    if (!found.missing) return found.file;
+    bool exists = false;
+    const FileHandle file = platform.createNew(path, exists);
+    created = file.isOpen();
+    return file;
+}
 
 // Heap memory that counts what is held and runs out on demand.
 class TestMemory final : public TileMemory {

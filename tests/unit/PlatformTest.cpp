@@ -5,6 +5,7 @@
 
 #include "platform/Platform.h"
 #include "support/TempDir.h"
+#include "support/TestPlatform.h"
 
 namespace wedmorph {
 namespace {
@@ -40,17 +41,15 @@ TEST_F(Platform, EmptyFileCannotBeMapped) {
 TEST_F(Platform, FilesHeldByOneRunAreNotWrittenByAnother) {
     test::writeText(dir / "in.tis", "input");
     test::writeText(dir / "out.wed", "output");
-    bool created = true;
     FileHandle reading = platform.openInput(dir / "in.tis", InputUse::Read);
-    FileHandle writing = platform.openOutput(dir / "out.wed", {}, created);
+    FileHandle writing = platform.openExisting(dir / "out.wed", FinalLink::Follow).file;
     ASSERT_TRUE(reading.isOpen());
     ASSERT_TRUE(writing.isOpen());
-    EXPECT_FALSE(created);
     FileHandle alsoReading = platform.openInput(dir / "IN.TIS", InputUse::Read);
     EXPECT_TRUE(alsoReading.isOpen()) << "readers share";
     if (alsoReading.isOpen()) platform.closeFile(alsoReading);
     for (const char* held : {"in.tis", "out.wed"}) {
-        FileHandle other = platform.openOutput(dir / held, {}, created);
+        FileHandle other = platform.openExisting(dir / held, FinalLink::Follow).file;
         EXPECT_FALSE(other.isOpen()) << held;
         if (other.isOpen()) platform.closeFile(other);
         // Either the second holder is refused, or so is its delete.
@@ -81,10 +80,10 @@ TEST_F(Platform, GatheredPiecesAreWrittenInTheirOrder) {
         pieces.emplace_back(bytes.data() + at, length);
         at += length;
     }
-    bool created = false;
-    FileHandle file = platform.openOutput(dir / "out.tis", {}, created);
+    bool exists = true;
+    FileHandle file = platform.createNew(dir / "out.tis", exists);
     ASSERT_TRUE(file.isOpen());
-    EXPECT_TRUE(created);
+    EXPECT_FALSE(exists);
     std::size_t written = 0;
     EXPECT_TRUE(platform.writeFile(file, 0, pieces, written));
     EXPECT_EQ(written, bytes.size());

@@ -7,8 +7,10 @@
 #include <unistd.h>
 
 #include "platform/NameMatch.h"
+#include "output/HeldFiles.h"
 #include "platform/Platform.h"
 #include "support/TempDir.h"
+#include "support/TestPlatform.h"
 
 namespace wedmorph {
 namespace {
@@ -36,7 +38,7 @@ protected:
     bool copy(const std::string& source, const std::string& target) {
         FileHandle from = platform.openInput(dir / source, InputUse::Read);
         if (!from.isOpen()) return false;
-        FileHandle to = platform.openOutput(dir / target, {}, created);
+        FileHandle to = test::openForWriting(platform, dir / target, created);
         const bool copied = to.isOpen() && platform.copyContents(from, to);
         if (to.isOpen()) platform.closeFile(to);
         platform.closeFile(from);
@@ -77,7 +79,7 @@ TEST_F(PosixPlatform, WildcardsMatchInTheFileSearchOnly) {
     // Not even a file with that very name, which POSIX allows and Windows does not.
     test::writeText(dir / "AR01*.wed", "w");
     EXPECT_FALSE(platform.openInput(dir / "AR01*.wed", InputUse::Read).isOpen());
-    EXPECT_FALSE(platform.openOutput(dir / "AR01*.wed", {}, created).isOpen());
+    EXPECT_FALSE(test::openForWriting(platform, dir / "AR01*.wed", created).isOpen());
     EXPECT_FALSE(platform.statusOfPath(dir / "AR01*.wed").identity.known);
 }
 
@@ -122,9 +124,11 @@ TEST_F(PosixPlatform, NoOutputLandsOnAProtectedFileByAnyName) {
     ProtectedFiles protectedFiles;
     protectedFiles.add(platform.statusOfPath(dir / "AR0100HT.bmp").identity);
     ASSERT_EQ(::symlink((dir / "AR0100HT.bmp").c_str(), (dir / "link.bmp").c_str()), 0);
+    const AreaFilePaths noInput;
+    const InputNames noInputNames(platform, noInput);
     for (const char* name : {"AR0100HT.bmp", "ar0100ht.BMP", "link.bmp"}) {
-        EXPECT_FALSE(platform.openOutput(dir / name, protectedFiles, created).isOpen()) << name;
-        EXPECT_FALSE(created) << name;
+        OutputFile output;
+        EXPECT_FALSE(holdTarget(platform, dir.path(), dir / name, noInputNames, protectedFiles, output)) << name;
     }
     EXPECT_EQ(test::readText(dir / "AR0100HT.bmp"), "bitmap");
 }
@@ -134,7 +138,7 @@ TEST_F(PosixPlatform, OnlyRegularFilesAreWrittenAndNothingWaits) {
     ASSERT_EQ(::symlink("/dev/null", (dir / "null.tis").c_str()), 0);
     dir.makeDir("folder.tis");
     for (const char* name : {"fifo.tis", "null.tis", "folder.tis"}) {
-        EXPECT_FALSE(platform.openOutput(dir / name, {}, created).isOpen()) << name;
+        EXPECT_FALSE(test::openForWriting(platform, dir / name, created).isOpen()) << name;
         EXPECT_FALSE(platform.openInput(dir / name, InputUse::Read).isOpen()) << name;
         EXPECT_FALSE(platform.openLog(dir / name).isOpen()) << name;
     }
@@ -170,7 +174,7 @@ TEST_F(PosixPlatform, DeleteFindsTheNameIgnoringCase) {
 
 TEST_F(PosixPlatform, OutputsOpenAsTheyStandUnderAnotherCaseAndAreEmptiedOnRequest) {
     test::writeText(dir / "AR2600.TIS", "old old old");
-    FileHandle file = platform.openOutput(dir / "AR2600.tis", {}, created);
+    FileHandle file = test::openForWriting(platform, dir / "AR2600.tis", created);
     ASSERT_TRUE(file.isOpen());
     EXPECT_FALSE(created);
     EXPECT_EQ(test::readText(dir / "AR2600.TIS"), "old old old");

@@ -331,11 +331,12 @@ TEST_F(RunTest, DeletionRemovesTheSourcesAfterACompleteRun) {
     EXPECT_EQ(test::listDir(dir.path()),
               (std::vector<std::string>{"AR2600.mos", "AR2600.tis", "AR2600.wed", "AR2600HT.bmp",
                                         "AR2600LM.bmp", "AR2600LN.bmp", "AR2600SR.bmp"}));
-    // Deletion comes after the output TIS is written and closed.
+    // Deletion comes after the output TIS has taken its name.
     const auto& journal = platform.journal();
-    const auto created = std::find(journal.begin(), journal.end(), "create " + (dir / "AR2600.tis"));
+    const auto renamed = std::find(journal.begin(), journal.end(),
+                                   "rename " + (dir / "AR2600.ti~") + " -> " + (dir / "AR2600.tis"));
     const auto deleted = std::find(journal.begin(), journal.end(), "delete " + (dir / "AR0100.wed"));
-    EXPECT_LT(created, deleted);
+    EXPECT_LT(renamed, deleted);
 }
 
 // With "-d", the outputs must still be where the run put them before any
@@ -350,7 +351,7 @@ TEST_F(RunTest, OutputsChangedUnderTheRunKeepTheirSources) {
         test::writeArea(dir.path(), "AR0100", area);
         test::TestPlatform changing;
         changing.beforeCall = [&](Op op, const std::string& path) {
-            if (op != Op::Flush || !path.ends_with(changed)) return;
+            if (op != Op::Flush || path != dir.path()) return;  // the folder, after the renames
             if (changed.ends_with(".bmp")) {
                 // Past the file system clock's tick, which may be coarse (a few ms).
                 std::this_thread::sleep_for(std::chrono::milliseconds(20));

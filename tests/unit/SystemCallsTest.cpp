@@ -15,6 +15,7 @@
 #include "platform/Platform.h"
 #include "platform/posix/SystemCalls.h"
 #include "support/TempDir.h"
+#include "support/TestPlatform.h"
 
 namespace wedmorph::posix {
 namespace {
@@ -62,7 +63,7 @@ ScopedSystemCall<typename Faulty<Which, Entry>::Pointer> faulty() {
 bool copies(Platform& platform, const TempDir& dir) {
     bool created = false;
     FileHandle from = platform.openInput(dir / "in.tis", InputUse::Read);
-    FileHandle to = platform.openOutput(dir / "out.tis", {}, created);
+    FileHandle to = test::openForWriting(platform, dir / "out.tis", created);
     const bool copied = from.isOpen() && to.isOpen() && platform.copyContents(from, to);
     if (from.isOpen()) platform.closeFile(from);
     if (to.isOpen()) platform.closeFile(to);
@@ -90,7 +91,7 @@ TEST(SystemCalls, FailingCallsGiveTheirResults) {
          [](Platform& platform, const TempDir& dir) {
              bool created = false;
              FileHandle file = platform.openInput(dir / "in.tis", InputUse::Read);
-             const bool refused = !platform.openOutput(dir / "in.tis", {}, created).isOpen();
+             const bool refused = !test::openForWriting(platform, dir / "in.tis", created).isOpen();
              platform.closeFile(file);
              return file.isOpen() && refused;
          }, true, 3},
@@ -109,7 +110,7 @@ TEST(SystemCalls, FailingCallsGiveTheirResults) {
         {"a full disk fails the write", {{Call::Pwritev, ENOSPC, -1}},
          [](Platform& platform, const TempDir& dir) {
              bool created = false;
-             FileHandle file = platform.openOutput(dir / "out.tis", {}, created);
+             FileHandle file = test::openForWriting(platform, dir / "out.tis", created);
              const std::uint8_t bytes[] = {1, 2, 3};
              const WritePiece piece(bytes);
              std::size_t written = 0;
@@ -121,7 +122,7 @@ TEST(SystemCalls, FailingCallsGiveTheirResults) {
          [](Platform& platform, const TempDir& dir) {
              bool created = false;
              FileHandle input = platform.openInput(dir / "in.tis", InputUse::Read);
-             FileHandle output = platform.openOutput(dir / "in.tis", {}, created);
+             FileHandle output = test::openForWriting(platform, dir / "in.tis", created);
              const bool both = input.isOpen() && output.isOpen();
              platform.closeFile(input);
              platform.closeFile(output);
@@ -195,7 +196,7 @@ TEST(SystemCalls, ShortCallsGoOnWhereTheyStopped) {
     test::writeText(dir / "out.tis", "head");
     bool created = true;
     Platform& platform = nativePlatform();
-    FileHandle file = platform.openOutput(dir / "out.tis", {}, created);
+    FileHandle file = test::openForWriting(platform, dir / "out.tis", created);
     ASSERT_TRUE(file.isOpen());
     const std::string text = "abcdefghijklmnop";
     const auto bytes = reinterpret_cast<const std::uint8_t*>(text.data());

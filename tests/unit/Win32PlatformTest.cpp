@@ -6,8 +6,10 @@
 
 #include <windows.h>
 
+#include "output/HeldFiles.h"
 #include "platform/Platform.h"
 #include "support/TempDir.h"
+#include "support/TestPlatform.h"
 
 namespace wedmorph {
 namespace {
@@ -48,7 +50,7 @@ TEST_F(Win32Platform, CopyReplacesButNeverOntoItself) {
     bool created = true;
     FileHandle source = platform.openInput(dir / "AR0100HT.bmp", InputUse::Read);
     inputs.add(platform.statusOf(source).identity);
-    FileHandle target = platform.openOutput(dir / "AR2600HT.bmp", inputs, created);
+    FileHandle target = test::openForWriting(platform, dir / "AR2600HT.bmp", created);
     ASSERT_TRUE(target.isOpen());
     EXPECT_FALSE(created);
     EXPECT_TRUE(platform.copyContents(source, target));
@@ -56,12 +58,15 @@ TEST_F(Win32Platform, CopyReplacesButNeverOntoItself) {
     platform.closeFile(source);
     EXPECT_EQ(test::readText(dir / "AR2600HT.bmp"), "bitmap");
     // Released by its reader, the input is still no output under any name.
-    EXPECT_FALSE(platform.openOutput(dir / "ar0100ht.BMP", inputs, created).isOpen());
+    const AreaFilePaths noInput;
+    const InputNames noInputNames(platform, noInput);
+    OutputFile output;
+    EXPECT_FALSE(holdTarget(platform, dir.path(), dir / "ar0100ht.BMP", noInputNames, inputs, output));
     EXPECT_EQ(test::readText(dir / "AR0100HT.bmp"), "bitmap");
     // A read-only source makes a copy that the next run can replace.
     ::SetFileAttributesA((dir / "AR0100HT.bmp").c_str(), FILE_ATTRIBUTE_READONLY);
     source = platform.openInput(dir / "AR0100HT.bmp", InputUse::Read);
-    target = platform.openOutput(dir / "AR2700HT.bmp", {}, created);
+    target = test::openForWriting(platform, dir / "AR2700HT.bmp", created);
     ASSERT_TRUE(target.isOpen());
     EXPECT_TRUE(created);
     EXPECT_TRUE(platform.copyContents(source, target));
@@ -73,7 +78,7 @@ TEST_F(Win32Platform, CopyReplacesButNeverOntoItself) {
 
 TEST_F(Win32Platform, SharingKeepsOtherHandlesOutAndDeletesGoThroughTheHandle) {
     bool created = false;
-    FileHandle output = platform.openOutput(dir / "out.tis", {}, created);
+    FileHandle output = test::openForWriting(platform, dir / "out.tis", created);
     ASSERT_TRUE(output.isOpen());
     const std::uint8_t bytes[] = {1, 2, 3, 4};
     std::size_t written = 0;

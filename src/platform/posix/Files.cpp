@@ -3,12 +3,14 @@
 // while it writes it. A file system without such locks leaves its files
 // unlocked rather than refusing every run.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <new>
 
 #include "platform/CopyLoop.h"
@@ -94,42 +96,72 @@ FileHandle PosixPlatform::openInput(const std::string& path, InputUse) {
     return {usable(fd, LOCK_SH)};
 }
 
-FileHandle PosixPlatform::openOutput(const std::string& path, const ProtectedFiles& protectedFiles,
-                                     bool& created) {
-    created = false;
-    if (posix::nameHasWildcard(path)) return {};
-    // An existing file is opened as it is, a missing one created exclusively,
-    // so `created` is exact; when another process creates or removes the file
-    // between the two, the pair is tried again. A dangling link fails both
-    // ways, every time: the tries are counted.
-    int fd = -1;
-    Resolved target;
-    for (int tries = 0; fd < 0 && tries < 8; ++tries) {
-        target = resolve(path);
-        if (target.exists) {
-            fd = systemCalls().open(target.path.c_str(), O_RDWR | kOpenFlags, 0);
-            if (fd < 0 && errno != ENOENT) return {};
-        } else {
-            fd = systemCalls().open(target.path.c_str(), O_RDWR | O_CREAT | O_EXCL | kOpenFlags, 0666);
-            if (fd < 0 && errno != EEXIST) return {};
-            created = fd >= 0;
+ExistingFile PosixPlatform::openExisting(const std::string& path, FinalLink link) {
+    ExistingFile found;
+    if (posix::nameHasWildcard(path)) return found;
+    const Resolved entry = resolve(path);
+    found.path = entry.path;
+    if (!entry.exists) {
+        found.missing = true;
+        return found;
+    }
+    int flags = O_RDWR | kOpenFlags;
+    if (link == FinalLink::Refuse) {
+        flags |= O_NOFOLLOW;
+    } else {
+        // A link stays a link: the file it finally leads to is the one
+        // replaced, under its own name in its own folder.
+        struct stat info;
+        if (::lstat(entry.path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+            char* real = ::realpath(entry.path.c_str(), nullptr);
+            if (real == nullptr) return found;
+            found.path = real;
+            std::free(real);
         }
     }
-    if (fd < 0) return {};
-    const posix::PathSplit split = posix::splitAtLastSlash(target.path);
-    if (created) listings_.noteCreated(split.dir, split.name);
-    struct stat info;
-    const bool regular = systemCalls().fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-    if (!regular || protectedFiles.contains(posix::identityOf(info))) {
-        // What this call made, it takes away; what was there, it leaves as it was.
-        systemCalls().close(fd);
-        if (created && systemCalls().unlink(target.path.c_str()) == 0) listings_.forget(split.dir);
-        created = false;
-        return {};
+    const int fd = systemCalls().open(found.path.c_str(), flags, 0);
+    if (fd < 0) {
+        // Gone since the lookup: nothing has the name any more.
+        found.missing = errno == ENOENT;
+        return found;
     }
-    const int held = usable(fd, LOCK_EX);
-    if (held < 0) created = false;
-    return {held};
+    if (!isRegular(fd)) {
+        systemCalls().close(fd);
+        return found;
+    }
+    found.file = {usable(fd, LOCK_EX)};
+    return found;
+}
+
+FileHandle PosixPlatform::createNew(const std::string& path, bool& exists) {
+    exists = false;
+    if (posix::nameHasWildcard(path)) return {};
+    // Another run may take the new file for one left behind and remove it
+    // between its creation and its lock: the name must still lead to the
+    // locked file, else it is made again.
+    for (int tries = 0; tries < 8; ++tries) {
+        if (resolve(path).exists) {
+            exists = true;
+            return {};
+        }
+        const int fd = systemCalls().open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | kOpenFlags, 0666);
+        if (fd < 0) {
+            exists = errno == EEXIST;
+            return {};
+        }
+        const posix::PathSplit split = posix::splitAtLastSlash(path);
+        listings_.noteCreated(split.dir, split.name);
+        if (!lockFile(fd, LOCK_EX)) {
+            // Taken by another run in that instant.
+            systemCalls().close(fd);
+            exists = true;
+            return {};
+        }
+        if (nameLeadsTo(path, fd) && clearNonBlocking(fd)) return {fd};
+        systemCalls().close(fd);
+        listings_.forget(split.dir);
+    }
+    return {};
 }
 
 FileHandle PosixPlatform::openLog(const std::string& path) {
@@ -309,6 +341,30 @@ bool PosixPlatform::flushFolder(const std::string& dir) {
     return flushed;
 }
 
+bool PosixPlatform::nameLeadsTo(const std::string& path, int fd) {
+    struct stat named;
+    struct stat held;
+    return systemCalls().stat(path.c_str(), &named) == 0 && systemCalls().fstat(fd, &held) == 0 &&
+           posix::identityOf(named) == posix::identityOf(held);
+}
+
+bool PosixPlatform::renameHeld(FileHandle file, const std::string& from, const std::string& to) {
+    if (posix::nameHasWildcard(from) || posix::nameHasWildcard(to)) return false;
+    if (!nameLeadsTo(from, descriptorOf(file))) return false;
+    if (systemCalls().rename(from.c_str(), to.c_str()) != 0) return false;
+    listings_.forget(posix::splitAtLastSlash(to).dir);
+    return true;
+}
+
+bool PosixPlatform::copyPermissions(FileHandle from, FileHandle to) {
+    struct stat info;
+    if (systemCalls().fstat(descriptorOf(from), &info) != 0) return false;
+    for (;;) {
+        if (systemCalls().fchmod(descriptorOf(to), info.st_mode & 07777) == 0) return true;
+        if (errno != EINTR) return false;
+    }
+}
+
 bool PosixPlatform::deleteHeldFile(FileHandle file, const std::string& path) {
     if (posix::nameHasWildcard(path)) return false;
     const int fd = descriptorOf(file);
@@ -316,12 +372,7 @@ bool PosixPlatform::deleteHeldFile(FileHandle file, const std::string& path) {
     // upgrade can drop the shared lock; the file is then simply kept.
     if (!lockFile(fd, LOCK_EX)) return false;
     const std::string found = resolve(path).path;
-    struct stat named;
-    struct stat held;
-    if (systemCalls().stat(found.c_str(), &named) != 0 || systemCalls().fstat(fd, &held) != 0 ||
-        posix::identityOf(named) != posix::identityOf(held)) {
-        return false;
-    }
+    if (!nameLeadsTo(found, fd)) return false;
     if (systemCalls().unlink(found.c_str()) != 0) return false;
     listings_.forget(posix::splitAtLastSlash(found).dir);
     return true;

@@ -95,8 +95,8 @@ public:
     FileStatus statusOfPath(const std::string& path) override;
 
     FileHandle openInput(const std::string& path, InputUse use) override;
-    FileHandle openOutput(const std::string& path, const ProtectedFiles& protectedFiles,
-                          bool& created) override;
+    ExistingFile openExisting(const std::string& path, FinalLink link) override;
+    FileHandle createNew(const std::string& path, bool& exists) override;
     FileHandle openLog(const std::string& path) override;
     void closeFile(FileHandle file) override;
     FileStatus statusOf(FileHandle file) override;
@@ -108,6 +108,8 @@ public:
     bool copyContents(FileHandle source, FileHandle target) override;
     bool flushFile(FileHandle file) override;
     bool flushFolder(const std::string& dir) override;
+    bool renameHeld(FileHandle file, const std::string& from, const std::string& to) override;
+    bool copyPermissions(FileHandle from, FileHandle to) override;
     bool deleteHeldFile(FileHandle file, const std::string& path) override;
 
     std::span<const std::uint8_t> mapFile(FileHandle file) override;
@@ -124,6 +126,8 @@ private:
     // equals it ignoring ASCII case, else `path` unchanged. Folder components
     // stay as typed.
     Resolved resolve(const std::string& path);
+    // Whether the name `path` (as found) leads to the file `fd` holds.
+    bool nameLeadsTo(const std::string& path, int fd);
     // Copies through the buffer from `offset` on, where the kernel cannot copy.
     bool copyThroughBuffer(int from, int to, std::uint64_t offset);
 

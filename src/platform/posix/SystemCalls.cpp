@@ -5,6 +5,8 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <cstdio>
+
 namespace wedmorph::posix {
 
 SystemCalls& systemCalls() {
@@ -20,6 +22,8 @@ SystemCalls& systemCalls() {
         .mmap = ::mmap,
         .munmap = ::munmap,
         .unlink = ::unlink,
+        .rename = ::rename,
+        .fchmod = ::fchmod,
 #if defined(__linux__)
         .copy_file_range = ::copy_file_range,
         .fallocate = ::fallocate,

@@ -27,6 +27,8 @@ struct SystemCalls {
     void* (*mmap)(void* address, std::size_t length, int protection, int flags, int fd, off_t offset);
     int (*munmap)(void* address, std::size_t length);
     int (*unlink)(const char* path);
+    int (*rename)(const char* from, const char* to);
+    int (*fchmod)(int fd, mode_t mode);
 #if defined(__linux__)
     ssize_t (*copy_file_range)(int from, loff_t* fromOffset, int to, loff_t* toOffset,
                                std::size_t length, unsigned flags);

@@ -2,6 +2,7 @@
 // only, so no other run writes or deletes it while this one reads it; an
 // output shares nothing, so no other run opens it at all.
 #include <new>
+#include <vector>
 
 #include "platform/CopyLoop.h"
 #include "platform/win32/Win32Platform.h"
@@ -69,22 +70,81 @@ FileHandle Win32Platform::openInput(const std::string& path, InputUse use) {
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-FileHandle Win32Platform::openOutput(const std::string& path, const ProtectedFiles& protectedFiles,
-                                     bool& created) {
-    created = false;
+ExistingFile Win32Platform::openExisting(const std::string& path, FinalLink) {
+    // No sharing: no other run opens the file while this one holds it. A
+    // reparse point is opened as itself and refused, never followed.
+    ExistingFile found;
+    found.path = path;
     HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
-                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    // OPEN_ALWAYS tells an existing file by this error, on success too.
-    const bool fresh = ::GetLastError() != ERROR_ALREADY_EXISTS;
-    if (file == INVALID_HANDLE_VALUE) return {};
-    if (!onDisk(file) || protectedFiles.contains(win32::statusOfHandle(file).identity)) {
-        // What this call made, it takes away; what was there, it leaves as it was.
-        if (fresh) deleteOnClose(file);
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        found.missing = ::GetLastError() == ERROR_FILE_NOT_FOUND;
+        return found;
+    }
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!onDisk(file) || !::GetFileInformationByHandle(file, &information) ||
+        (information.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+        ::CloseHandle(file);
+        return found;
+    }
+    // The name in its own letter case, which a replacement keeps.
+    WIN32_FIND_DATAA entry{};
+    HANDLE search = ::FindFirstFileA(path.c_str(), &entry);
+    if (search != INVALID_HANDLE_VALUE) {
+        ::FindClose(search);
+        const std::size_t slash = path.find_last_of("\\/");
+        found.path = path.substr(0, slash == std::string::npos ? 0 : slash + 1) + entry.cFileName;
+    }
+    found.file = win32::toFile(file);
+    return found;
+}
+
+FileHandle Win32Platform::createNew(const std::string& path, bool& exists) {
+    // DELETE access: the file is renamed or removed through this handle.
+    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
+        exists = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+        return {};
+    }
+    exists = false;
+    if (!onDisk(file)) {
         ::CloseHandle(file);
         return {};
     }
-    created = fresh;
     return win32::toFile(file);
+}
+
+bool Win32Platform::renameHeld(FileHandle file, const std::string&, const std::string& to) {
+    // Through the handle, which stays open and unshared: the file is never
+    // let go between its writing and its new name. The name alone, as both
+    // lie in one folder.
+    const std::size_t slash = to.find_last_of("\\/");
+    const std::string name = to.substr(slash == std::string::npos ? 0 : slash + 1);
+    const int wide = ::MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), nullptr, 0);
+    if (wide <= 0) return false;
+    std::vector<std::uint8_t> buffer(sizeof(FILE_RENAME_INFO) + sizeof(WCHAR) * static_cast<std::size_t>(wide));
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    rename->ReplaceIfExists = TRUE;
+    rename->RootDirectory = nullptr;
+    rename->FileNameLength = static_cast<DWORD>(sizeof(WCHAR) * static_cast<std::size_t>(wide));
+    ::MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), rename->FileName, wide);
+    // Another program (a virus scanner) may open the old file in that very
+    // instant: its turn is short.
+    const ULONGLONG start = ::GetTickCount64();
+    for (;;) {
+        if (::SetFileInformationByHandle(win32::toHandle(file), FileRenameInfo, rename,
+                                         static_cast<DWORD>(buffer.size()))) {
+            return true;
+        }
+        const DWORD error = ::GetLastError();
+        if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) ||
+            ::GetTickCount64() - start >= 1000) {
+            return false;
+        }
+        ::Sleep(10);
+    }
 }
 
 FileHandle Win32Platform::openLog(const std::string& path) {

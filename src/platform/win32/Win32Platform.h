@@ -56,8 +56,8 @@ public:
     FileStatus statusOfPath(const std::string& path) override;
 
     FileHandle openInput(const std::string& path, InputUse use) override;
-    FileHandle openOutput(const std::string& path, const ProtectedFiles& protectedFiles,
-                          bool& created) override;
+    ExistingFile openExisting(const std::string& path, FinalLink link) override;
+    FileHandle createNew(const std::string& path, bool& exists) override;
     FileHandle openLog(const std::string& path) override;
     void closeFile(FileHandle file) override;
     FileStatus statusOf(FileHandle file) override;
@@ -69,6 +69,8 @@ public:
     bool copyContents(FileHandle source, FileHandle target) override;
     bool flushFile(FileHandle file) override;
     bool flushFolder(const std::string& dir) override;
+    bool renameHeld(FileHandle file, const std::string& from, const std::string& to) override;
+    bool copyPermissions(FileHandle, FileHandle) override { return true; }
     bool deleteHeldFile(FileHandle file, const std::string& path) override;
 
     std::span<const std::uint8_t> mapFile(FileHandle file) override;
