@@ -103,6 +103,7 @@ private:
     TileArray<std::uint8_t> patchedWed_;  // the output WED's bytes, patched by the pass
     std::optional<OutputTileset> tileset_;
     std::int32_t extraTileCount_ = 0;
+    bool bitmapsShared_ = false;  // another area in the input folder names the input's bitmaps
 };
 
 int Run::execute() {
@@ -112,9 +113,12 @@ int Run::execute() {
         return abandon(*failed);
     }
     if (const StepResult failed = input_.open()) return abandon(*failed);
+    // With "-d", whatever the deletions will need is known before anything
+    // is written, so that they follow the last check at once.
+    bitmapsShared_ = options_.deleteSource && otherAreaSharesBitmaps(platform_, paths_.input, input_.wedIdentity());
+    if (const StepResult failed = input_.holdCompanions(bitmapsShared_)) return abandon(*failed);
     if (const StepResult failed = checkInputs()) return abandon(*failed);
     reportSourcesAndCensus();
-    input_.holdCompanions();
     if (const StepResult failed = holdOutputs()) return abandon(*failed);
     output_.copyCompanions(input_, reporter_);
     if (const StepResult failed = convertTiles()) return abandon(*failed);
@@ -124,12 +128,9 @@ int Run::execute() {
         if (const StepResult failed = output_.commit(false, reporter_)) return abandon(*failed);
         return finish();
     }
-    // Whatever the deletions need is known before the commit, so that they
-    // follow the last check at once.
-    const bool bitmapsShared = otherAreaSharesBitmaps(platform_, paths_.input);
     if (const StepResult failed = output_.commit(true, reporter_)) return abandon(*failed);
     if (const StepResult failed = output_.verify()) return abandon(*failed);
-    input_.deleteFiles(reporter_, output_.companionsDone(), bitmapsShared);
+    input_.deleteFiles(reporter_, output_.companionsDone(), bitmapsShared_);
     return finish();
 }
 

@@ -8,6 +8,14 @@ namespace {
 
 std::string fileName(const std::string& dir, const std::string& path) { return path.substr(dir.size()); }
 
+// A file this run already holds refuses to be held again just as another
+// run's would: that is no other program's use, only a failure of this hold.
+Hold refusal(Platform& platform, const std::string& path, const ExistingFile& found,
+             const ProtectedFiles& protectedFiles) {
+    if (!found.inUse || protectedFiles.contains(platform.statusOfPath(path).identity)) return Hold::Failed;
+    return Hold::InUse;
+}
+
 }  // namespace
 
 InputNames::InputNames(Platform& platform, const AreaFilePaths& input)
@@ -30,37 +38,38 @@ bool InputNames::includes(const std::string& dir, const std::string& path) const
     return named && sameFolderAsInput(dir);
 }
 
-bool holdInput(Platform& platform, const std::string& path, InputUse use,
+Hold holdInput(Platform& platform, const std::string& path, InputUse use,
                ProtectedFiles& protectedFiles, InputFile& input) {
-    OwnedFile file(platform, platform.openInput(path, use));
-    if (!file) return false;
+    const ExistingFile found = platform.openInput(path, use);
+    OwnedFile file(platform, found.file);
+    if (!file) return refusal(platform, path, found, protectedFiles);
     const FileIdentity identity = platform.statusOf(file.get()).identity;
-    if (!identity.known) return false;
+    if (!identity.known) return Hold::Failed;
     protectedFiles.add(identity);
     input.file = std::move(file);
     input.identity = identity;
-    return true;
+    return Hold::Held;
 }
 
-bool holdTarget(Platform& platform, const std::string& dir, const std::string& path,
+Hold holdTarget(Platform& platform, const std::string& dir, const std::string& path,
                 const InputNames& inputNames, ProtectedFiles& protectedFiles, OutputFile& output) {
-    if (inputNames.includes(dir, path)) return false;
+    if (inputNames.includes(dir, path)) return Hold::Failed;
     const ExistingFile found = platform.openExisting(path, FinalLink::Follow);
     OwnedFile target(platform, found.file);
-    if (!target && !found.missing) return false;
+    if (!target && !found.missing) return refusal(platform, path, found, protectedFiles);
     if (target) {
         const FileIdentity identity = platform.statusOf(target.get()).identity;
-        if (!identity.known || protectedFiles.contains(identity)) return false;
+        if (!identity.known || protectedFiles.contains(identity)) return Hold::Failed;
         const std::string foundDir = found.path.substr(0, found.path.find_last_of("\\/") + 1);
-        if (inputNames.includes(foundDir, found.path)) return false;
+        if (inputNames.includes(foundDir, found.path)) return Hold::Failed;
         protectedFiles.add(identity);
     }
     output.target = std::move(target);
     output.targetPath = found.path;
-    return true;
+    return Hold::Held;
 }
 
-bool holdTemporary(Platform& platform, ProtectedFiles& protectedFiles, OutputFile& output) {
+Hold holdTemporary(Platform& platform, ProtectedFiles& protectedFiles, OutputFile& output) {
     std::string path = output.targetPath;
     path.back() = '~';
     // A name taken by another run between two tries is taken again at most a few times.
@@ -71,23 +80,24 @@ bool holdTemporary(Platform& platform, ProtectedFiles& protectedFiles, OutputFil
             const FileIdentity identity = platform.statusOf(file.get()).identity;
             if (!identity.known) {
                 platform.deleteHeldFile(file.get(), path);
-                return false;
+                return Hold::Failed;
             }
             protectedFiles.add(identity);
             output.file = std::move(file);
             output.temporaryPath = path;
-            return true;
+            return Hold::Held;
         }
-        if (!exists) return false;
+        if (!exists) return Hold::Failed;
         const ExistingFile stale = platform.openExisting(path, FinalLink::Refuse);
         if (stale.missing) continue;
+        if (stale.inUse) return Hold::InUse;
         OwnedFile left(platform, stale.file);
         if (!left || protectedFiles.contains(platform.statusOf(left.get()).identity) ||
             !platform.deleteHeldFile(left.get(), stale.path)) {
-            return false;
+            return Hold::Failed;
         }
     }
-    return false;
+    return Hold::Failed;
 }
 
 bool renameIntoPlace(Platform& platform, OutputFile& output) {

@@ -36,6 +36,13 @@ private:
     std::size_t count_ = 0;
 };
 
+// What came of holding a file.
+enum class Hold {
+    Held,
+    InUse,  // another run or program has it: the area is not this run's to change now
+    Failed,
+};
+
 struct InputFile {
     OwnedFile file;
     FileIdentity identity;
@@ -44,7 +51,7 @@ struct InputFile {
 // Opens an input and takes its identity, which joins `protectedFiles`; false
 // (nothing held) when either cannot be had: an input that cannot be told
 // apart from the outputs is not used.
-bool holdInput(Platform& platform, const std::string& path, InputUse use,
+Hold holdInput(Platform& platform, const std::string& path, InputUse use,
                ProtectedFiles& protectedFiles, InputFile& input);
 
 // An output: the file the run writes it to, a temporary beside its target,
@@ -90,15 +97,15 @@ private:
 
 // Holds the target of an output of `dir`: the file its name leads to, opened
 // for writing (never one of `protectedFiles`, which it then joins), or
-// nothing when the name is free. False when it cannot be held or its name,
+// nothing when the name is free. Failed when it cannot be held or its name,
 // or a link's final file, is an input's.
-bool holdTarget(Platform& platform, const std::string& dir, const std::string& path,
+Hold holdTarget(Platform& platform, const std::string& dir, const std::string& path,
                 const InputNames& inputNames, ProtectedFiles& protectedFiles, OutputFile& output);
 
 // Creates and holds the temporary of a held target. One left by a run that
 // was killed is removed first, while this run holds it; one that another run
 // holds, or that is not a regular file, fails.
-bool holdTemporary(Platform& platform, ProtectedFiles& protectedFiles, OutputFile& output);
+Hold holdTemporary(Platform& platform, ProtectedFiles& protectedFiles, OutputFile& output);
 
 // Gives the temporary the target's name: the old file is let go first (no
 // system replaces a file that a handle holds without sharing).

@@ -15,19 +15,28 @@ InputArea::InputArea(Platform& platform, const AreaFilePaths& paths, InputUse us
     : platform_(platform), paths_(paths), use_(use), protected_(protectedFiles) {}
 
 StepResult InputArea::open() {
-    if (!holdInput(platform_, paths_.wed, use_, protected_, wed_)) return Failure{messages::kOpenInputWed};
+    if (holdInput(platform_, paths_.wed, use_, protected_, wed_) != Hold::Held) {
+        return Failure{messages::kOpenInputWed};
+    }
     wedView_ = MappedRegion(platform_, wed_.file.get());
     if (!wedView_) return Failure{messages::kMapInputWed};
-    if (!holdInput(platform_, paths_.tis, use_, protected_, tis_)) return Failure{messages::kOpenInputTis};
+    if (holdInput(platform_, paths_.tis, use_, protected_, tis_) != Hold::Held) {
+        return Failure{messages::kOpenInputTis};
+    }
     tisView_ = MappedRegion(platform_, tis_.file.get());
     if (!tisView_) return Failure{messages::kMapInputTis};
     return {};
 }
 
-void InputArea::holdCompanions() {
+StepResult InputArea::holdCompanions(bool bitmapsShared) {
     for (std::size_t n = 0; n < kCompanionCount; ++n) {
-        holdInput(platform_, paths_.companions[n], use_, protected_, companions_[n]);
+        const InputUse use = bitmapsShared && kCompanionKinds[n].byPrefix ? InputUse::Read : use_;
+        // A missing or unreadable companion is only not copied: its warning comes then.
+        if (holdInput(platform_, paths_.companions[n], use, protected_, companions_[n]) == Hold::InUse) {
+            return Failure{messages::kAreaFilesInUse};
+        }
     }
+    return {};
 }
 
 void InputArea::deleteFiles(Reporter& reporter, const CompanionsDone& done, bool bitmapsShared) {
@@ -47,7 +56,7 @@ void InputArea::deleteFiles(Reporter& reporter, const CompanionsDone& done, bool
     }
 }
 
-bool otherAreaSharesBitmaps(Platform& platform, const AreaFilePaths& input) {
+bool otherAreaSharesBitmaps(Platform& platform, const AreaFilePaths& input, const FileIdentity& inputWed) {
     constexpr std::string_view kWed = ".wed";
     const std::vector<std::string> names = platform.listPlainFiles(input.dir);
     // The input's own WED is there: a listing without a name was not read,
@@ -59,8 +68,11 @@ bool otherAreaSharesBitmaps(Platform& platform, const AreaFilePaths& input) {
             continue;
         }
         const std::string area = name.substr(0, name.size() - kWed.size());
-        if (equalsIgnoringAsciiCase(area, input.name)) continue;
-        if (equalsIgnoringAsciiCase(area.substr(0, kBitmapPrefixLength), input.prefix)) return true;
+        if (!equalsIgnoringAsciiCase(area.substr(0, kBitmapPrefixLength), input.prefix)) continue;
+        // Another letter case of the input's own name is another file where
+        // names keep their case; the file read is told by its identity.
+        const FileStatus status = platform.statusOfPath(input.dir + name);
+        if (!status.identity.known || status.identity != inputWed || status.links > 1) return true;
     }
     return false;
 }

@@ -28,13 +28,16 @@ public:
     // Holds and maps the WED, then the TIS. An input whose identity cannot
     // be had cannot be told apart from the outputs: it is not opened.
     [[nodiscard]] StepResult open();
-    // Holds each companion that is there.
-    void holdCompanions();
+    // Holds each companion that is there; a companion that another run or
+    // program holds ends the run. A bitmap that another area still names
+    // (`bitmapsShared`) is held for reading alone, as it is kept.
+    [[nodiscard]] StepResult holdCompanions(bool bitmapsShared);
 
     const AreaFilePaths& paths() const { return paths_; }
     std::span<const std::uint8_t> wed() const { return wedView_.bytes(); }
     std::span<const std::uint8_t> tis() const { return tisView_.bytes(); }
     FileHandle wedFile() const { return wed_.file.get(); }
+    const FileIdentity& wedIdentity() const { return wed_.identity; }
     // The companion's file, not open when the area has none.
     FileHandle companion(std::size_t n) const { return companions_[n].file.get(); }
 
@@ -57,9 +60,10 @@ private:
     MappedRegion wedView_, tisView_;
 };
 
-// Whether a WED other than the input's in the input folder names the same
-// bitmaps: the same first six characters (the whole name when shorter),
-// ignoring ASCII case.
-bool otherAreaSharesBitmaps(Platform& platform, const AreaFilePaths& input);
+// Whether a WED in the input folder other than the one the run read (by
+// identity: `inputWed`) names the same bitmaps: the same first six characters
+// (the whole name when shorter), ignoring ASCII case. The WED the run read
+// counts too when it has another name, which stays.
+bool otherAreaSharesBitmaps(Platform& platform, const AreaFilePaths& input, const FileIdentity& inputWed);
 
 }  // namespace wedmorph

@@ -20,23 +20,29 @@ OutputArea::~OutputArea() { rollBack(); }
 StepResult OutputArea::hold(const InputNames& inputNames, const InputArea& input) {
     // Every target first: one that cannot be written fails before any
     // temporary is made.
-    if (!holdTarget(platform_, paths_.dir, paths_.wed, inputNames, protected_, files_[kWed])) {
+    if (holdTarget(platform_, paths_.dir, paths_.wed, inputNames, protected_, files_[kWed]) != Hold::Held) {
         return Failure{messages::kCreateOutputWed};
     }
-    if (!holdTarget(platform_, paths_.dir, paths_.tis, inputNames, protected_, files_[kTis])) {
+    if (holdTarget(platform_, paths_.dir, paths_.tis, inputNames, protected_, files_[kTis]) != Hold::Held) {
         return Failure{messages::kSaveOutputTis};
     }
+    // A companion in use elsewhere ends the run: an installer that reads
+    // only the exit status would take an area without it for a whole one.
     std::array<bool, kFileCount> wanted{true, true};
     for (std::size_t n = 0; n < kCompanionCount; ++n) {
-        OutputFile& companion = files_[kFirstCompanion + n];
-        wanted[kFirstCompanion + n] =
-            input.companion(n).isOpen() &&
-            holdTarget(platform_, paths_.dir, paths_.companions[n], inputNames, protected_, companion);
+        if (!input.companion(n).isOpen()) continue;
+        const Hold held =
+            holdTarget(platform_, paths_.dir, paths_.companions[n], inputNames, protected_, files_[kFirstCompanion + n]);
+        if (held == Hold::InUse) return Failure{messages::kAreaFilesInUse};
+        wanted[kFirstCompanion + n] = held == Hold::Held;
     }
-    if (!holdTemporary(platform_, protected_, files_[kWed])) return Failure{messages::kCreateOutputWed};
-    if (!holdTemporary(platform_, protected_, files_[kTis])) return Failure{messages::kSaveOutputTis};
+    if (holdTemporary(platform_, protected_, files_[kWed]) != Hold::Held) return Failure{messages::kCreateOutputWed};
+    if (holdTemporary(platform_, protected_, files_[kTis]) != Hold::Held) return Failure{messages::kSaveOutputTis};
     for (std::size_t file = kFirstCompanion; file < kFileCount; ++file) {
-        if (wanted[file] && !holdTemporary(platform_, protected_, files_[file])) discard(platform_, files_[file]);
+        if (!wanted[file]) continue;
+        const Hold held = holdTemporary(platform_, protected_, files_[file]);
+        if (held == Hold::InUse) return Failure{messages::kAreaFilesInUse};
+        if (held != Hold::Held) discard(platform_, files_[file]);
     }
     return {};
 }

@@ -43,6 +43,7 @@ struct FileStatus {
     FileIdentity identity;
     std::uint64_t size = 0;
     std::int64_t changed = 0;
+    std::uint32_t links = 0;  // the names the file has (hard links)
 };
 
 // How area arguments are written on this system.
@@ -58,11 +59,12 @@ enum class InputUse { Read, ReadThenDelete };
 // Whether the last component of a name may be a symbolic link that is followed.
 enum class FinalLink { Follow, Refuse };
 
-// An existing file opened for writing, as a lookup of its name found it.
+// An existing file opened, as a lookup of its name found it.
 struct ExistingFile {
     FileHandle file;       // held; not open when the file is missing or cannot be had
     std::string path;      // the file as found: its own letter case, a link's final file
     bool missing = false;  // nothing has the name
+    bool inUse = false;    // another run (or program) holds it
 };
 
 // What came of asking for room on the disk ahead of the writes.
@@ -123,8 +125,10 @@ public:
     // may write, empty or delete it; while it holds a file for writing, no
     // other run may open it at all.
 
-    // Opens an existing file for reading, sharing read access with other readers.
-    virtual FileHandle openInput(const std::string& path, InputUse use) = 0;
+    // Opens an existing file for reading. With InputUse::Read it shares
+    // reading with other readers; with InputUse::ReadThenDelete no other run
+    // may hold it at all, as it is to be deleted.
+    virtual ExistingFile openInput(const std::string& path, InputUse use) = 0;
 
     // Opens an existing file for writing and holds it so that no other run
     // opens it; a missing one is not created. Fails (without `missing`) when

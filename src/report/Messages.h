@@ -46,6 +46,8 @@ inline constexpr const char* kTooManyTiles =
 inline constexpr const char* kWriteOutputWed = "\nError :\t Cannot write output area WED file\n\n";
 inline constexpr const char* kSaveOutputTis = "\nError :\t Cannot save output area TIS file\n\n";
 inline constexpr const char* kWriteOutputTis = "\nError :\t Cannot write output area TIS file\n\n";
+inline constexpr const char* kAreaFilesInUse =
+    "\nError :\t Area files are in use by another program, nothing written\n\n";
 inline constexpr const char* kOutputsChanged =
     "\nError :\t Output area files were changed during the run, input area kept\n\n";
 

@@ -34,10 +34,14 @@ FileStatus MemoryPlatform::statusOfPath(const std::string& path) {
     return {identityOf(path), found->second.size()};
 }
 
-FileHandle MemoryPlatform::openInput(const std::string& path, InputUse) {
-    if (files.count(path) == 0) return {};
+ExistingFile MemoryPlatform::openInput(const std::string& path, InputUse) {
+    ExistingFile found;
+    found.path = path;
+    found.missing = files.count(path) == 0;
+    if (found.missing) return found;
     open_[next_] = path;
-    return {next_++};
+    found.file = {next_++};
+    return found;
 }
 
 ExistingFile MemoryPlatform::openExisting(const std::string& path, FinalLink) {

@@ -98,9 +98,11 @@ FileHandle TestPlatform::held(FileHandle file, const std::string& path) {
     return file;
 }
 
-FileHandle TestPlatform::openInput(const std::string& path, InputUse use) {
+ExistingFile TestPlatform::openInput(const std::string& path, InputUse use) {
     if (shouldFail(Op::OpenInput, path)) return {};
-    return held(real_.openInput(path, use), path);
+    ExistingFile found = real_.openInput(path, use);
+    held(found.file, path);
+    return found;
 }
 
 ExistingFile TestPlatform::openExisting(const std::string& path, FinalLink link) {

@@ -79,7 +79,7 @@ public:
     std::vector<std::string> listPlainFiles(const std::string& dir) override;
     FileStatus statusOfPath(const std::string& path) override;
 
-    FileHandle openInput(const std::string& path, InputUse use) override;
+    ExistingFile openInput(const std::string& path, InputUse use) override;
     ExistingFile openExisting(const std::string& path, FinalLink link) override;
     FileHandle createNew(const std::string& path, bool& exists) override;
     FileHandle openLog(const std::string& path) override;

@@ -18,7 +18,7 @@ protected:
 
 TEST_F(Platform, MappedFileFoundInAnyCaseShowsItsBytes) {
     test::writeText(dir / "a.wed", "abcdef");
-    FileHandle file = platform.openInput(dir / "A.WED", InputUse::Read);
+    FileHandle file = platform.openInput(dir / "A.WED", InputUse::Read).file;
     ASSERT_TRUE(file.isOpen());
     EXPECT_EQ(platform.statusOf(file).size, 6u);
     const std::span<const std::uint8_t> view = platform.mapFile(file);
@@ -30,7 +30,7 @@ TEST_F(Platform, MappedFileFoundInAnyCaseShowsItsBytes) {
 
 TEST_F(Platform, EmptyFileCannotBeMapped) {
     test::writeText(dir / "empty.tis", "");
-    FileHandle file = platform.openInput(dir / "EMPTY.TIS", InputUse::Read);
+    FileHandle file = platform.openInput(dir / "EMPTY.TIS", InputUse::Read).file;
     ASSERT_TRUE(file.isOpen());
     EXPECT_EQ(platform.mapFile(file).data(), nullptr);
     platform.closeFile(file);
@@ -41,11 +41,11 @@ TEST_F(Platform, EmptyFileCannotBeMapped) {
 TEST_F(Platform, FilesHeldByOneRunAreNotWrittenByAnother) {
     test::writeText(dir / "in.tis", "input");
     test::writeText(dir / "out.wed", "output");
-    FileHandle reading = platform.openInput(dir / "in.tis", InputUse::Read);
+    FileHandle reading = platform.openInput(dir / "in.tis", InputUse::Read).file;
     FileHandle writing = platform.openExisting(dir / "out.wed", FinalLink::Follow).file;
     ASSERT_TRUE(reading.isOpen());
     ASSERT_TRUE(writing.isOpen());
-    FileHandle alsoReading = platform.openInput(dir / "IN.TIS", InputUse::Read);
+    FileHandle alsoReading = platform.openInput(dir / "IN.TIS", InputUse::Read).file;
     EXPECT_TRUE(alsoReading.isOpen()) << "readers share";
     if (alsoReading.isOpen()) platform.closeFile(alsoReading);
     for (const char* held : {"in.tis", "out.wed"}) {
@@ -53,7 +53,7 @@ TEST_F(Platform, FilesHeldByOneRunAreNotWrittenByAnother) {
         EXPECT_FALSE(other.isOpen()) << held;
         if (other.isOpen()) platform.closeFile(other);
         // Either the second holder is refused, or so is its delete.
-        FileHandle deleter = platform.openInput(dir / held, InputUse::ReadThenDelete);
+        FileHandle deleter = platform.openInput(dir / held, InputUse::ReadThenDelete).file;
         if (deleter.isOpen()) {
             EXPECT_FALSE(platform.deleteHeldFile(deleter, dir / held)) << held;
             platform.closeFile(deleter);
@@ -63,7 +63,7 @@ TEST_F(Platform, FilesHeldByOneRunAreNotWrittenByAnother) {
     platform.closeFile(writing);
     EXPECT_EQ(test::readText(dir / "in.tis"), "input");
     EXPECT_EQ(test::readText(dir / "out.wed"), "output");
-    FileHandle released = platform.openInput(dir / "in.tis", InputUse::ReadThenDelete);
+    FileHandle released = platform.openInput(dir / "in.tis", InputUse::ReadThenDelete).file;
     ASSERT_TRUE(released.isOpen());
     EXPECT_TRUE(platform.deleteHeldFile(released, dir / "in.tis")) << "released, it can go";
     platform.closeFile(released);

@@ -36,7 +36,7 @@ protected:
 
     // Opens `target` as an output and copies `source` into it.
     bool copy(const std::string& source, const std::string& target) {
-        FileHandle from = platform.openInput(dir / source, InputUse::Read);
+        FileHandle from = platform.openInput(dir / source, InputUse::Read).file;
         if (!from.isOpen()) return false;
         FileHandle to = test::openForWriting(platform, dir / target, created);
         const bool copied = to.isOpen() && platform.copyContents(from, to);
@@ -78,7 +78,7 @@ TEST_F(PosixPlatform, WildcardsMatchInTheFileSearchOnly) {
     EXPECT_FALSE(platform.plainFileExists(dir / "AR02*.wed"));
     // Not even a file with that very name, which POSIX allows and Windows does not.
     test::writeText(dir / "AR01*.wed", "w");
-    EXPECT_FALSE(platform.openInput(dir / "AR01*.wed", InputUse::Read).isOpen());
+    EXPECT_FALSE(platform.openInput(dir / "AR01*.wed", InputUse::Read).file.isOpen());
     EXPECT_FALSE(test::openForWriting(platform, dir / "AR01*.wed", created).isOpen());
     EXPECT_FALSE(platform.statusOfPath(dir / "AR01*.wed").identity.known);
 }
@@ -88,7 +88,7 @@ TEST_F(PosixPlatform, ExactNameComesFirstThenTheFirstCaseInsensitiveOne) {
     test::writeText(dir / "AR0100.tis", "upper");
     test::writeText(dir / "Ar0100.tis", "mixed");
     auto readThrough = [&](const std::string& name) {
-        FileHandle file = platform.openInput(dir / name, InputUse::Read);
+        FileHandle file = platform.openInput(dir / name, InputUse::Read).file;
         EXPECT_TRUE(file.isOpen()) << name;
         if (!file.isOpen()) return std::string();
         const std::span<const std::uint8_t> view = platform.mapFile(file);
@@ -105,8 +105,8 @@ TEST_F(PosixPlatform, ExactNameComesFirstThenTheFirstCaseInsensitiveOne) {
 
 TEST_F(PosixPlatform, InputsAreExistingRegularFiles) {
     dir.makeDir("folder.tis");
-    EXPECT_FALSE(platform.openInput(dir / "folder.tis", InputUse::Read).isOpen());
-    EXPECT_FALSE(platform.openInput(dir / "missing.wed", InputUse::Read).isOpen());
+    EXPECT_FALSE(platform.openInput(dir / "folder.tis", InputUse::Read).file.isOpen());
+    EXPECT_FALSE(platform.openInput(dir / "missing.wed", InputUse::Read).file.isOpen());
     EXPECT_FALSE(test::fileExists(dir / "missing.wed"));
 }
 
@@ -128,7 +128,7 @@ TEST_F(PosixPlatform, NoOutputLandsOnAProtectedFileByAnyName) {
     const InputNames noInputNames(platform, noInput);
     for (const char* name : {"AR0100HT.bmp", "ar0100ht.BMP", "link.bmp"}) {
         OutputFile output;
-        EXPECT_FALSE(holdTarget(platform, dir.path(), dir / name, noInputNames, protectedFiles, output)) << name;
+        EXPECT_EQ(holdTarget(platform, dir.path(), dir / name, noInputNames, protectedFiles, output), Hold::Failed) << name;
     }
     EXPECT_EQ(test::readText(dir / "AR0100HT.bmp"), "bitmap");
 }
@@ -139,7 +139,7 @@ TEST_F(PosixPlatform, OnlyRegularFilesAreWrittenAndNothingWaits) {
     dir.makeDir("folder.tis");
     for (const char* name : {"fifo.tis", "null.tis", "folder.tis"}) {
         EXPECT_FALSE(test::openForWriting(platform, dir / name, created).isOpen()) << name;
-        EXPECT_FALSE(platform.openInput(dir / name, InputUse::Read).isOpen()) << name;
+        EXPECT_FALSE(platform.openInput(dir / name, InputUse::Read).file.isOpen()) << name;
         EXPECT_FALSE(platform.openLog(dir / name).isOpen()) << name;
     }
 }
@@ -164,7 +164,7 @@ TEST_F(PosixPlatform, CopiesAreWritableWhateverTheSourceAndTargetsKeepTheirMode)
 
 TEST_F(PosixPlatform, DeleteFindsTheNameIgnoringCase) {
     test::writeText(dir / "AR0100.WED", "w");
-    FileHandle file = platform.openInput(dir / "ar0100.wed", InputUse::ReadThenDelete);
+    FileHandle file = platform.openInput(dir / "ar0100.wed", InputUse::ReadThenDelete).file;
     ASSERT_TRUE(file.isOpen());
     EXPECT_TRUE(platform.deleteHeldFile(file, dir / "ar0100.wed"));
     EXPECT_FALSE(test::fileExists(dir / "AR0100.WED"));

@@ -62,7 +62,7 @@ ScopedSystemCall<typename Faulty<Which, Entry>::Pointer> faulty() {
 
 bool copies(Platform& platform, const TempDir& dir) {
     bool created = false;
-    FileHandle from = platform.openInput(dir / "in.tis", InputUse::Read);
+    FileHandle from = platform.openInput(dir / "in.tis", InputUse::Read).file;
     FileHandle to = test::openForWriting(platform, dir / "out.tis", created);
     const bool copied = from.isOpen() && to.isOpen() && platform.copyContents(from, to);
     if (from.isOpen()) platform.closeFile(from);
@@ -90,21 +90,21 @@ TEST(SystemCalls, FailingCallsGiveTheirResults) {
         {"interrupted lock is retried and holds", {{Call::Flock, EINTR, 1}},
          [](Platform& platform, const TempDir& dir) {
              bool created = false;
-             FileHandle file = platform.openInput(dir / "in.tis", InputUse::Read);
+             FileHandle file = platform.openInput(dir / "in.tis", InputUse::Read).file;
              const bool refused = !test::openForWriting(platform, dir / "in.tis", created).isOpen();
              platform.closeFile(file);
              return file.isOpen() && refused;
          }, true, 3},
         {"interrupted fsync is retried", {{Call::Fsync, EINTR, 1}},
          [](Platform& platform, const TempDir& dir) {
-             FileHandle file = platform.openInput(dir / "in.tis", InputUse::Read);
+             FileHandle file = platform.openInput(dir / "in.tis", InputUse::Read).file;
              const bool flushed = platform.flushFile(file);
              platform.closeFile(file);
              return flushed;
          }, true, 2},
         {"close is never retried", {{Call::Close, EINTR, 1}},
          [](Platform& platform, const TempDir& dir) {
-             platform.closeFile(platform.openInput(dir / "in.tis", InputUse::Read));
+             platform.closeFile(platform.openInput(dir / "in.tis", InputUse::Read).file);
              return true;
          }, true, 1},
         {"a full disk fails the write", {{Call::Pwritev, ENOSPC, -1}},
@@ -121,7 +121,7 @@ TEST(SystemCalls, FailingCallsGiveTheirResults) {
         {"without locks files open unlocked", {{Call::Flock, ENOTSUP, -1}},
          [](Platform& platform, const TempDir& dir) {
              bool created = false;
-             FileHandle input = platform.openInput(dir / "in.tis", InputUse::Read);
+             FileHandle input = platform.openInput(dir / "in.tis", InputUse::Read).file;
              FileHandle output = test::openForWriting(platform, dir / "in.tis", created);
              const bool both = input.isOpen() && output.isOpen();
              platform.closeFile(input);
@@ -134,7 +134,7 @@ TEST(SystemCalls, FailingCallsGiveTheirResults) {
          [](Platform& platform, const TempDir& dir) { return platform.flushFolder(dir.path()); }, false, 1},
         {"no delete once the name leads to another file", {},
          [](Platform& platform, const TempDir& dir) {
-             FileHandle file = platform.openInput(dir / "in.tis", InputUse::ReadThenDelete);
+             FileHandle file = platform.openInput(dir / "in.tis", InputUse::ReadThenDelete).file;
              test::writeText(dir / "new.tis", "another file");
              std::rename((dir / "new.tis").c_str(), (dir / "in.tis").c_str());
              const bool deleted = platform.deleteHeldFile(file, dir / "in.tis");

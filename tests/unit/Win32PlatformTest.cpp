@@ -40,7 +40,7 @@ TEST_F(Win32Platform, HiddenAndSystemFilesAndDirectoriesAreNotPlainFiles) {
     EXPECT_FALSE(platform.plainFileExists(dir / "FOLDER.wed"));
     EXPECT_TRUE(platform.plainFileExists(dir / "*.wed"));
     EXPECT_EQ(platform.listPlainFiles(dir.path()), std::vector<std::string>{"AR0100.WED"});
-    EXPECT_FALSE(platform.openInput(dir / "AR01*.wed", InputUse::Read).isOpen());
+    EXPECT_FALSE(platform.openInput(dir / "AR01*.wed", InputUse::Read).file.isOpen());
 }
 
 TEST_F(Win32Platform, CopyReplacesButNeverOntoItself) {
@@ -48,7 +48,7 @@ TEST_F(Win32Platform, CopyReplacesButNeverOntoItself) {
     test::writeText(dir / "AR2600HT.bmp", "old and longer");
     ProtectedFiles inputs;
     bool created = true;
-    FileHandle source = platform.openInput(dir / "AR0100HT.bmp", InputUse::Read);
+    FileHandle source = platform.openInput(dir / "AR0100HT.bmp", InputUse::Read).file;
     inputs.add(platform.statusOf(source).identity);
     FileHandle target = test::openForWriting(platform, dir / "AR2600HT.bmp", created);
     ASSERT_TRUE(target.isOpen());
@@ -61,11 +61,11 @@ TEST_F(Win32Platform, CopyReplacesButNeverOntoItself) {
     const AreaFilePaths noInput;
     const InputNames noInputNames(platform, noInput);
     OutputFile output;
-    EXPECT_FALSE(holdTarget(platform, dir.path(), dir / "ar0100ht.BMP", noInputNames, inputs, output));
+    EXPECT_NE(holdTarget(platform, dir.path(), dir / "ar0100ht.BMP", noInputNames, inputs, output), Hold::Held);
     EXPECT_EQ(test::readText(dir / "AR0100HT.bmp"), "bitmap");
     // A read-only source makes a copy that the next run can replace.
     ::SetFileAttributesA((dir / "AR0100HT.bmp").c_str(), FILE_ATTRIBUTE_READONLY);
-    source = platform.openInput(dir / "AR0100HT.bmp", InputUse::Read);
+    source = platform.openInput(dir / "AR0100HT.bmp", InputUse::Read).file;
     target = test::openForWriting(platform, dir / "AR2700HT.bmp", created);
     ASSERT_TRUE(target.isOpen());
     EXPECT_TRUE(created);
@@ -92,13 +92,13 @@ TEST_F(Win32Platform, SharingKeepsOtherHandlesOutAndDeletesGoThroughTheHandle) {
               INVALID_HANDLE_VALUE);
     platform.closeFile(output);
 
-    FileHandle reading = platform.openInput(dir / "out.tis", InputUse::Read);
+    FileHandle reading = platform.openInput(dir / "out.tis", InputUse::Read).file;
     ASSERT_TRUE(reading.isOpen());
     EXPECT_FALSE(::DeleteFileA((dir / "out.tis").c_str()));
-    EXPECT_FALSE(platform.openInput(dir / "out.tis", InputUse::ReadThenDelete).isOpen());
+    EXPECT_FALSE(platform.openInput(dir / "out.tis", InputUse::ReadThenDelete).file.isOpen());
     platform.closeFile(reading);
 
-    FileHandle held = platform.openInput(dir / "OUT.TIS", InputUse::ReadThenDelete);
+    FileHandle held = platform.openInput(dir / "OUT.TIS", InputUse::ReadThenDelete).file;
     ASSERT_TRUE(held.isOpen());
     EXPECT_TRUE(platform.deleteHeldFile(held, dir / "OUT.TIS"));
     platform.closeFile(held);

@@ -54,9 +54,10 @@ bool lockFile(int fd, int how) {
 }
 
 // The file for a run to use: locked as `how` says and blocking again; closed
-// when it cannot be.
-int usable(int fd, int how) {
-    if (lockFile(fd, how) && clearNonBlocking(fd)) return fd;
+// when it cannot be, `inUse` when another holder has it.
+int usable(int fd, int how, bool& inUse) {
+    inUse = !lockFile(fd, how);
+    if (!inUse && clearNonBlocking(fd)) return fd;
     systemCalls().close(fd);
     return -1;
 }
@@ -83,17 +84,22 @@ bool fsyncRetried(int fd) {
 
 }  // namespace
 
-FileHandle PosixPlatform::openInput(const std::string& path, InputUse) {
-    // A held file is deleted through its name after a check of its identity:
-    // the use asks for nothing more here.
-    if (posix::nameHasWildcard(path)) return {};
-    const int fd = systemCalls().open(resolve(path).path.c_str(), O_RDONLY | kOpenFlags, 0);
-    if (fd < 0) return {};
+ExistingFile PosixPlatform::openInput(const std::string& path, InputUse use) {
+    // A file to be deleted is held exclusively, as Windows' DELETE access
+    // holds it: no other run reads what this one is about to take away.
+    ExistingFile found;
+    if (posix::nameHasWildcard(path)) return found;
+    const Resolved entry = resolve(path);
+    found.path = entry.path;
+    found.missing = !entry.exists;
+    const int fd = systemCalls().open(entry.path.c_str(), O_RDONLY | kOpenFlags, 0);
+    if (fd < 0) return found;
     if (!isRegular(fd)) {
         systemCalls().close(fd);
-        return {};
+        return found;
     }
-    return {usable(fd, LOCK_SH)};
+    found.file = {usable(fd, use == InputUse::ReadThenDelete ? LOCK_EX : LOCK_SH, found.inUse)};
+    return found;
 }
 
 ExistingFile PosixPlatform::openExisting(const std::string& path, FinalLink link) {
@@ -129,7 +135,7 @@ ExistingFile PosixPlatform::openExisting(const std::string& path, FinalLink link
         systemCalls().close(fd);
         return found;
     }
-    found.file = {usable(fd, LOCK_EX)};
+    found.file = {usable(fd, LOCK_EX, found.inUse)};
     return found;
 }
 

@@ -32,7 +32,8 @@ FileStatus statusFrom(const struct stat& info) {
     const timespec changed = info.st_ctim;
 #endif
     return {identityOf(info), static_cast<std::uint64_t>(info.st_size),
-            std::int64_t{changed.tv_sec} * 1000000000 + changed.tv_nsec};
+            std::int64_t{changed.tv_sec} * 1000000000 + changed.tv_nsec,
+            static_cast<std::uint32_t>(info.st_nlink)};
 }
 
 namespace {

@@ -49,6 +49,14 @@ bool deleteOnClose(HANDLE file) {
                                         static_cast<DWORD>(sizeof disposition)) != 0;
 }
 
+// Why the open that has just failed did: nothing has the name, or another
+// handle holds the file without sharing what was asked.
+void noteFailure(ExistingFile& found) {
+    const DWORD error = ::GetLastError();
+    found.missing = error == ERROR_FILE_NOT_FOUND;
+    found.inUse = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}
+
 // A file on disk, not a device such as CON or NUL, nor a pipe.
 bool onDisk(HANDLE file) { return ::GetFileType(file) == FILE_TYPE_DISK; }
 
@@ -64,10 +72,16 @@ FileHandle diskOnly(HANDLE file) {
 
 }  // namespace
 
-FileHandle Win32Platform::openInput(const std::string& path, InputUse use) {
+ExistingFile Win32Platform::openInput(const std::string& path, InputUse use) {
+    // DELETE access keeps every other run off the file: none shares deletion.
     const DWORD access = use == InputUse::ReadThenDelete ? GENERIC_READ | DELETE : GENERIC_READ;
-    return diskOnly(::CreateFileA(path.c_str(), access, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    ExistingFile found;
+    found.path = path;
+    HANDLE file = ::CreateFileA(path.c_str(), access, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) noteFailure(found);
+    found.file = diskOnly(file);
+    return found;
 }
 
 ExistingFile Win32Platform::openExisting(const std::string& path, FinalLink) {
@@ -78,7 +92,7 @@ ExistingFile Win32Platform::openExisting(const std::string& path, FinalLink) {
     HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        found.missing = ::GetLastError() == ERROR_FILE_NOT_FOUND;
+        noteFailure(found);
         return found;
     }
     BY_HANDLE_FILE_INFORMATION information{};

@@ -32,6 +32,7 @@ FileStatus statusOfHandle(HANDLE handle) {
     status.identity = {info.dwVolumeSerialNumber,
                        (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow, true};
     status.size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+    status.links = info.nNumberOfLinks;
     return status;
 }
 
