@@ -52,7 +52,6 @@ struct WedLayout {
     std::uint32_t overlayTableOffset = 0;
     std::uint32_t tilemapOffset = 0;
     std::int32_t entryCount = 0;  // overlay 0's width × height
-    std::size_t extent = 0;       // bytes the layout reaches into the file
 };
 
 struct WedOverlay {
