@@ -210,7 +210,7 @@ StepResult Run::checkInputs() {
     if (!layout) return Failure{messages::kInvalidInputWed};
     layout_ = *layout;
     const TisReading reading =
-        readTisSource(tisView_.bytes(), static_cast<std::uint32_t>(tisView_.bytes().size()));
+        readTisSource(tisView_.bytes());
     switch (reading.check) {
         case TisCheck::Invalid: return Failure{messages::kInvalidInputTis};
         case TisCheck::PvrzTiles: return Failure{messages::kPvrzInputTis};

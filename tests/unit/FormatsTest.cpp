@@ -158,13 +158,10 @@ std::vector<std::uint8_t> withHeader(std::size_t size, std::uint32_t dataOffset 
     return bytes;
 }
 
-TisSource readValid(const std::vector<std::uint8_t>& bytes, std::uint32_t size) {
-    const TisReading reading = readTisSource(bytes, size);
+TisSource readValid(const std::vector<std::uint8_t>& bytes) {
+    const TisReading reading = readTisSource(bytes);
     EXPECT_EQ(reading.check, TisCheck::Valid);
     return reading.source;
-}
-TisSource readValid(const std::vector<std::uint8_t>& bytes) {
-    return readValid(bytes, static_cast<std::uint32_t>(bytes.size()));
 }
 
 TEST(TisRecognition, OnlyTheFirstThreeBytesDecide) {
@@ -208,10 +205,10 @@ TEST(TisRecognition, RemainderAndCutLastTileAreDropped) {
     EXPECT_EQ(readValid(headed).tilesInFile, 2u);
     // 51,224 bytes: a header and ten tiles.
     headed.resize(51224);
-    EXPECT_EQ(readValid(headed, 51224).tilesInFile, 10u);
+    EXPECT_EQ(readValid(headed).tilesInFile, 10u);
     // A header that pushes the last tile past the end loses that tile.
     writeU32(headed, 16, 100);
-    EXPECT_EQ(readValid(headed, 51224).tilesInFile, 9u);
+    EXPECT_EQ(readValid(headed).tilesInFile, 9u);
 }
 
 TEST(TisRecognition, RefusesAHeaderThatCannotBeOne) {
@@ -233,8 +230,7 @@ TEST(TisRecognition, RefusesAHeaderThatCannotBeOne) {
          TisCheck::Invalid},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(readTisSource(c.bytes, static_cast<std::uint32_t>(c.bytes.size())).check, c.check)
-            << c.bytes.size() << " bytes";
+        EXPECT_EQ(readTisSource(c.bytes).check, c.check) << c.bytes.size() << " bytes";
     }
     std::vector<std::uint8_t> atEnd = withHeader(24 + 5120);
     writeU32(atEnd, 16, static_cast<std::uint32_t>(atEnd.size()));

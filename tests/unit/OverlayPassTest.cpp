@@ -35,7 +35,7 @@ struct PassRun {
         : memory(external != nullptr ? *external : ownMemory), in(std::move(files)), outWed(in.wed) {
         layout = *checkWedLayout(WedImage{in.wed});
         census = takeTileCensus(WedImage{in.wed}, layout);
-        source = readTisSource(in.tis, static_cast<std::uint32_t>(in.tis.size())).source;
+        source = readTisSource(in.tis).source;
         memory.failAt(failAllocation);
         if (copiedOverride >= 0) {
             tileset.reserve(memory, copiedOverride, std::min(census.basicTiles, layout.entryCount));
