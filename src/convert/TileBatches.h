@@ -88,16 +88,17 @@ private:
     std::array<Batch, 2> batches_;
     int handOut_ = 0;  // the batch that the next call hands out
 
-    // The thread and what it shares with the writer's: the batch it is
-    // given (-1: none), whether it is to stop, and the batch it is in (-1: none).
+    // The thread that makes tiles alongside the writer, and what the two share.
     std::thread maker_;
     std::mutex mutex_;
-    std::condition_variable given_, left_;
-    // Written under the mutex; read without it too, by a thread that spins
-    // before it sleeps.
-    std::atomic<int> gift_ = -1;
+    std::condition_variable batchHandedOver_;  // or the maker told to stop
+    std::condition_variable makerFinishedBatch_;
+    // The batch handed to the maker that it has not begun (-1: none), and
+    // whether it is to stop. Written under the mutex; read without it too,
+    // by the maker as it spins before it sleeps.
+    std::atomic<int> handedToMaker_ = -1;
     std::atomic<bool> stop_ = false;
-    int inside_ = -1;
+    int beingMade_ = -1;  // the batch the maker is in (-1: none)
 };
 
 }  // namespace wedmorph
