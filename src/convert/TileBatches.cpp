@@ -109,7 +109,7 @@ TileBatches::~TileBatches() {
 }
 
 void TileBatches::plan(Batch& batch) {
-    BatchPiece* const pieces = batch.pieces.data();
+    WritePiece* const pieces = batch.pieces.data();
     std::size_t count = 0;
     batch.madeCount = 0;
     // Appends `bytes` to the last piece when they continue it, else takes a
@@ -176,7 +176,7 @@ void TileBatches::work() {
     }
 }
 
-std::span<const BatchPiece> TileBatches::nextBatch() {
+std::span<const WritePiece> TileBatches::nextBatch() {
     Batch& batch = batches_[static_cast<std::size_t>(handOut_)];
     // What the other thread has not taken on yet is made here, and what it
     // has is waited for.

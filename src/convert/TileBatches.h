@@ -15,13 +15,11 @@
 #include <span>
 #include <thread>
 
+#include "base/WritePiece.h"
 #include "convert/OverlayPass.h"
 #include "formats/Tis.h"
 
 namespace wedmorph {
-
-// A run of the file's bytes, in the input or in the scratch room.
-using BatchPiece = std::span<const std::uint8_t>;
 
 // Pieces a batch holds at most: as many as one system call takes.
 inline constexpr std::size_t kMostPiecesPerBatch = 1024;
@@ -50,15 +48,16 @@ public:
     TileBatches(const TileBatches&) = delete;
     TileBatches& operator=(const TileBatches&) = delete;
 
-    // The next bytes of the file, a piece that continues the one before it in
-    // memory joined to it; empty once the file is done. A batch ends when its
+    // The next bytes of the file, as pieces of the input or of the scratch
+    // room, a piece that continues the one before it in memory joined to it;
+    // empty once the file is done. A batch ends when its
     // pieces are full or its half of the scratch room is; its pieces stay
     // valid until the next call.
-    std::span<const BatchPiece> nextBatch();
+    std::span<const WritePiece> nextBatch();
 
 private:
     struct Batch {
-        std::array<BatchPiece, kMostPiecesPerBatch> pieces;
+        std::array<WritePiece, kMostPiecesPerBatch> pieces;
         std::size_t count = 0;
         // The output tile made into each tile of the batch's room, in order.
         std::array<std::int32_t, kScratchTiles> made;

@@ -61,8 +61,8 @@ struct PassRun {
     std::vector<std::uint8_t> outputTis() const {
         TileBatches batches(tileset, tiles(), false);
         std::vector<std::uint8_t> bytes;
-        for (std::span<const BatchPiece> batch; !(batch = batches.nextBatch()).empty();) {
-            for (const BatchPiece& piece : batch) bytes.insert(bytes.end(), piece.begin(), piece.end());
+        for (std::span<const WritePiece> batch; !(batch = batches.nextBatch()).empty();) {
+            for (const WritePiece& piece : batch) bytes.insert(bytes.end(), piece.begin(), piece.end());
         }
         return bytes;
     }
@@ -265,7 +265,7 @@ TEST(TileBatches, HandOutTheFileInBatchesThatTheScratchAndThePiecesBound) {
                                        {3u, TileMaking::InTurn}}) {
         TileBatches batches(run.tileset, run.tiles(), true, room, making);
         std::vector<std::uint8_t> bytes;
-        for (std::span<const BatchPiece> pieces; !(pieces = batches.nextBatch()).empty();) {
+        for (std::span<const WritePiece> pieces; !(pieces = batches.nextBatch()).empty();) {
             const std::size_t count = pieces.size();
             std::size_t made = 0;  // bytes from outside the input: the header and the made tiles
             for (std::size_t p = 0; p < count; ++p) {
