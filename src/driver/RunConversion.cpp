@@ -108,7 +108,7 @@ private:
     WedLayout layout_;
     TisSource tisSource_;
     TileCensus census_;
-    TileArray<std::uint8_t> patchedWed_;  // the output WED's bytes, patched by the pass
+    MemoryArray<std::uint8_t> patchedWed_;  // the output WED's bytes, patched by the pass
     std::optional<OutputTileset> tileset_;
     std::int32_t extraTileCount_ = 0;
 };
@@ -259,7 +259,7 @@ StepResult Run::holdOutputs() {
 // becomes of each tile; the tiles are made as the output TIS is written.
 StepResult Run::convertTiles() {
     const std::span<const std::uint8_t> wed = wedView_.bytes();
-    patchedWed_ = TileArray<std::uint8_t>::allocate(memory_, wed.size());
+    patchedWed_ = MemoryArray<std::uint8_t>::allocate(memory_, wed.size());
     if (!patchedWed_) return Failure{messages::kNoMemory};
     const WritableWedImage output{std::span(&patchedWed_[0], wed.size())};
     std::copy(wed.begin(), wed.end(), output.bytes.begin());
