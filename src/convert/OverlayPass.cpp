@@ -7,18 +7,18 @@
 namespace wedmorph {
 
 bool OutputTileset::reserve(TileMemory& memory, std::int32_t copied, std::int32_t extraCapacity) {
-    filled_ = TileArray<std::uint8_t>::allocate(memory, static_cast<std::size_t>(copied));
+    filled_ = MemoryArray<std::uint8_t>::allocate(memory, static_cast<std::size_t>(copied));
     if (!filled_) return false;
     std::fill_n(&filled_[0], copied, std::uint8_t{0});
     copied_ = copied;
     if (extraCapacity > 0) {
-        extraSources_ = TileArray<std::int32_t>::allocate(memory, static_cast<std::size_t>(extraCapacity));
+        extraSources_ = MemoryArray<std::int32_t>::allocate(memory, static_cast<std::size_t>(extraCapacity));
         if (!extraSources_) return false;
     }
     // Two batches' room: one is written while the tiles of the next are made.
     const std::int32_t made = std::min(kScratchTiles, copied + extraCapacity);
     if (made > 0) {
-        scratch_ = TileArray<TileBytes>::allocate(memory, 2 * static_cast<std::size_t>(made));
+        scratch_ = MemoryArray<TileBytes>::allocate(memory, 2 * static_cast<std::size_t>(made));
         if (!scratch_) return false;
     }
     return true;

@@ -62,13 +62,13 @@ private:
 
     std::int32_t copied_ = 0;
     std::int32_t extras_ = 0;
-    TileArray<std::uint8_t> filled_;        // a mark per copied tile
-    TileArray<std::int32_t> extraSources_;  // an input tile index per extra tile
+    MemoryArray<std::uint8_t> filled_;        // a mark per copied tile
+    MemoryArray<std::int32_t> extraSources_;  // an input tile index per extra tile
     // Where TileBatches makes the tiles it hands out, two batches of them: no
     // part of what the tileset records, only room reserved with the rest, so
     // that writing the file allocates nothing and a run without the memory
     // ends before any byte is written.
-    mutable TileArray<TileBytes> scratch_;
+    mutable MemoryArray<TileBytes> scratch_;
 };
 
 // Tiles made at a time into each of two batches as the output TIS is

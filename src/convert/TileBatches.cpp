@@ -28,8 +28,10 @@ void makeOverlayTile(const std::uint8_t* in, std::uint8_t* out) {
     trimOverlayEdges(tilePixels(in), tilePixels(out), tis::kTileSide, tis::kTileSide);
 }
 
-// A pause in a wait that is to end within microseconds.
-inline void relax() {
+// The processor's hint that this thread spins in a wait that is to end
+// within microseconds: it yields the core to its other hardware thread
+// rather than race through the loop.
+inline void pauseWhileSpinning() {
 #if defined(__x86_64__) || defined(__i386__)
     __builtin_ia32_pause();
 #elif defined(__aarch64__)
@@ -52,7 +54,7 @@ bool spinUntil(Done done) {
     for (;;) {
         for (int n = 0; n < 64; ++n) {
             if (done()) return true;
-            relax();
+            pauseWhileSpinning();
         }
         if (std::chrono::steady_clock::now() >= limit) return false;
     }
@@ -85,12 +87,12 @@ TileBatches::TileBatches(const OutputTileset& tileset, InputTiles input, bool sa
     if (alongside && next_ < tileset_.nextTileIndex()) {
         // The first batch goes to the thread as it starts: its tiles are
         // made while the writer readies the file.
-        gift_ = 0;
+        handedToMaker_ = 0;
         try {
             maker_ = std::thread([this] { work(); });
         } catch (const std::system_error&) {
             // No thread to be had: the writer makes every tile, the same bytes.
-            gift_ = -1;
+            handedToMaker_ = -1;
         }
     }
 }
@@ -99,15 +101,15 @@ TileBatches::~TileBatches() {
     if (!maker_.joinable()) return;
     {
         const std::lock_guard lock(mutex_);
-        gift_ = -1;
+        handedToMaker_ = -1;
         stop_ = true;
     }
-    given_.notify_one();
+    batchHandedOver_.notify_one();
     maker_.join();
 }
 
 void TileBatches::plan(Batch& batch) {
-    BatchPiece* const pieces = batch.pieces.data();
+    WritePiece* const pieces = batch.pieces.data();
     std::size_t count = 0;
     batch.madeCount = 0;
     // Appends `bytes` to the last piece when they continue it, else takes a
@@ -154,27 +156,27 @@ void TileBatches::makeTakenTiles(Batch& batch) const {
     }
 }
 
-// The thread's whole work: the tiles of each batch it is given, into that
-// batch's room, until it is stopped with nothing given. It calls nothing of
-// the system and allocates nothing.
+// The maker's whole work: the tiles of each batch handed to it, into that
+// batch's room, until it is stopped with nothing handed over. It calls
+// nothing of the system and allocates nothing.
 void TileBatches::work() {
-    const auto givenOrStopped = [this] { return gift_.load() != -1 || stop_.load(); };
+    const auto handedOrStopped = [this] { return handedToMaker_.load() != -1 || stop_.load(); };
     for (;;) {
-        spinUntil(givenOrStopped);
+        spinUntil(handedOrStopped);
         std::unique_lock lock(mutex_);
-        given_.wait(lock, givenOrStopped);
-        if (gift_ == -1) return;
-        inside_ = gift_.exchange(-1);
-        Batch& batch = batches_[static_cast<std::size_t>(inside_)];
+        batchHandedOver_.wait(lock, handedOrStopped);
+        if (handedToMaker_ == -1) return;
+        beingMade_ = handedToMaker_.exchange(-1);
+        Batch& batch = batches_[static_cast<std::size_t>(beingMade_)];
         lock.unlock();
         makeTakenTiles(batch);
         lock.lock();
-        inside_ = -1;
-        left_.notify_one();
+        beingMade_ = -1;
+        makerFinishedBatch_.notify_one();
     }
 }
 
-std::span<const BatchPiece> TileBatches::nextBatch() {
+std::span<const WritePiece> TileBatches::nextBatch() {
     Batch& batch = batches_[static_cast<std::size_t>(handOut_)];
     // What the other thread has not taken on yet is made here, and what it
     // has is waited for.
@@ -182,7 +184,7 @@ std::span<const BatchPiece> TileBatches::nextBatch() {
     const auto made = [&batch] { return batch.finished.load(std::memory_order_acquire) == batch.madeCount; };
     if (!spinUntil(made)) {
         std::unique_lock lock(mutex_);
-        left_.wait(lock, made);
+        makerFinishedBatch_.wait(lock, made);
     }
     if (batch.count == 0) return {};
     // The writer is done with the other batch, handed out last time: the
@@ -196,14 +198,14 @@ std::span<const BatchPiece> TileBatches::nextBatch() {
     } else {
         {
             std::unique_lock lock(mutex_);
-            left_.wait(lock, [this] { return inside_ != handOut_; });
+            makerFinishedBatch_.wait(lock, [this] { return beingMade_ != handOut_; });
             plan(following);
-            if (following.madeCount > 0) gift_ = handOut_;
+            if (following.madeCount > 0) handedToMaker_ = handOut_;
             // Nothing is left to make after this batch: the thread ends
             // while the last batches are written, not after them.
             if (next_ == tileset_.nextTileIndex()) stop_ = true;
         }
-        given_.notify_one();
+        batchHandedOver_.notify_one();
     }
     return {batch.pieces.data(), batch.count};
 }

@@ -15,13 +15,11 @@
 #include <span>
 #include <thread>
 
+#include "base/WritePiece.h"
 #include "convert/OverlayPass.h"
 #include "formats/Tis.h"
 
 namespace wedmorph {
-
-// A run of the file's bytes, in the input or in the scratch room.
-using BatchPiece = std::span<const std::uint8_t>;
 
 // Pieces a batch holds at most: as many as one system call takes.
 inline constexpr std::size_t kMostPiecesPerBatch = 1024;
@@ -50,15 +48,16 @@ public:
     TileBatches(const TileBatches&) = delete;
     TileBatches& operator=(const TileBatches&) = delete;
 
-    // The next bytes of the file, a piece that continues the one before it in
-    // memory joined to it; empty once the file is done. A batch ends when its
+    // The next bytes of the file, as pieces of the input or of the scratch
+    // room, a piece that continues the one before it in memory joined to it;
+    // empty once the file is done. A batch ends when its
     // pieces are full or its half of the scratch room is; its pieces stay
     // valid until the next call.
-    std::span<const BatchPiece> nextBatch();
+    std::span<const WritePiece> nextBatch();
 
 private:
     struct Batch {
-        std::array<BatchPiece, kMostPiecesPerBatch> pieces;
+        std::array<WritePiece, kMostPiecesPerBatch> pieces;
         std::size_t count = 0;
         // The output tile made into each tile of the batch's room, in order.
         std::array<std::int32_t, kScratchTiles> made;
@@ -88,16 +87,17 @@ private:
     std::array<Batch, 2> batches_;
     int handOut_ = 0;  // the batch that the next call hands out
 
-    // The thread and what it shares with the writer's: the batch it is
-    // given (-1: none), whether it is to stop, and the batch it is in (-1: none).
+    // The thread that makes tiles alongside the writer, and what the two share.
     std::thread maker_;
     std::mutex mutex_;
-    std::condition_variable given_, left_;
-    // Written under the mutex; read without it too, by a thread that spins
-    // before it sleeps.
-    std::atomic<int> gift_ = -1;
+    std::condition_variable batchHandedOver_;  // or the maker told to stop
+    std::condition_variable makerFinishedBatch_;
+    // The batch handed to the maker that it has not begun (-1: none), and
+    // whether it is to stop. Written under the mutex; read without it too,
+    // by the maker as it spins before it sleeps.
+    std::atomic<int> handedToMaker_ = -1;
     std::atomic<bool> stop_ = false;
-    int inside_ = -1;
+    int beingMade_ = -1;  // the batch the maker is in (-1: none)
 };
 
 }  // namespace wedmorph

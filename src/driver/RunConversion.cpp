@@ -100,7 +100,7 @@ private:
     WedLayout layout_;
     TisSource tisSource_;
     TileCensus census_;
-    TileArray<std::uint8_t> patchedWed_;  // the output WED's bytes, patched by the pass
+    MemoryArray<std::uint8_t> patchedWed_;  // the output WED's bytes, patched by the pass
     std::optional<OutputTileset> tileset_;
     std::int32_t extraTileCount_ = 0;
     bool bitmapsShared_ = false;  // another area in the input folder names the input's bitmaps
@@ -163,7 +163,7 @@ StepResult Run::checkInputs() {
     if (!layout) return Failure{messages::kInvalidInputWed};
     layout_ = *layout;
     const TisReading reading =
-        readTisSource(input_.tis(), static_cast<std::uint32_t>(input_.tis().size()));
+        readTisSource(input_.tis());
     switch (reading.check) {
         case TisCheck::Invalid: return Failure{messages::kInvalidInputTis};
         case TisCheck::PvrzTiles: return Failure{messages::kPvrzInputTis};
@@ -205,7 +205,7 @@ StepResult Run::holdOutputs() {
 // becomes of each tile; the tiles are made as the output TIS is written.
 StepResult Run::convertTiles() {
     const std::span<const std::uint8_t> wed = input_.wed();
-    patchedWed_ = TileArray<std::uint8_t>::allocate(memory_, wed.size());
+    patchedWed_ = MemoryArray<std::uint8_t>::allocate(memory_, wed.size());
     if (!patchedWed_) return Failure{messages::kNoMemory};
     const WritableWedImage output{std::span(&patchedWed_[0], wed.size())};
     std::copy(wed.begin(), wed.end(), output.bytes.begin());

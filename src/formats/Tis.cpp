@@ -6,10 +6,12 @@
 
 namespace wedmorph {
 
-TisReading readTisSource(std::span<const std::uint8_t> mapped, std::uint32_t fileSize) {
+TisReading readTisSource(std::span<const std::uint8_t> mapped) {
     TisReading reading;
     TisSource& source = reading.source;
-    const std::size_t size = std::min<std::size_t>(mapped.size(), fileSize);
+    // The file's size is read as a 32-bit value: a file of 4 GiB or more is
+    // seen as its size modulo 2^32, and the tiles past that are not counted.
+    const std::size_t size = static_cast<std::uint32_t>(mapped.size());
     source.hasHeader = size >= 3 && mapped[0] == 'T' && mapped[1] == 'I' && mapped[2] == 'S';
     if (source.hasHeader) {
         if (size < tis::kHeaderSize) return reading;

@@ -52,7 +52,7 @@ struct TisReading {
 // Recognises the input form. A file that begins with "TIS" is read as having
 // a header, which must be whole, give a tile length of 5120 and put tile 0
 // inside the file.
-TisReading readTisSource(std::span<const std::uint8_t> mapped, std::uint32_t fileSize);
+TisReading readTisSource(std::span<const std::uint8_t> mapped);
 
 // A tile is addressed by its first byte; palette entry 0 is its first four bytes.
 inline std::uint8_t* tilePixels(std::uint8_t* tile) { return tile + tis::kPaletteSize; }

@@ -129,8 +129,6 @@ std::optional<WedLayout> checkWedLayout(WedImage image) {
         return std::nullopt;
     }
 
-    layout.extent = static_cast<std::size_t>(
-        std::max(tableEnd, layout.entryCount > 0 ? tilemapEnd : std::uint64_t{0}));
     return layout;
 }
 

@@ -39,7 +39,8 @@ struct WedImage {
     std::span<const std::uint8_t> bytes;
 };
 
-// The output WED, a byte copy of the input, mapped for writing.
+// The output WED: a byte copy of the input in the run's memory, which the
+// pass patches and which then goes to the file through ordinary writes.
 struct WritableWedImage {
     std::span<std::uint8_t> bytes;
     operator WedImage() const { return {bytes}; }
@@ -52,7 +53,6 @@ struct WedLayout {
     std::uint32_t overlayTableOffset = 0;
     std::uint32_t tilemapOffset = 0;
     std::int32_t entryCount = 0;  // overlay 0's width × height
-    std::size_t extent = 0;       // bytes the layout reaches into the file
 };
 
 struct WedOverlay {

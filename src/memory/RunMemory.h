@@ -1,8 +1,8 @@
-// Tile memory for one run, taken from the platform in whole pages: a large
-// block (the buffer tiles are made in) in pages of its own, small ones (the
-// marks of the tiles, the list of extra tiles) carved from shared 2 MiB
-// chunks. Pages are faulted in only as they are first used, so a run costs
-// page faults for what it touches and no more.
+// The memory of one run, taken from the platform in whole pages: a large
+// block (the buffer tiles are made in, the copy of a large WED) in pages of
+// its own, small ones (the marks of the tiles, the list of extra tiles)
+// carved from shared 2 MiB chunks. Pages are faulted in only as they are
+// first used, so a run costs page faults for what it touches and no more.
 #pragma once
 
 #include <cstddef>

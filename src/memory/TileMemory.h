@@ -1,6 +1,7 @@
-// Where the tile buffers of a conversion come from. A failed allocation is a
-// result (null), never an exception, and tests swap in memory that runs out
-// on demand and counts what is still held.
+// Where a run's large blocks come from: the conversion's tile buffers and
+// the output WED's bytes. A failed allocation is a result (null), never an
+// exception, and tests swap in memory that runs out on demand and counts what
+// is still held.
 #pragma once
 
 #include <cstddef>
@@ -18,31 +19,31 @@ public:
     virtual void release(void* block) = 0;
 };
 
-// `count` items of T in one block of tile memory, given back when the owner
+// `count` items of T in one block of a TileMemory, given back when the owner
 // goes. Only plain data lives here: items start out uninitialised, as the
 // memory gives them, and nothing is run when they go.
 template <typename T>
-class TileArray {
+class MemoryArray {
     static_assert(std::is_trivially_default_constructible_v<T> &&
                   std::is_trivially_destructible_v<T> && alignof(T) <= alignof(std::max_align_t));
 
 public:
-    TileArray() = default;
+    MemoryArray() = default;
     // Empty when the memory has none to give.
-    static TileArray allocate(TileMemory& memory, std::size_t count) {
+    static MemoryArray allocate(TileMemory& memory, std::size_t count) {
         if (count > std::numeric_limits<std::size_t>::max() / sizeof(T)) return {};
         void* block = memory.allocate(sizeof(T) * count);
         if (block == nullptr) return {};
         auto* items = static_cast<T*>(block);
         std::uninitialized_default_construct_n(items, count);  // writes nothing
-        return TileArray(memory, items, count);
+        return MemoryArray(memory, items, count);
     }
-    ~TileArray() { reset(); }
-    TileArray(TileArray&& other) noexcept
+    ~MemoryArray() { reset(); }
+    MemoryArray(MemoryArray&& other) noexcept
         : memory_(other.memory_),
           items_(std::exchange(other.items_, nullptr)),
           count_(std::exchange(other.count_, 0)) {}
-    TileArray& operator=(TileArray&& other) noexcept {
+    MemoryArray& operator=(MemoryArray&& other) noexcept {
         if (this != &other) {
             reset();
             memory_ = other.memory_;
@@ -62,7 +63,7 @@ public:
     }
 
 private:
-    TileArray(TileMemory& memory, T* items, std::size_t count)
+    MemoryArray(TileMemory& memory, T* items, std::size_t count)
         : memory_(&memory), items_(items), count_(count) {}
 
     TileMemory* memory_ = nullptr;

@@ -15,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/WritePiece.h"
+
 namespace wedmorph {
 
 // An open file. `native` is the system's handle (a HANDLE or a descriptor).
@@ -22,9 +24,6 @@ struct FileHandle {
     std::intptr_t native = -1;
     bool isOpen() const { return native != -1; }
 };
-
-// A run of bytes to write.
-using WritePiece = std::span<const std::uint8_t>;
 
 // Which file a handle or a name leads to: the volume and the file's number on
 // it. Every name of one file (another letter case, a symbolic or hard link)

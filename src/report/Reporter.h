@@ -24,8 +24,6 @@ public:
     // Takes the log, opened for appending, and writes its two header lines; a
     // log that could not be opened (none held) is left out without a word.
     void startLog(OwnedFile log);
-    void openLog(const std::string& logPath) { startLog(OwnedFile(platform_, platform_.openLog(logPath))); }
-    void closeLog() { log_.reset(); }
 
     void report(const char* format, ...) WEDMORPH_PRINTF(2, 3);
     void reportConsole(const char* format, ...) WEDMORPH_PRINTF(2, 3);

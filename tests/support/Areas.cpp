@@ -35,13 +35,13 @@ areagen::Tile keyedTile(std::uint64_t seed, bool runs) {
 }
 
 AreaFiles smallWaterArea(bool tisHeader) {
-    areagen::WedSpec spec;
-    spec.overlays[0] = {2, 2, "AR0100"};
-    spec.overlays[1] = {1, 1, "WTWAVE"};
-    spec.cells = {{1, -1, 0}, {1, -1, 2}, {1, -1, 2}, {1, 4, 2}};
+    areagen::WedPlan plan;
+    plan.overlays[0] = {2, 2, "AR0100"};
+    plan.overlays[1] = {1, 1, "WTWAVE"};
+    plan.cells = {{1, -1, 0}, {1, -1, 2}, {1, -1, 2}, {1, 4, 2}};
     const std::vector<Tile> tiles = {plainTile(10), keyedTile(11, true), plainTile(12),
                                      keyedTile(13, false), keyedTile(14, true)};
-    return {areagen::buildWed(spec), areagen::buildTis(tiles, tisHeader)};
+    return {areagen::buildWed(plan), areagen::buildTis(tiles, tisHeader)};
 }
 
 std::vector<std::string> companionNames(const std::string& name) {

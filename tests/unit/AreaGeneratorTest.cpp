@@ -55,7 +55,7 @@ TEST(AreaGenerator, TheStrictReaderSeesBrokenLayouts) {
     writeU32(shared, table + 24 + 16, readU32(wed, table + 20));
     EXPECT_FALSE(test::strictAreaProblems(shared, tis).empty());
 
-    areagen::WedSpec noLookup = area.wed;
+    areagen::WedPlan noLookup = area.wed;
     noLookup.withTileLookup = false;
     EXPECT_FALSE(test::strictAreaProblems(areagen::buildWed(noLookup), tis).empty());
 

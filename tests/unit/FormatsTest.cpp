@@ -8,14 +8,14 @@
 namespace wedmorph {
 namespace {
 
-using areagen::CellSpec;
-using areagen::WedSpec;
+using areagen::CellPlan;
+using areagen::WedPlan;
 
-WedSpec gridSpec(int width, int height) {
-    WedSpec spec;
-    spec.overlays[0] = {static_cast<std::int16_t>(width), static_cast<std::int16_t>(height), "AR0100"};
-    spec.cells.assign(static_cast<std::size_t>(width * height), CellSpec{});
-    return spec;
+WedPlan gridPlan(int width, int height) {
+    WedPlan plan;
+    plan.overlays[0] = {static_cast<std::int16_t>(width), static_cast<std::int16_t>(height), "AR0100"};
+    plan.cells.assign(static_cast<std::size_t>(width * height), CellPlan{});
+    return plan;
 }
 
 TileCensus censusOf(const std::vector<std::uint8_t>& bytes) {
@@ -26,36 +26,36 @@ TileCensus censusOf(const std::vector<std::uint8_t>& bytes) {
 }
 
 TEST(TileCensus, AnimatedCellAddsItsWholeFrameCount) {
-    WedSpec spec = gridSpec(4, 4);
-    spec.cells[5].frameCount = 3;
-    const TileCensus census = censusOf(areagen::buildWed(spec));
+    WedPlan plan = gridPlan(4, 4);
+    plan.cells[5].frameCount = 3;
+    const TileCensus census = censusOf(areagen::buildWed(plan));
     EXPECT_EQ(census.basicTiles, 19);
     EXPECT_EQ(census.animationExtraTiles, 3);
 }
 
 TEST(TileCensus, FrameCountsOfZeroAndOneAddNothing) {
-    WedSpec spec = gridSpec(2, 1);
-    spec.cells[0].frameCount = 0;
-    const TileCensus census = censusOf(areagen::buildWed(spec));
+    WedPlan plan = gridPlan(2, 1);
+    plan.cells[0].frameCount = 0;
+    const TileCensus census = censusOf(areagen::buildWed(plan));
     EXPECT_EQ(census.basicTiles, 2);
     EXPECT_EQ(census.animationExtraTiles, 0);
 }
 
 TEST(TileCensus, DoorsAreSecondaryTilesAboveZero) {
-    WedSpec spec = gridSpec(4, 1);
-    spec.cells[0].secondaryTile = -1;
-    spec.cells[1].secondaryTile = 0;
-    spec.cells[2].secondaryTile = 5;
-    spec.cells[2].overlayMask = 2;
-    spec.cells[3].secondaryTile = 7;
-    const TileCensus census = censusOf(areagen::buildWed(spec));
+    WedPlan plan = gridPlan(4, 1);
+    plan.cells[0].secondaryTile = -1;
+    plan.cells[1].secondaryTile = 0;
+    plan.cells[2].secondaryTile = 5;
+    plan.cells[2].overlayMask = 2;
+    plan.cells[3].secondaryTile = 7;
+    const TileCensus census = censusOf(areagen::buildWed(plan));
     EXPECT_EQ(census.doorExtraTiles, 2);
     EXPECT_EQ(census.overlayedDoorTiles, 1);
 }
 
 TEST(TileCensus, EmptyBaseLayerCountsNothing) {
     for (auto [w, h] : {std::pair{0, 5}, std::pair{5, 0}}) {
-        const TileCensus census = censusOf(areagen::buildWed(gridSpec(w, h)));
+        const TileCensus census = censusOf(areagen::buildWed(gridPlan(w, h)));
         EXPECT_EQ(census.basicTiles, 0);
         EXPECT_EQ(census.doorExtraTiles, 0);
         EXPECT_EQ(census.animationExtraTiles, 0);
@@ -66,9 +66,9 @@ TEST(TileCensus, EmptyBaseLayerCountsNothing) {
 TEST(TileCensus, HighestLookupTileIsTheHighestThatTheCellsFramesName) {
     // Cell 0 is animated over entries 0 to 99 (tiles 0 and 2 to 100), cell 1
     // has entry 100 (tile 1); a wall group, two entries long, ends the file.
-    WedSpec spec = gridSpec(2, 1);
-    spec.cells[0].frameCount = 100;
-    const std::vector<std::uint8_t> built = areagen::buildWed(spec);
+    WedPlan plan = gridPlan(2, 1);
+    plan.cells[0].frameCount = 100;
+    const std::vector<std::uint8_t> built = areagen::buildWed(plan);
     const std::size_t cell0 = readU32(built, 48), cell1 = cell0 + 10, lookup = readU32(built, 52);
     const std::size_t end = built.size();
     using Patch = std::vector<std::pair<std::size_t, std::uint16_t>>;
@@ -89,14 +89,14 @@ TEST(TileCensus, HighestLookupTileIsTheHighestThatTheCellsFramesName) {
 }
 
 TEST(WedVersion, IsCutAtTheFirstZeroByte) {
-    std::vector<std::uint8_t> bytes = areagen::buildWed(gridSpec(1, 1));
+    std::vector<std::uint8_t> bytes = areagen::buildWed(gridPlan(1, 1));
     EXPECT_EQ(readWedVersion(WedImage{bytes}), "V1.3");
     bytes[6] = 0;
     EXPECT_EQ(readWedVersion(WedImage{bytes}), "V1");
 }
 
 TEST(WedLayoutCheck, RefusesWhatWouldBeReadPastTheEnd) {
-    const std::vector<std::uint8_t> good = areagen::buildWed(gridSpec(3, 2));
+    const std::vector<std::uint8_t> good = areagen::buildWed(gridPlan(3, 2));
     ASSERT_TRUE(checkWedLayout(WedImage{good}).has_value());
 
     std::vector<std::uint8_t> shortHeader(good.begin(), good.begin() + 19);
@@ -127,15 +127,15 @@ TEST(WedLayoutCheck, RefusesWhatWouldBeReadPastTheEnd) {
 }
 
 TEST(WedLayoutCheck, RefusesCountsThatOverflow32Bits) {
-    WedSpec spec = gridSpec(256, 256);
-    for (CellSpec& cell : spec.cells) cell.frameCount = 32767;
-    spec.withTileLookup = false;
-    const std::vector<std::uint8_t> bytes = areagen::buildWed(spec);
+    WedPlan plan = gridPlan(256, 256);
+    for (CellPlan& cell : plan.cells) cell.frameCount = 32767;
+    plan.withTileLookup = false;
+    const std::vector<std::uint8_t> bytes = areagen::buildWed(plan);
     EXPECT_FALSE(checkWedLayout(WedImage{bytes}));
 }
 
 TEST(WedPatch, TilesetNameIsZeroFilledOrFull) {
-    std::vector<std::uint8_t> bytes = areagen::buildWed(gridSpec(1, 1));
+    std::vector<std::uint8_t> bytes = areagen::buildWed(gridPlan(1, 1));
     const auto layout = *checkWedLayout(WedImage{bytes});
     WritableWedImage image{bytes};
     writeTilesetName(image, layout, "AR6700");
@@ -158,13 +158,10 @@ std::vector<std::uint8_t> withHeader(std::size_t size, std::uint32_t dataOffset 
     return bytes;
 }
 
-TisSource readValid(const std::vector<std::uint8_t>& bytes, std::uint32_t size) {
-    const TisReading reading = readTisSource(bytes, size);
+TisSource readValid(const std::vector<std::uint8_t>& bytes) {
+    const TisReading reading = readTisSource(bytes);
     EXPECT_EQ(reading.check, TisCheck::Valid);
     return reading.source;
-}
-TisSource readValid(const std::vector<std::uint8_t>& bytes) {
-    return readValid(bytes, static_cast<std::uint32_t>(bytes.size()));
 }
 
 TEST(TisRecognition, OnlyTheFirstThreeBytesDecide) {
@@ -208,10 +205,10 @@ TEST(TisRecognition, RemainderAndCutLastTileAreDropped) {
     EXPECT_EQ(readValid(headed).tilesInFile, 2u);
     // 51,224 bytes: a header and ten tiles.
     headed.resize(51224);
-    EXPECT_EQ(readValid(headed, 51224).tilesInFile, 10u);
+    EXPECT_EQ(readValid(headed).tilesInFile, 10u);
     // A header that pushes the last tile past the end loses that tile.
     writeU32(headed, 16, 100);
-    EXPECT_EQ(readValid(headed, 51224).tilesInFile, 9u);
+    EXPECT_EQ(readValid(headed).tilesInFile, 9u);
 }
 
 TEST(TisRecognition, RefusesAHeaderThatCannotBeOne) {
@@ -233,8 +230,7 @@ TEST(TisRecognition, RefusesAHeaderThatCannotBeOne) {
          TisCheck::Invalid},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(readTisSource(c.bytes, static_cast<std::uint32_t>(c.bytes.size())).check, c.check)
-            << c.bytes.size() << " bytes";
+        EXPECT_EQ(readTisSource(c.bytes).check, c.check) << c.bytes.size() << " bytes";
     }
     std::vector<std::uint8_t> atEnd = withHeader(24 + 5120);
     writeU32(atEnd, 16, static_cast<std::uint32_t>(atEnd.size()));

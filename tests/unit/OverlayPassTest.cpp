@@ -35,7 +35,7 @@ struct PassRun {
         : memory(external != nullptr ? *external : ownMemory), in(std::move(files)), outWed(in.wed) {
         layout = *checkWedLayout(WedImage{in.wed});
         census = takeTileCensus(WedImage{in.wed}, layout);
-        source = readTisSource(in.tis, static_cast<std::uint32_t>(in.tis.size())).source;
+        source = readTisSource(in.tis).source;
         memory.failAt(failAllocation);
         if (copiedOverride >= 0) {
             tileset.reserve(memory, copiedOverride, std::min(census.basicTiles, layout.entryCount));
@@ -61,8 +61,8 @@ struct PassRun {
     std::vector<std::uint8_t> outputTis() const {
         TileBatches batches(tileset, tiles(), false);
         std::vector<std::uint8_t> bytes;
-        for (std::span<const BatchPiece> batch; !(batch = batches.nextBatch()).empty();) {
-            for (const BatchPiece& piece : batch) bytes.insert(bytes.end(), piece.begin(), piece.end());
+        for (std::span<const WritePiece> batch; !(batch = batches.nextBatch()).empty();) {
+            for (const WritePiece& piece : batch) bytes.insert(bytes.end(), piece.begin(), piece.end());
         }
         return bytes;
     }
@@ -135,19 +135,19 @@ TEST(OverlayPass, SilentPassPrintsNothing) {
     EXPECT_EQ(run.tileset.extraTileCount(), 1);
 }
 
-areagen::WedSpec oneOverlaySpec(int width, int height) {
-    areagen::WedSpec spec;
-    spec.overlays[0] = {static_cast<std::int16_t>(width), static_cast<std::int16_t>(height), "AR0100"};
-    spec.overlays[1] = {1, 1, "WTWAVE"};
-    spec.cells.assign(static_cast<std::size_t>(width * height), areagen::CellSpec{});
-    return spec;
+areagen::WedPlan oneOverlayPlan(int width, int height) {
+    areagen::WedPlan plan;
+    plan.overlays[0] = {static_cast<std::int16_t>(width), static_cast<std::int16_t>(height), "AR0100"};
+    plan.overlays[1] = {1, 1, "WTWAVE"};
+    plan.cells.assign(static_cast<std::size_t>(width * height), areagen::CellPlan{});
+    return plan;
 }
 
 TEST(OverlayPass, CellOfTwoOverlaysIsLeftAlone) {
-    areagen::WedSpec spec = oneOverlaySpec(1, 1);
-    spec.overlays[2] = {1, 1, "WTOTHER"};
-    spec.cells[0].overlayMask = 6;
-    PassRun run({areagen::buildWed(spec), areagen::buildTis({test::keyedTile(1, true)}, false)});
+    areagen::WedPlan plan = oneOverlayPlan(1, 1);
+    plan.overlays[2] = {1, 1, "WTOTHER"};
+    plan.cells[0].overlayMask = 6;
+    PassRun run({areagen::buildWed(plan), areagen::buildTis({test::keyedTile(1, true)}, false)});
     expectEntry(run.entry(0), 1, -1, 6);
     EXPECT_EQ(run.tileset.extraTileCount(), 0);
     EXPECT_EQ(std::memcmp(run.outputTile(0).data(), run.inputTile(0), 5120), 0);
@@ -156,10 +156,10 @@ TEST(OverlayPass, CellOfTwoOverlaysIsLeftAlone) {
 }
 
 TEST(OverlayPass, NoVisitedOverlayStillFillsDoorTiles) {
-    areagen::WedSpec spec = oneOverlaySpec(1, 1);
-    spec.overlays[1] = {0, 3, ""};
-    spec.cells[0] = {1, 1, 2};
-    PassRun run({areagen::buildWed(spec),
+    areagen::WedPlan plan = oneOverlayPlan(1, 1);
+    plan.overlays[1] = {0, 3, ""};
+    plan.cells[0] = {1, 1, 2};
+    PassRun run({areagen::buildWed(plan),
                  areagen::buildTis({test::keyedTile(1, true), test::keyedTile(2, true)}, false)});
     EXPECT_EQ(run.progress, "");
     expectEntry(run.entry(0), 1, 1, 2);
@@ -170,11 +170,11 @@ TEST(OverlayPass, NoVisitedOverlayStillFillsDoorTiles) {
 TEST(OverlayPass, IndicesPastTheTileMapAreCountedButSkipped) {
     // An animated cell makes basicTiles 1 + 3 = 4 while the tile map has one
     // entry; the four tiles are all keyed and marked cells would be converted.
-    areagen::WedSpec spec = oneOverlaySpec(1, 1);
-    spec.cells[0] = {3, -1, 2};
+    areagen::WedPlan plan = oneOverlayPlan(1, 1);
+    plan.cells[0] = {3, -1, 2};
     std::vector<areagen::Tile> tiles;
     for (int t = 0; t < 4; ++t) tiles.push_back(test::keyedTile(static_cast<std::uint64_t>(t), true));
-    PassRun run({areagen::buildWed(spec), areagen::buildTis(tiles, false)});
+    PassRun run({areagen::buildWed(plan), areagen::buildTis(tiles, false)});
     EXPECT_EQ(run.census.basicTiles, 4);
     EXPECT_EQ(run.tileset.extraTileCount(), 1);
     expectEntry(run.entry(0), 3, 4, 2);
@@ -186,10 +186,10 @@ TEST(OverlayPass, IndicesPastTheTileMapAreCountedButSkipped) {
 }
 
 TEST(OverlayPass, CellsWithoutACopiedTileAreSkipped) {
-    areagen::WedSpec spec = oneOverlaySpec(3, 1);
-    for (auto& cell : spec.cells) cell.overlayMask = 2;
+    areagen::WedPlan plan = oneOverlayPlan(3, 1);
+    for (auto& cell : plan.cells) cell.overlayMask = 2;
     // Only one whole tile in the file.
-    PassRun run({areagen::buildWed(spec), areagen::buildTis({test::keyedTile(1, true)}, false)});
+    PassRun run({areagen::buildWed(plan), areagen::buildTis({test::keyedTile(1, true)}, false)});
     EXPECT_EQ(run.tileset.copiedTileCount(), 1);
     EXPECT_EQ(run.tileset.extraTileCount(), 1);
     expectEntry(run.entry(0), 1, 1, 2);
@@ -198,14 +198,14 @@ TEST(OverlayPass, CellsWithoutACopiedTileAreSkipped) {
 }
 
 TEST(OverlayPass, ExtraTilesAreNumberedInVisitOrder) {
-    areagen::WedSpec spec = oneOverlaySpec(3, 1);
-    spec.overlays[3] = {2, 2, "WTLAVA"};
-    spec.cells[0].overlayMask = 8;  // overlay 3: visited after overlay 1
-    spec.cells[1].overlayMask = 2;
-    spec.cells[2].overlayMask = 2;
+    areagen::WedPlan plan = oneOverlayPlan(3, 1);
+    plan.overlays[3] = {2, 2, "WTLAVA"};
+    plan.cells[0].overlayMask = 8;  // overlay 3: visited after overlay 1
+    plan.cells[1].overlayMask = 2;
+    plan.cells[2].overlayMask = 2;
     std::vector<areagen::Tile> tiles = {test::keyedTile(1, false), test::keyedTile(2, false),
                                         test::keyedTile(3, false)};
-    PassRun run({areagen::buildWed(spec), areagen::buildTis(tiles, false)});
+    PassRun run({areagen::buildWed(plan), areagen::buildTis(tiles, false)});
     EXPECT_EQ(run.entry(1).secondaryTile, 3);
     EXPECT_EQ(run.entry(2).secondaryTile, 4);
     EXPECT_EQ(run.entry(0).secondaryTile, 5);
@@ -213,9 +213,9 @@ TEST(OverlayPass, ExtraTilesAreNumberedInVisitOrder) {
 }
 
 TEST(OverlayPass, SurplusTilesAreDropped) {
-    areagen::WedSpec spec = oneOverlaySpec(1, 1);
+    areagen::WedPlan plan = oneOverlayPlan(1, 1);
     std::vector<areagen::Tile> tiles(4, test::plainTile(1));
-    PassRun run({areagen::buildWed(spec), areagen::buildTis(tiles, true)});
+    PassRun run({areagen::buildWed(plan), areagen::buildTis(tiles, true)});
     EXPECT_EQ(run.tileset.copiedTileCount(), 1);
 }
 
@@ -230,10 +230,10 @@ TEST(OverlayPass, TilesNamedPastTheCountedOnesAreKept) {
         std::int32_t copied;
     } const cases[] = {{7, 1, 9, 8}, {-1, 320, 330, 321}, {-1, 400, 330, 330}};
     for (const Case& c : cases) {
-        areagen::WedSpec spec = oneOverlaySpec(3, 1);
-        spec.cells[0].overlayMask = 2;
-        spec.cells[1].secondaryTile = spec.cells[2].secondaryTile = c.door;
-        std::vector<std::uint8_t> wed = areagen::buildWed(spec);
+        areagen::WedPlan plan = oneOverlayPlan(3, 1);
+        plan.cells[0].overlayMask = 2;
+        plan.cells[1].secondaryTile = plan.cells[2].secondaryTile = c.door;
+        std::vector<std::uint8_t> wed = areagen::buildWed(plan);
         writeU16(wed, readU32(wed, 32 + 20) + 2, c.looked);
         std::vector<areagen::Tile> tiles(c.tilesInFile, test::plainTile(1));
         tiles[0] = test::keyedTile(2, false);
@@ -250,13 +250,13 @@ TEST(OverlayPass, TilesNamedPastTheCountedOnesAreKept) {
 TEST(TileBatches, HandOutTheFileInBatchesThatTheScratchAndThePiecesBound) {
     // 900 keyed water cells among 1,200: 1,800 tiles to make, many batches'
     // room and enough for a thread of their own.
-    areagen::WedSpec spec = oneOverlaySpec(1200, 1);
+    areagen::WedPlan plan = oneOverlayPlan(1200, 1);
     std::vector<areagen::Tile> tiles;
     for (std::size_t k = 0; k < 1200; ++k) {
-        spec.cells[k].overlayMask = 2;
+        plan.cells[k].overlayMask = 2;
         tiles.push_back(k % 4 != 0 ? test::keyedTile(k, true) : test::plainTile(k));
     }
-    PassRun run({areagen::buildWed(spec), areagen::buildTis(tiles, true)}, true);
+    PassRun run({areagen::buildWed(plan), areagen::buildTis(tiles, true)}, true);
     const auto expected = test::referenceConversion(run.in.wed, run.in.tis, "AR0100", true).tis;
     const std::uint8_t* input = run.in.tis.data();
     // Made alongside the writes (on a thread of their own) and in turn, as where no thread can be had.
@@ -265,7 +265,7 @@ TEST(TileBatches, HandOutTheFileInBatchesThatTheScratchAndThePiecesBound) {
                                        {3u, TileMaking::InTurn}}) {
         TileBatches batches(run.tileset, run.tiles(), true, room, making);
         std::vector<std::uint8_t> bytes;
-        for (std::span<const BatchPiece> pieces; !(pieces = batches.nextBatch()).empty();) {
+        for (std::span<const WritePiece> pieces; !(pieces = batches.nextBatch()).empty();) {
             const std::size_t count = pieces.size();
             std::size_t made = 0;  // bytes from outside the input: the header and the made tiles
             for (std::size_t p = 0; p < count; ++p) {
@@ -300,13 +300,13 @@ TEST(OverlayPass, EveryFailedAllocationEndsThePassAndIsAccountedFor) {
 }
 
 TEST(OverlayPass, TileIndexNeverWrapsPast32767) {
-    areagen::WedSpec spec = oneOverlaySpec(2, 1);
-    spec.cells[0].overlayMask = 2;
-    spec.cells[1].overlayMask = 2;
+    areagen::WedPlan plan = oneOverlayPlan(2, 1);
+    plan.cells[0].overlayMask = 2;
+    plan.cells[1].overlayMask = 2;
     std::vector<areagen::Tile> tiles = {test::keyedTile(1, false), test::keyedTile(2, false)};
     // As if 32,767 tiles had been copied: the first extra tile takes the last
     // index there is, the second has none.
-    PassRun run({areagen::buildWed(spec), areagen::buildTis(tiles, false)}, true, 0, 32767);
+    PassRun run({areagen::buildWed(plan), areagen::buildTis(tiles, false)}, true, 0, 32767);
     ASSERT_TRUE(run.failed);
     EXPECT_STREQ(run.failed->message, messages::kTooManyTiles);
     EXPECT_EQ(run.entry(0).secondaryTile, 32767);

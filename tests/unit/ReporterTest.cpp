@@ -29,14 +29,16 @@ TEST(Reporter, EachOperationReachesItsDestinations) {
     test::TestPlatform platform;
     {
         Reporter reporter(platform, false);
-        reporter.openLog(dir / "wedmorph.log");
+        reporter.startLog(OwnedFile(platform, platform.openLog(dir / "wedmorph.log")));
         reporter.report("a%d", 1);
         reporter.reportConsole("b");
         reporter.reportLog("c");
         reporter.consoleLine("d");
         reporter.warn("\ne");
         reporter.fail("\nf\n\n");
-        reporter.closeLog();
+    }
+    {
+        Reporter reporter(platform, false);  // a run without "-l"
         reporter.report("after");
     }
     EXPECT_EQ(platform.console(), "a1bd\n\ne\n\nf\n\n\nafter");
@@ -49,14 +51,15 @@ TEST(Reporter, EachOperationReachesItsDestinations) {
 TEST(Reporter, SilentKeepsOnlyErrorsAndConsoleLines) {
     test::TempDir dir;
     test::TestPlatform platform;
-    Reporter reporter(platform, true);
-    reporter.openLog(dir / "wedmorph.log");
-    reporter.report("a");
-    reporter.reportConsole("b");
-    reporter.warn("\nw");
-    reporter.consoleLine("usage");
-    reporter.fail("\nerror");
-    reporter.closeLog();
+    {
+        Reporter reporter(platform, true);
+        reporter.startLog(OwnedFile(platform, platform.openLog(dir / "wedmorph.log")));
+        reporter.report("a");
+        reporter.reportConsole("b");
+        reporter.warn("\nw");
+        reporter.consoleLine("usage");
+        reporter.fail("\nerror");
+    }
     EXPECT_EQ(platform.console(), "usage\n\nerror\n");
     const std::string log = test::readText(dir / "wedmorph.log");
     const std::string header = test::withNewlines(

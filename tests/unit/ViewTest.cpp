@@ -37,11 +37,11 @@ struct TinyArea {
 // Two cells side by side showing tiles 1 and 0, both under the water of
 // overlay 1; the second cell's secondary tile is 2.
 TinyArea tinyArea() {
-    areagen::WedSpec spec;
-    spec.overlays[0] = {2, 1, "AR0100"};
-    spec.overlays[1] = {1, 1, "WTWAVE"};
-    spec.cells = {{1, -1, 2}, {1, 2, 2}};
-    std::vector<std::uint8_t> wed = areagen::buildWed(spec);
+    areagen::WedPlan plan;
+    plan.overlays[0] = {2, 1, "AR0100"};
+    plan.overlays[1] = {1, 1, "WTWAVE"};
+    plan.cells = {{1, -1, 2}, {1, 2, 2}};
+    std::vector<std::uint8_t> wed = areagen::buildWed(plan);
     // The builder gives cell k tile k through the lookup; swap the two entries.
     const std::size_t lookup = wed[32 + 20] | wed[32 + 21] << 8;
     std::swap(wed[lookup], wed[lookup + 2]);

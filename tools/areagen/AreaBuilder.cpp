@@ -16,7 +16,7 @@ constexpr std::size_t kDoorSize = 26;
 constexpr std::size_t kWallGroupSize = 4;
 constexpr std::size_t kEntrySize = wed::kEntrySize;
 
-std::size_t cellsOf(const OverlaySpec& overlay) {
+std::size_t cellsOf(const OverlayPlan& overlay) {
     if (overlay.width <= 0 || overlay.height <= 0) return 0;
     return static_cast<std::size_t>(overlay.width) * static_cast<std::size_t>(overlay.height);
 }
@@ -25,7 +25,7 @@ void writeName(std::vector<std::uint8_t>& bytes, std::size_t at, const std::stri
     for (std::size_t i = 0; i < 8 && i < name.size(); ++i) bytes[at + i] = static_cast<std::uint8_t>(name[i]);
 }
 
-void writeEntry(std::span<std::uint8_t> out, std::size_t at, std::size_t firstLookup, const CellSpec& cell) {
+void writeEntry(std::span<std::uint8_t> out, std::size_t at, std::size_t firstLookup, const CellPlan& cell) {
     writeU16(out, at, static_cast<std::uint16_t>(firstLookup));
     writeU16(out, at + 2, static_cast<std::uint16_t>(cell.frameCount));
     writeU16(out, at + 4, static_cast<std::uint16_t>(cell.secondaryTile));
@@ -42,24 +42,24 @@ std::uint64_t Random::next() {
     return z ^ (z >> 31);
 }
 
-std::vector<std::uint8_t> buildWed(const WedSpec& spec) {
+std::vector<std::uint8_t> buildWed(const WedPlan& plan) {
     constexpr int kOverlays = wed::kOverlayCount;
     std::size_t extraFrames = 0;
-    for (const CellSpec& cell : spec.cells) {
+    for (const CellPlan& cell : plan.cells) {
         if (cell.frameCount > 1) extraFrames += static_cast<std::size_t>(cell.frameCount - 1);
     }
     std::array<std::size_t, kOverlays> cells{}, lookupEntries{};
-    cells[0] = spec.cells.size();
-    lookupEntries[0] = spec.withTileLookup ? cells[0] + extraFrames : 0;
+    cells[0] = plan.cells.size();
+    lookupEntries[0] = plan.withTileLookup ? cells[0] + extraFrames : 0;
     for (int o = 1; o < kOverlays; ++o) {
-        const OverlaySpec& overlay = spec.overlays[static_cast<std::size_t>(o)];
+        const OverlayPlan& overlay = plan.overlays[static_cast<std::size_t>(o)];
         cells[static_cast<std::size_t>(o)] = cellsOf(overlay);
         lookupEntries[static_cast<std::size_t>(o)] =
             cellsOf(overlay) > 0 ? static_cast<std::size_t>(std::max<std::int16_t>(overlay.frames, 1)) : 0;
     }
     std::size_t doorCellCount = 0;
-    for (const DoorSpec& door : spec.doors) doorCellCount += door.cells.size();
-    const OverlaySpec& base = spec.overlays[0];
+    for (const DoorPlan& door : plan.doors) doorCellCount += door.cells.size();
+    const OverlayPlan& base = plan.overlays[0];
     const std::size_t wallGroupCount =
         cells[0] == 0 ? 0
                       : static_cast<std::size_t>((base.width + 9) / 10) * static_cast<std::size_t>((2 * base.height + 14) / 15);
@@ -74,7 +74,7 @@ std::vector<std::uint8_t> buildWed(const WedSpec& spec) {
     place(kWedHeaderSize);
     const std::size_t overlayTable = place(wed::kOverlaySize * kOverlays);
     const std::size_t secondaryHeader = place(kSecondaryHeaderSize);
-    const std::size_t doorTable = place(kDoorSize * spec.doors.size());
+    const std::size_t doorTable = place(kDoorSize * plan.doors.size());
     std::array<std::size_t, kOverlays> tilemaps{}, lookups{};
     for (int o = 0; o < kOverlays; ++o) tilemaps[static_cast<std::size_t>(o)] = place(kEntrySize * cells[static_cast<std::size_t>(o)]);
     const std::size_t doorCells = place(2 * doorCellCount);
@@ -85,9 +85,9 @@ std::vector<std::uint8_t> buildWed(const WedSpec& spec) {
     std::vector<std::uint8_t> bytes(end, 0);
     std::span<std::uint8_t> out(bytes);
     std::memcpy(bytes.data(), "WED ", 4);
-    for (std::size_t i = 0; i < 4 && i < spec.version.size(); ++i) bytes[4 + i] = static_cast<std::uint8_t>(spec.version[i]);
+    for (std::size_t i = 0; i < 4 && i < plan.version.size(); ++i) bytes[4 + i] = static_cast<std::uint8_t>(plan.version[i]);
     writeU32(out, 8, kOverlays);
-    writeU32(out, 12, static_cast<std::uint32_t>(spec.doors.size()));
+    writeU32(out, 12, static_cast<std::uint32_t>(plan.doors.size()));
     writeU32(out, 16, static_cast<std::uint32_t>(overlayTable));
     writeU32(out, 20, static_cast<std::uint32_t>(secondaryHeader));
     writeU32(out, 24, static_cast<std::uint32_t>(doorTable));
@@ -95,7 +95,7 @@ std::vector<std::uint8_t> buildWed(const WedSpec& spec) {
 
     for (int o = 0; o < kOverlays; ++o) {
         const std::size_t n = static_cast<std::size_t>(o);
-        const OverlaySpec& overlay = spec.overlays[n];
+        const OverlayPlan& overlay = plan.overlays[n];
         const std::size_t at = overlayTable + wed::kOverlaySize * n;
         writeU16(out, at, static_cast<std::uint16_t>(overlay.width));
         writeU16(out, at + 2, static_cast<std::uint16_t>(overlay.height));
@@ -112,8 +112,8 @@ std::vector<std::uint8_t> buildWed(const WedSpec& spec) {
     writeU32(out, secondaryHeader + 16, static_cast<std::uint32_t>(polygons));  // polygon index lookup
 
     std::size_t nextDoorCell = 0;
-    for (std::size_t d = 0; d < spec.doors.size(); ++d) {
-        const DoorSpec& door = spec.doors[d];
+    for (std::size_t d = 0; d < plan.doors.size(); ++d) {
+        const DoorPlan& door = plan.doors[d];
         const std::size_t at = doorTable + kDoorSize * d;
         writeName(bytes, at, door.name);
         writeU16(out, at + 10, static_cast<std::uint16_t>(nextDoorCell));
@@ -126,16 +126,16 @@ std::vector<std::uint8_t> buildWed(const WedSpec& spec) {
     std::size_t nextLookup = 0;
     std::uint16_t nextFrameTile = static_cast<std::uint16_t>(cells[0]);
     for (std::size_t k = 0; k < cells[0]; ++k) {
-        const CellSpec& cell = spec.cells[k];
+        const CellPlan& cell = plan.cells[k];
         writeEntry(out, tilemaps[0] + kEntrySize * k, nextLookup, cell);
-        if (!spec.withTileLookup) continue;
+        if (!plan.withTileLookup) continue;
         writeU16(out, lookups[0] + 2 * nextLookup++, static_cast<std::uint16_t>(k));
         for (int f = 1; f < cell.frameCount; ++f) {
             writeU16(out, lookups[0] + 2 * nextLookup++, nextFrameTile++);
         }
     }
     for (std::size_t o = 1; o < kOverlays; ++o) {
-        const CellSpec animated{static_cast<std::int16_t>(lookupEntries[o]), -1, 0};
+        const CellPlan animated{static_cast<std::int16_t>(lookupEntries[o]), -1, 0};
         for (std::size_t k = 0; k < cells[o]; ++k) writeEntry(out, tilemaps[o] + kEntrySize * k, 0, animated);
         for (std::size_t f = 0; f < lookupEntries[o]; ++f) {
             writeU16(out, lookups[o] + 2 * f, static_cast<std::uint16_t>(f));

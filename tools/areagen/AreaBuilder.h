@@ -1,4 +1,4 @@
-// Builds WED and TIS files in the input layout from a description in code:
+// Builds WED and TIS files in the input layout from a plan made in code:
 // the areas of the tests, the sample area and the benchmark areas.
 #pragma once
 
@@ -11,13 +11,13 @@
 
 namespace wedmorph::areagen {
 
-struct CellSpec {
+struct CellPlan {
     std::int16_t frameCount = 1;
     std::int16_t secondaryTile = -1;
     std::uint8_t overlayMask = 0;
 };
 
-struct OverlaySpec {
+struct OverlayPlan {
     std::int16_t width = 0;
     std::int16_t height = 0;
     std::string tilesetName;
@@ -28,16 +28,16 @@ struct OverlaySpec {
 
 // A door: the cells of overlay 0 it covers, which hold its closed state as
 // their secondary tiles.
-struct DoorSpec {
+struct DoorPlan {
     std::string name;
     std::vector<std::uint16_t> cells;
 };
 
-struct WedSpec {
+struct WedPlan {
     std::string version = "V1.3";
-    std::array<OverlaySpec, 5> overlays;  // overlay 0, the base layer, then 1 to 4
-    std::vector<CellSpec> cells;          // overlay 0's tile map, row after row
-    std::vector<DoorSpec> doors;
+    std::array<OverlayPlan, 5> overlays;  // overlay 0, the base layer, then 1 to 4
+    std::vector<CellPlan> cells;          // overlay 0's tile map, row after row
+    std::vector<DoorPlan> doors;
     // Broken on purpose, for tests that need it: no tile lookup table for
     // overlay 0 (its offset then points at the end of the tile maps).
     bool withTileLookup = true;
@@ -49,7 +49,7 @@ struct WedSpec {
 // sections, one after another with no overlap. Overlay 0's cell k shows tile
 // k; the further frames of animated cells follow the cells. An overlay of 1
 // to 4 without cells has empty sections at valid offsets.
-std::vector<std::uint8_t> buildWed(const WedSpec& spec);
+std::vector<std::uint8_t> buildWed(const WedPlan& plan);
 
 using Tile = std::array<std::uint8_t, tis::kTileSize>;
 

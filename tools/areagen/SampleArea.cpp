@@ -190,10 +190,10 @@ SampleArea makeSampleArea(const SampleOptions& options) {
     const int animated = options.animatedCells >= 0 ? options.animatedCells : std::max(1, cells / 100);
 
     SampleArea area;
-    WedSpec& wed = area.wed;
+    WedPlan& wed = area.wed;
     wed.overlays[0] = {static_cast<std::int16_t>(width), static_cast<std::int16_t>(height), "AR0100"};
     wed.overlays[1] = {1, 1, kWaterTileset, kWaterFrames};
-    wed.cells.assign(static_cast<std::size_t>(cells), CellSpec{});
+    wed.cells.assign(static_cast<std::size_t>(cells), CellPlan{});
     area.waterTiles = makeWaterTiles();
 
     // The water: the cells it reaches are marked for overlay 1; the ones with
@@ -219,7 +219,7 @@ SampleArea makeSampleArea(const SampleOptions& options) {
     // Animated cells on dry ground.
     int extraFrames = 0;
     for (int n = 0; n < animated && cells > 0; ++n) {
-        CellSpec& cell = wed.cells[static_cast<std::size_t>(random.below(cells))];
+        CellPlan& cell = wed.cells[static_cast<std::size_t>(random.below(cells))];
         if (cell.frameCount > 1 || cell.overlayMask != 0) continue;
         cell.frameCount = static_cast<std::int16_t>(2 + random.below(3));
         extraFrames += cell.frameCount - 1;
@@ -247,10 +247,10 @@ SampleArea makeSampleArea(const SampleOptions& options) {
 
     // Door tiles follow, the closed state of a door's cells on dry ground;
     // some are keyed, with a few see-through pixels.
-    DoorSpec door{"DOOR01", {}};
+    DoorPlan door{"DOOR01", {}};
     for (int d = 0; d < doorCells && cells > 0; ++d) {
         const int k = random.below(cells);
-        CellSpec& cell = wed.cells[static_cast<std::size_t>(k)];
+        CellPlan& cell = wed.cells[static_cast<std::size_t>(k)];
         if (cell.frameCount > 1 || cell.secondaryTile >= 0 || cell.overlayMask != 0) continue;
         cell.secondaryTile = static_cast<std::int16_t>(area.tiles.size());
         door.cells.push_back(static_cast<std::uint16_t>(k));

@@ -29,7 +29,7 @@ struct SampleOptions {
 };
 
 struct SampleArea {
-    WedSpec wed;
+    WedPlan wed;
     std::vector<Tile> tiles;
     std::vector<Tile> waterTiles;  // the water overlay's tileset
 };

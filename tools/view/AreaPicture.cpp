@@ -29,7 +29,7 @@ struct Tileset {
 
 std::optional<Tileset> readTileset(const std::vector<std::uint8_t>& bytes, std::string& error,
                                    const std::string& which) {
-    const TisReading reading = readTisSource(bytes, static_cast<std::uint32_t>(bytes.size()));
+    const TisReading reading = readTisSource(bytes);
     if (reading.check == TisCheck::PvrzTiles) {
         error = which + " holds PVRZ tile references, not palette tiles";
         return std::nullopt;

@@ -1,7 +1,8 @@
-// The system calls that the POSIX platform makes on files, in one table that
+// The POSIX platform's calls on files that tests make fail, in one table that
 // a test can change entry by entry: a short write, an interrupted call or a
 // file system without locks is then made on demand, with the real call beside
-// it for everything else. Only the files of this folder and their tests
+// it for everything else. The platform's other calls (PosixPlatform.h names
+// them) are made directly. Only the files of this folder and their tests
 // include this header.
 #pragma once
 
