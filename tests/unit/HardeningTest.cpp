@@ -172,9 +172,15 @@ TEST_F(FaultSweep, EveryOperationFailingAtEveryCall) {
                 // last, so a new WED stands only in a whole new area.
                 const auto tis = test::readBytes(dir / "AR2600.tis");
                 EXPECT_TRUE(tis == old.tis || tis == expected.tis) << what;
-                if (test::readBytes(dir / "AR2600.wed") != old.wed) EXPECT_EQ(tis, expected.tis) << what;
-                if (op == Op::Flush && call < clean.calls(op)) EXPECT_EQ(tis, old.tis) << what;
-                if (op == Op::Rename) EXPECT_NE(console.find("Cannot write output area"), std::string::npos) << what;
+                if (test::readBytes(dir / "AR2600.wed") != old.wed) {
+                    EXPECT_EQ(tis, expected.tis) << what;
+                }
+                if (op == Op::Flush && call < clean.calls(op)) {
+                    EXPECT_EQ(tis, old.tis) << what;
+                }
+                if (op == Op::Rename) {
+                    EXPECT_NE(console.find("Cannot write output area"), std::string::npos) << what;
+                }
                 EXPECT_NE(console.find("\nError :\t "), std::string::npos) << what;
                 for (const std::string& done : faulty.journal()) {
                     EXPECT_NE(done.rfind("delete " + dir.path() + "AR0100", 0), 0u) << what << ": " << done;
@@ -220,6 +226,67 @@ TEST_F(FaultSweep, EveryAllocationFailing) {
         EXPECT_TRUE(faulty.nothingOpen());
         EXPECT_EQ(memory.held(), 0);
         EXPECT_EQ(test::readBytes(dir / "AR0100.tis"), area.tis);
+    }
+}
+
+// Two runs on shared files, the second one made whole at each moment of the
+// first (before each call of each operation): whichever cannot have the files
+// fails and changes nothing, every run that exits 0 leaves its area whole, and
+// no area is left in part.
+TEST_F(FaultSweep, RunsSharingFilesExcludeEachOther) {
+    const std::vector<std::string> races[][2] = {
+        {{"-d", "AR0200", "AR0400"}, {"-d", "AR0100", "AR0200"}},  // one writes what the other deletes
+        {{"-d", "AR0100", "AR0200"}, {"-d", "AR0100", "AR0300"}},  // both convert one input
+        {{"-d", "AR0200", "AR0400"}, {"AR0100", "AR0200"}},        // a run without -d writes a -d run's input
+        {{"AR0100", "AR0200"}, {"-d", "AR0200", "AR0400"}},
+    };
+    const auto command = [&](std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), dir / "wedmorph");
+        return arguments;
+    };
+    const auto snapshot = [&] {
+        std::map<std::string, std::vector<std::uint8_t>> files;
+        for (const std::string& name : test::listDir(dir.path())) files[name] = test::readBytes(dir / name);
+        return files;
+    };
+    const auto setUpAreas = [&] {
+        for (const std::string& name : test::listDir(dir.path())) std::remove((dir / name).c_str());
+        test::writeArea(dir.path(), "AR0100", area);
+        test::writeArea(dir.path(), "AR0200", old);
+    };
+    for (const auto& [first, second] : races) {
+        setUpAreas();
+        test::TestPlatform clean;
+        ASSERT_EQ(runConversion(command(first), clean), 0);
+        for (Op op : {Op::OpenInput, Op::Map, Op::OpenOutput, Op::Create, Op::Copy, Op::Write, Op::Rename,
+                      Op::Delete}) {
+            for (int call = 1; call <= clean.calls(op); ++call) {
+                setUpAreas();
+                const std::string what = first.back() + " then " + second.back() + " before " +
+                                         test::opName(op) + " #" + std::to_string(call);
+                test::TestPlatform outer, inner;
+                int secondStatus = 1;
+                outer.beforeCall = [&](Op now, const std::string&) {
+                    if (now != op || outer.calls(op) + 1 != call) return;
+                    const auto before = snapshot();
+                    secondStatus = runConversion(command(second), inner);
+                    if (secondStatus != 0) EXPECT_EQ(snapshot(), before) << what << ": the second run";
+                };
+                const int firstStatus = runConversion(command(first), outer);
+                ASSERT_NE(secondStatus, 1) << what;
+                EXPECT_TRUE(firstStatus == 0 || secondStatus == 0) << what << outer.console() << inner.console();
+                for (const char* name : {"AR0100", "AR0200", "AR0300", "AR0400"}) {
+                    const std::vector<std::string> files = test::companionNames(name);
+                    const auto present = std::count_if(files.begin(), files.end(),
+                                                       [&](const std::string& f) { return test::fileExists(dir / f); });
+                    const bool wed = test::fileExists(dir / (std::string(name) + ".wed"));
+                    const bool tis = test::fileExists(dir / (std::string(name) + ".tis"));
+                    EXPECT_TRUE((wed && tis && present == 5) || (!wed && !tis && present == 0)) << what << " " << name;
+                }
+                for (const std::string& name : test::listDir(dir.path())) EXPECT_FALSE(name.ends_with("~")) << what;
+                EXPECT_TRUE(outer.nothingOpen() && inner.nothingOpen()) << what;
+            }
+        }
     }
 }
 
