@@ -230,7 +230,7 @@ TEST_F(EndToEnd, OutputWedThatIsADirectoryStopsTheRun) {
 // own failure, nothing is deleted, and every input keeps its bytes. An output
 // never lands on another output either.
 TEST_F(EndToEnd, NoOutputLandsOnAnInputByAnyName) {
-    enum class Made { Nothing, Copy, SymbolicLink, HardLink };
+    enum class Made { Nothing, Copy, SymbolicLink, HardLink, Folder };
     struct Case {
         Made made;
         std::string name;  // beside the area
@@ -256,6 +256,8 @@ TEST_F(EndToEnd, NoOutputLandsOnAnInputByAnyName) {
         {Made::SymbolicLink, "AR2600SR.bmp", "AR0100.wed", {"AR0100", "AR2600"}, 0, warning("_SR.bmp")},
         {Made::HardLink, "AR2600HT.bmp", "AR0100LM.bmp", {"AR0100", "AR2600"}, 0, warning("_HT.bmp")},
         {Made::Nothing, "", "", {"AR0100", "ar01009"}, 0, warning("_LM.bmp")},
+        // On a case-sensitive volume `PROGRAM` is a folder of its own, yet counts as the input's.
+        {Made::Folder, "../PROGRAM", "", {"-d", "AR0100", "../PROGRAM/AR0100"}, 255, createWed},
         // The log never lands on an input, and no output lands on the log.
         {Made::SymbolicLink, "wedmorph.log", "AR0100.tis", {"-l", "AR0100", "AR2600"}, 0, "done."},
         {Made::HardLink, "wedmorph.log", "AR0100.wed", {"-l", "AR0100", "AR2600"}, 0, "done."},
@@ -278,6 +280,7 @@ TEST_F(EndToEnd, NoOutputLandsOnAnInputByAnyName) {
             case Made::Copy: std::filesystem::copy_file(to, made); break;
             case Made::SymbolicLink: std::filesystem::create_symlink(to, made); break;
             case Made::HardLink: std::filesystem::create_hard_link(to, made); break;
+            case Made::Folder: std::filesystem::create_directory(made); break;
         }
         const auto result = run(c.arguments);
         const std::string what = c.name + " -> " + c.to + " " + c.arguments.back();
