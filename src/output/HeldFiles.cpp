@@ -19,7 +19,10 @@ Hold refusal(Platform& platform, const std::string& path, const ExistingFile& fo
 }  // namespace
 
 InputNames::InputNames(Platform& platform, const AreaFilePaths& input)
-    : platform_(platform), input_(input), folder_(platform.statusOfPath(input.dir).identity) {
+    : platform_(platform),
+      input_(input),
+      folder_(platform.statusOfPath(input.dir).identity),
+      absoluteFolder_(platform.absolutePath(input.dir)) {
     names_[0] = fileName(input.dir, input.wed);
     names_[1] = fileName(input.dir, input.tis);
     for (std::size_t n = 0; n < kCompanionCount; ++n) names_[2 + n] = fileName(input.dir, input.companions[n]);
@@ -27,6 +30,9 @@ InputNames::InputNames(Platform& platform, const AreaFilePaths& input)
 
 bool InputNames::sameFolderAsInput(const std::string& dir) const {
     if (equalsIgnoringAsciiCase(dir, input_.dir)) return true;
+    if (!absoluteFolder_.empty() && equalsIgnoringAsciiCase(platform_.absolutePath(dir), absoluteFolder_)) {
+        return true;
+    }
     const FileIdentity other = platform_.statusOfPath(dir).identity;
     return folder_.known && other == folder_;
 }

@@ -76,10 +76,15 @@ void markWritten(Platform& platform, OutputFile& output);
 // may have written it).
 bool stillAsWritten(Platform& platform, const std::string& path, const OutputFile& output);
 
-// The input area's file names. In the input's own folder (the same folder by
-// identity, or by path ignoring ASCII case) an output that takes one of them
-// in any letter case counts as that input, whatever its identity: on a
-// case-insensitive file system two such names can give two identities.
+// The input area's file names. In the input's own folder an output that
+// takes one of them in any letter case counts as that input, whatever its
+// identity: on a case-insensitive file system two such names can give two
+// identities. The same holds for a folder: exFAT under FUSE gives `game` and
+// `GAME` two. So a folder is the input's when it has the input folder's
+// identity, or its path, as typed or made absolute (".", ".." and links
+// resolved), equals the input folder's ignoring ASCII case; on a
+// case-sensitive file system two folders whose names differ only in case
+// thus count as one.
 class InputNames {
 public:
     InputNames(Platform& platform, const AreaFilePaths& input);
@@ -93,6 +98,7 @@ private:
     const AreaFilePaths& input_;
     std::array<std::string, 2 + kCompanionCount> names_;
     FileIdentity folder_;
+    std::string absoluteFolder_;  // empty when it cannot be had
 };
 
 // Holds the target of an output of `dir`: the file its name leads to, opened

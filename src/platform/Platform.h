@@ -117,6 +117,12 @@ public:
     // an unknown identity when there is nothing.
     virtual FileStatus statusOfPath(const std::string& path) = 0;
 
+    // The absolute path that `path` names, with ".", ".." and, where the
+    // system resolves them, symbolic links taken away; each name keeps its
+    // letter case as typed or linked. It ends with a separator when `path`
+    // does. Empty when it cannot be had (a missing folder, say).
+    virtual std::string absolutePath(const std::string& path) = 0;
+
     // --- Files, locks and identities ------------------------------------
     //
     // Only regular files are opened: a directory, a pipe or a device fails at

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -230,7 +231,7 @@ TEST_F(EndToEnd, OutputWedThatIsADirectoryStopsTheRun) {
 // own failure, nothing is deleted, and every input keeps its bytes. An output
 // never lands on another output either.
 TEST_F(EndToEnd, NoOutputLandsOnAnInputByAnyName) {
-    enum class Made { Nothing, Copy, SymbolicLink, HardLink };
+    enum class Made { Nothing, Copy, SymbolicLink, HardLink, Folder };
     struct Case {
         Made made;
         std::string name;  // beside the area
@@ -256,6 +257,8 @@ TEST_F(EndToEnd, NoOutputLandsOnAnInputByAnyName) {
         {Made::SymbolicLink, "AR2600SR.bmp", "AR0100.wed", {"AR0100", "AR2600"}, 0, warning("_SR.bmp")},
         {Made::HardLink, "AR2600HT.bmp", "AR0100LM.bmp", {"AR0100", "AR2600"}, 0, warning("_HT.bmp")},
         {Made::Nothing, "", "", {"AR0100", "ar01009"}, 0, warning("_LM.bmp")},
+        // On a case-sensitive volume `PROGRAM` is a folder of its own, yet counts as the input's.
+        {Made::Folder, "../PROGRAM", "", {"-d", "AR0100", "../PROGRAM/AR0100"}, 255, createWed},
         // The log never lands on an input, and no output lands on the log.
         {Made::SymbolicLink, "wedmorph.log", "AR0100.tis", {"-l", "AR0100", "AR2600"}, 0, "done."},
         {Made::HardLink, "wedmorph.log", "AR0100.wed", {"-l", "AR0100", "AR2600"}, 0, "done."},
@@ -278,6 +281,7 @@ TEST_F(EndToEnd, NoOutputLandsOnAnInputByAnyName) {
             case Made::Copy: std::filesystem::copy_file(to, made); break;
             case Made::SymbolicLink: std::filesystem::create_symlink(to, made); break;
             case Made::HardLink: std::filesystem::create_hard_link(to, made); break;
+            case Made::Folder: std::filesystem::create_directory(made); break;
         }
         const auto result = run(c.arguments);
         const std::string what = c.name + " -> " + c.to + " " + c.arguments.back();
@@ -392,6 +396,43 @@ TEST_F(EndToEnd, FullCopyOnWriteDiskFailsWithAMessage) {
     EXPECT_NE(result.output.find("Error :\t "), std::string::npos) << result.output;
     EXPECT_EQ(readBytes(mounted + "AR0100.wed"), in.wed);
     EXPECT_EQ(readBytes(mounted + "AR0100.tis"), in.tis);
+}
+
+// exFAT under FUSE gives `game` and `GAME` two identities: only the resolved
+// paths tell that the output folder is the input's. Needs root, /dev/fuse, a
+// loop device, mkfs.exfat and exfat-fuse.
+TEST_F(EndToEnd, InputFolderSpelledOtherwiseOnExfatUnderFuseIsRefused) {
+    if (program.windows()) GTEST_SKIP() << "Wine looks folders up on its own, finding every spelling as one";
+    const std::string image = root.path() + "exfat.img", mounted = root.makeDir("exfat"), game = mounted + "game/";
+    // A crashed daemon leaves a mount that only a lazy unmount takes away.
+    struct Unmount {
+        std::string path;
+        ~Unmount() { std::system(("umount '" + path + "' 2>/dev/null || umount -l '" + path + "' 2>/dev/null").c_str()); }
+    } unmount{mounted};
+    struct stat lower {}, upper {};
+    if (::geteuid() != 0 || ::access("/dev/fuse", W_OK) != 0 ||
+        std::system(("(truncate -s 16M '" + image + "' && mkfs.exfat '" + image + "' && mount -t exfat-fuse -o loop '" +
+                     image + "' '" + mounted + "' && mkdir -p '" + game + "sub') >/dev/null 2>&1").c_str()) != 0 ||
+        ::stat(game.c_str(), &lower) != 0 || ::stat((mounted + "GAME").c_str(), &upper) != 0 ||
+        lower.st_ino == upper.st_ino) {
+        GTEST_SKIP() << "no exFAT under FUSE giving `game` and `GAME` two identities (needs root, /dev/fuse, a loop "
+                        "device, mkfs.exfat and exfat-fuse)";
+    }
+    test::ProgramRunner onDisk(game);
+    for (const auto& [at, arguments] : std::vector<std::pair<std::string, std::vector<std::string>>>{
+             {game, {"-d", "AR0100", "../GAME/AR0100"}}, {game + "sub/", {"-d", "sub/AR0100", "./SUB/ar0100"}}}) {
+        test::writeArea(at, "AR0100", area);
+        auto files = [&at = at] {
+            std::map<std::string, std::vector<std::uint8_t>> all;
+            for (const std::string& name : test::listDir(at)) all[name] = readBytes(at + name);
+            return all;
+        };
+        const auto before = files();
+        const auto result = onDisk.run(arguments);
+        EXPECT_EQ(result.status, 255) << result.output;
+        EXPECT_NE(result.output.find("Cannot create output area WED file"), std::string::npos) << result.output;
+        EXPECT_EQ(files(), before) << arguments.back() << ": nothing written, every input as it was";
+    }
 }
 
 TEST_F(EndToEnd, AreaFilesAreFoundInAnyLetterCase) {

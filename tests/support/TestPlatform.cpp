@@ -90,6 +90,8 @@ FileStatus TestPlatform::statusOfPath(const std::string& path) {
     return real_.statusOfPath(path);
 }
 
+std::string TestPlatform::absolutePath(const std::string& path) { return real_.absolutePath(path); }
+
 FileHandle TestPlatform::held(FileHandle file, const std::string& path) {
     if (file.isOpen()) {
         ++openFiles_;

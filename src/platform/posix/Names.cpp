@@ -3,6 +3,7 @@
 #include <dirent.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <utility>
 
 #include "platform/NameMatch.h"
@@ -158,6 +159,15 @@ FileStatus PosixPlatform::statusOfPath(const std::string& path) {
     struct stat info;
     if (posix::systemCalls().stat(resolve(path).path.c_str(), &info) != 0) return {};
     return posix::statusFrom(info);
+}
+
+std::string PosixPlatform::absolutePath(const std::string& path) {
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (real == nullptr) return {};
+    std::string absolute = real;
+    std::free(real);
+    if (!path.empty() && path.back() == '/' && absolute.back() != '/') absolute += '/';
+    return absolute;
 }
 
 }  // namespace wedmorph

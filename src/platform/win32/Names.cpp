@@ -68,4 +68,17 @@ FileStatus Win32Platform::statusOfPath(const std::string& path) {
     return status;
 }
 
+std::string Win32Platform::absolutePath(const std::string& path) {
+    // The system's own rules take "." and ".." away and read "/" as "\".
+    // Links stay: a folder reached through one still has the folder's
+    // identity, which callers compare as well.
+    const DWORD needed = ::GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) return {};
+    std::string absolute(needed, '\0');
+    const DWORD length = ::GetFullPathNameA(path.c_str(), needed, absolute.data(), nullptr);
+    if (length == 0 || length >= needed) return {};
+    absolute.resize(length);
+    return absolute;
+}
+
 }  // namespace wedmorph

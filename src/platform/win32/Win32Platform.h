@@ -54,6 +54,7 @@ public:
     bool plainFileExists(const std::string& path) override;
     std::vector<std::string> listPlainFiles(const std::string& dir) override;
     FileStatus statusOfPath(const std::string& path) override;
+    std::string absolutePath(const std::string& path) override;
 
     ExistingFile openInput(const std::string& path, InputUse use) override;
     ExistingFile openExisting(const std::string& path, FinalLink link) override;
