@@ -313,6 +313,15 @@ TEST_F(EndToEnd, BitmapsSharedByTwoAreasInOneFolderAreKept) {
         EXPECT_EQ(readBytes(other + "AR0100" + kind + ".bmp"), readBytes(other + "AR2600" + kind + ".bmp")) << kind;
     }
     EXPECT_FALSE(test::fileExists(other + "AR0100A.mos"));
+
+    // Where names keep their case, the input's name in another case is another area.
+    if (program.windows()) return;
+    const std::string cased = root.makeDir("program/cased");
+    test::writeArea(cased, "3t0ur8dp", area);
+    test::writeArea(cased, "3T0UR8DP", area, false);
+    EXPECT_EQ(run({"-d", "cased/3t0ur8dp", "cased/AR2600"}).status, 0);
+    EXPECT_TRUE(test::fileExists(cased + "3t0ur8HT.bmp"));
+    EXPECT_FALSE(test::fileExists(cased + "3t0ur8dp.wed"));
 }
 
 // Two "-d" runs in one folder, one converting AR0100 to AR0200 while the
