@@ -327,7 +327,17 @@ TEST_F(RunTest, MissingCompanionsAreWarnedInOrderAndLnIsSilent) {
 }
 
 TEST_F(RunTest, DeletionRemovesTheSourcesAfterACompleteRun) {
+    std::vector<Op> calls;
+    platform.beforeCall = [&](Op op, const std::string&) { calls.push_back(op); };
     EXPECT_EQ(run({"-s", "-d", "AR0100", "AR2600"}), 0);
+    // What the deletions need is known before the first flush, and nothing
+    // but the deletions follows the last check of the outputs.
+    const auto firstFlush = std::find(calls.begin(), calls.end(), Op::Flush);
+    EXPECT_LT(std::find(calls.begin(), calls.end(), Op::List), firstFlush);
+    const auto firstDelete = std::find(calls.begin(), calls.end(), Op::Delete);
+    ASSERT_NE(firstDelete, calls.end());
+    EXPECT_EQ(*std::prev(firstDelete), Op::Identify);
+    EXPECT_TRUE(std::all_of(firstDelete, calls.end(), [](Op op) { return op == Op::Delete; }));
     EXPECT_EQ(test::listDir(dir.path()),
               (std::vector<std::string>{"AR2600.mos", "AR2600.tis", "AR2600.wed", "AR2600HT.bmp",
                                         "AR2600LM.bmp", "AR2600LN.bmp", "AR2600SR.bmp"}));
