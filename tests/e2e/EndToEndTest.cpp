@@ -8,6 +8,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <thread>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -366,6 +369,47 @@ TEST_F(EndToEnd, TwoRunsInOneFolderLoseNothing) {
 }
 
 // A console that goes away (a pipe into `head`) never ends a run.
+// A run killed at any moment leaves each output name old or new, never a
+// file in part, and a new WED only in a whole new area; the same command
+// again finishes the area and takes away what the killed run left.
+TEST_F(EndToEnd, RunKilledAnywhereLeavesTheAreaOldOrNewAndTheSameCommandFinishesIt) {
+    areagen::SampleOptions options;
+    options.width = 60;
+    options.height = 40;
+    const areagen::SampleArea sample = areagen::makeSampleArea(options);
+    const test::AreaFiles input{areagen::buildWed(sample.wed), areagen::buildTis(sample.tiles, false)};
+    const auto converted = test::referenceConversion(input.wed, input.tis, "AR2600", false);
+    const std::string line = "cd '" + dir + "' && exec " + program.command({"-s", "-d", "AR0100", "AR2600"}).line;
+    const auto setUp = [&] {
+        for (const std::string& name : test::listDir(dir)) {
+            if (name != "wedmorph" && name != "wedmorph.exe") std::filesystem::remove(dir + name);
+        }
+        test::writeArea(dir, "AR0100", input);
+        test::writeArea(dir, "AR2600", area);
+    };
+    setUp();
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(waitForCommand(startCommand(line)), 0);
+    const auto whole = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
+    const int kills = emulated() ? 3 : 12;
+    for (int k = 0; k < kills; ++k) {
+        setUp();
+        const pid_t pid = startCommand(line);
+        std::this_thread::sleep_for(whole * k / kills);
+        ::kill(pid, SIGKILL);
+        waitForCommand(pid);
+        const std::string what = "killed at " + std::to_string(k) + "/" + std::to_string(kills);
+        const auto wed = readBytes(dir + "AR2600.wed"), tis = readBytes(dir + "AR2600.tis");
+        EXPECT_TRUE(wed == area.wed || wed == converted.wed) << what;
+        EXPECT_TRUE(tis == area.tis || tis == converted.tis) << what;
+        if (wed == converted.wed) EXPECT_EQ(tis, converted.tis) << what;
+        const bool inputLeft = test::fileExists(dir + "AR0100.wed");
+        EXPECT_EQ(waitForCommand(startCommand(line)) == 0, inputLeft) << what;
+        EXPECT_EQ(readBytes(dir + "AR2600.tis"), converted.tis) << what;
+        for (const std::string& name : test::listDir(dir)) EXPECT_FALSE(name.ends_with("~")) << what << ": " << name;
+    }
+}
+
 TEST_F(EndToEnd, ConsoleThatGoesAwayNeverEndsTheRun) {
     areagen::SampleOptions options;
     options.width = 40;
