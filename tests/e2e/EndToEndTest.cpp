@@ -197,6 +197,18 @@ TEST_F(EndToEnd, CompanionsFollowUnderTheOutputNamesReplacingOldOnes) {
     for (const char* kind : {"HT", "LM", "LN", "SR"}) {
         EXPECT_EQ(readBytes(out + "AR6700" + kind + ".bmp"), readBytes(dir + "AR0100" + kind + ".bmp")) << kind;
     }
+    // A replacement keeps the old file's mode, and a link stays a link to its replaced file.
+    if (program.windows()) return;
+    ::chmod((out + "AR6700HT.bmp").c_str(), 0604);
+    const std::string real = root.makeDir("program/real");
+    test::writeText(real + "layout", "old");
+    std::filesystem::remove(out + "AR670012.wed");
+    std::filesystem::create_symlink(real + "layout", out + "AR670012.wed");
+    ASSERT_EQ(run({"-s", "AR0100", "other/AR670012"}).status, 0);
+    struct stat info {};
+    EXPECT_EQ(::stat((out + "AR6700HT.bmp").c_str(), &info) == 0 ? info.st_mode & 0777 : 0u, 0604u);
+    EXPECT_TRUE(std::filesystem::is_symlink(out + "AR670012.wed"));
+    EXPECT_EQ(readBytes(real + "layout"), test::referenceConversion(area.wed, area.tis, "AR670012", false).wed);
 }
 
 TEST_F(EndToEnd, DeleteAfterACompleteRunOnly) {
