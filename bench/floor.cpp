@@ -10,9 +10,10 @@
 // input's bytes and then as many more as the conversion adds. The reserved
 // floor is the output floor that first reserves the output TIS's room on the
 // disk, as wedmorph does (Linux: fallocate, the size kept as written). The
-// copy floor copies the files as they are. With -d, as wedmorph -d: every
-// output is put on stable storage (each file, then the folder) and the seven
-// input files are deleted.
+// copy floor copies the files as they are. Where an output's name is taken,
+// and with -d, the floor writes as wedmorph does: each output into a
+// temporary beside it, put on stable storage, renamed over its name, then the
+// folder flushed. With -d the seven input files are then deleted.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -94,21 +95,35 @@ int main(int argc, char** argv) {
         sources.push_back(dir + inPrefix + bitmap);
         targets.push_back(dir + outPrefix + bitmap);
     }
+    bool replacing = false;
+    for (const std::string& target : targets) replacing = replacing || ::access(target.c_str(), F_OK) == 0;
+    const bool temporaries = durable || replacing;
     std::vector<int> outputs;
     for (std::size_t n = 0; n < sources.size(); ++n) {
         const bool tis = n == 1;
-        outputs.push_back(copy(sources[n], targets[n], tis && argc == 4 ? std::atoll(argv[3]) : -1, tis && reserve));
+        std::string written = targets[n];
+        if (temporaries) written.back() = '~';
+        outputs.push_back(copy(sources[n], written, tis && argc == 4 ? std::atoll(argv[3]) : -1, tis && reserve));
     }
     int status = 0;
     for (const int output : outputs) {
-        if (output < 0) continue;
-        if (durable && ::fsync(output) != 0) status = 1;
-        ::close(output);
+        if (output >= 0 && temporaries && ::fsync(output) != 0) status = 1;
     }
-    if (durable) {
+    for (std::size_t n = 0; n < targets.size(); ++n) {
+        if (outputs[n] < 0) continue;
+        if (temporaries) {
+            std::string written = targets[n];
+            written.back() = '~';
+            if (::rename(written.c_str(), targets[n].c_str()) != 0) status = 1;
+        }
+        ::close(outputs[n]);
+    }
+    if (temporaries) {
         const int folder = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
         if (folder < 0 || ::fsync(folder) != 0) status = 1;
         if (folder >= 0) ::close(folder);
+    }
+    if (durable) {
         for (const std::string& source : sources) ::unlink(source.c_str());
     }
     return status;

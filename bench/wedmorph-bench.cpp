@@ -3,18 +3,21 @@
 //   (b) a batch of 100 typical areas of 300 to 1,500 tiles;
 //   (c) the largest area a user meets, 200 x 120 cells, a third under overlays;
 //   (e) that largest area again with -d: the outputs put on stable storage and
-//       the sources deleted.
+//       the sources deleted;
+//   (f) that largest area again over an existing area of the output's names,
+//       which the run replaces.
 // Each is timed against the output floor (output-floor: the input files read
 // once and files of exactly the output's sizes written, plain reads and
 // writes, one process per area), the reserved floor (reserved-floor: the
 // output floor that reserves the output TIS's room first, as wedmorph does)
 // and, for reference, the copy floor (copy-floor: the files copied as they
 // are); (e) against the output and reserved floors with -d, the durable
-// floors. Prints median wall times, the ratios, the program's peak resident
+// floors; (f) against the floors over existing outputs, which then write
+// temporaries, flush them and rename them, as wedmorph does. Prints median wall times, the ratios, the program's peak resident
 // memory against the input TIS, and, where valgrind is installed, the
 // instructions per pixel that the two filters spend on the keyed tiles.
 //
-//   wedmorph-bench --bin BUILD_DIR [--work DIR] [--runs N] [--quick] [--only a|b|c|d|e]
+//   wedmorph-bench --bin BUILD_DIR [--work DIR] [--runs N] [--quick] [--only a|b|c|d|e|f]
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -158,7 +161,23 @@ void restoreInputs(const Setup& setup, Program program) {
     ::sync();
 }
 
-Process runOnce(const Setup& setup, const Area& area, Program program, bool durable) {
+// How a run finds its folder: fresh outputs, inputs to delete (-d), or an
+// older area under the output's names to replace.
+enum class Mode { Fresh, Durable, OverExisting };
+
+// An older area under the output's names: the input's files, copied, on the
+// disk before the run starts.
+void placeOldOutputs(const Setup& setup, const Area& area, Program program) {
+    const std::string folder = folderOf(setup, program);
+    const std::vector<std::string> from = areaFiles(area.input), to = areaFiles(area.output);
+    for (std::size_t n = 0; n < from.size(); ++n) {
+        fs::copy_file(setup.dir + from[n], folder + to[n], fs::copy_options::overwrite_existing);
+    }
+    ::sync();
+}
+
+Process runOnce(const Setup& setup, const Area& area, Program program, Mode mode) {
+    const bool durable = mode == Mode::Durable;
     std::vector<std::string> command = {folderOf(setup, program) + kProgramFiles[static_cast<int>(program)]};
     if (program == Program::Converter) command.push_back("-s");
     if (durable) command.push_back("-d");
@@ -167,6 +186,7 @@ Process runOnce(const Setup& setup, const Area& area, Program program, bool dura
         command.push_back(std::to_string(area.outputTisBytes));
     }
     if (durable) restoreInputs(setup, program);
+    if (mode == Mode::OverExisting) placeOldOutputs(setup, area, program);
     const Process process = runProcess(command);
     if (process.status != 0) {
         std::printf("%s %s failed with status %d\n", command[0].c_str(), area.input.c_str(), process.status);
@@ -183,14 +203,16 @@ struct Comparison {
 
 // Times the programs over every area of the setup, one process per area,
 // taking turns area by area so that whatever else the machine does falls on
-// all alike; medians over the runs. `durable`: each with -d, its inputs
-// restored before it starts, and no copy floor.
-Comparison compare(Setup& setup, int runs, bool durable = false) {
+// all alike; medians over the runs. Mode::Durable: each with -d, its inputs
+// restored before it starts; Mode::OverExisting: each over an older area;
+// neither with the copy floor.
+Comparison compare(Setup& setup, int runs, Mode mode = Mode::Fresh) {
+    const bool durable = mode == Mode::Durable;
     linkInputs(setup);
     // A first run warms the page cache and gives each output TIS's size.
     removeOutputs(setup);
     for (Area& area : setup.areas) {
-        runOnce(setup, area, Program::Converter, durable);
+        runOnce(setup, area, Program::Converter, mode);
         area.outputTisBytes = fs::file_size(setup.dir + area.output + ".tis");
     }
     std::vector<double> totals[kProgramCount];
@@ -202,8 +224,8 @@ Comparison compare(Setup& setup, int runs, bool durable = false) {
         double total[kProgramCount] = {};
         for (const Area& area : setup.areas) {
             for (Program program : kPrograms) {
-                if (durable && program == Program::CopyFloor) continue;
-                const Process process = runOnce(setup, area, program, durable);
+                if (mode != Mode::Fresh && program == Program::CopyFloor) continue;
+                const Process process = runOnce(setup, area, program, mode);
                 total[static_cast<int>(program)] += process.seconds;
                 if (program == Program::Converter) result.peakKb = std::max(result.peakKb, process.peakKb);
             }
@@ -339,7 +361,7 @@ int main(int argc, char** argv) {
     std::string bin, work = (fs::temp_directory_path() / "wedmorph-bench").string();
     int runs = 5;
     bool quick = false;
-    std::string only = "abcde";
+    std::string only = "abcdef";
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         if (option == "--bin" && i + 1 < argc) {
@@ -358,7 +380,7 @@ int main(int argc, char** argv) {
         }
     }
     if (bin.empty()) {
-        std::printf("usage: wedmorph-bench --bin BUILD_DIR [--work DIR] [--runs N] [--quick] [--only a|b|c|d|e]\n");
+        std::printf("usage: wedmorph-bench --bin BUILD_DIR [--work DIR] [--runs N] [--quick] [--only a|b|c|d|e|f]\n");
         return 2;
     }
     fs::remove_all(work);
@@ -409,9 +431,14 @@ int main(int argc, char** argv) {
         printMemory(largest, c.tisBytes);
     }
     if (only.find('e') != std::string::npos) {
-        const Comparison durable = compare(c.setup, runs, true);
+        const Comparison durable = compare(c.setup, runs, Mode::Durable);
         std::printf("(e) largest area with -d: outputs flushed (each file, then the folder), sources deleted\n");
         printTimes(durable, 1.10, " -d");
+    }
+    if (only.find('f') != std::string::npos) {
+        const Comparison replacing = compare(c.setup, runs, Mode::OverExisting);
+        std::printf("(f) largest area over an existing one: temporaries flushed and renamed over it\n");
+        printTimes(replacing, 1.10, " over it");
     }
 
     if (only.find('d') == std::string::npos) {

@@ -270,7 +270,9 @@ TEST_F(FaultSweep, RunsSharingFilesExcludeEachOther) {
                     if (now != op || outer.calls(op) + 1 != call) return;
                     const auto before = snapshot();
                     secondStatus = runConversion(command(second), inner);
-                    if (secondStatus != 0) EXPECT_EQ(snapshot(), before) << what << ": the second run";
+                    if (secondStatus != 0) {
+                        EXPECT_EQ(snapshot(), before) << what << ": the second run";
+                    }
                 };
                 const int firstStatus = runConversion(command(first), outer);
                 ASSERT_NE(secondStatus, 1) << what;
