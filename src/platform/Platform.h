@@ -146,7 +146,9 @@ public:
     // taken (or a new file taken by another run at once) from other failures.
     virtual FileHandle createNew(const std::string& path, bool& exists) = 0;
 
-    // Opens the log for appending, creating it when missing.
+    // Opens the log for appending, creating it when nothing has the name.
+    // Fails when the name is a symbolic link (or reparse point), a file with
+    // more than one name, or anything but a regular file.
     virtual FileHandle openLog(const std::string& path) = 0;
 
     virtual void closeFile(FileHandle file) = 0;

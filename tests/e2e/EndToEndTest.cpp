@@ -244,7 +244,8 @@ TEST_F(EndToEnd, OutputWedThatIsADirectoryStopsTheRun) {
 // Every way a name can lead an output onto an input (the same name, another
 // letter case, a symbolic or a hard link): the write fails as that output's
 // own failure, nothing is deleted, and every input keeps its bytes. An output
-// never lands on another output either.
+// never lands on another output either. A log made a link is left alone: no
+// file of another area changes, and no run leaves an empty area file behind.
 TEST_F(EndToEnd, NoOutputLandsOnAnInputByAnyName) {
     enum class Made { Nothing, Copy, SymbolicLink, HardLink, Folder };
     struct Case {
@@ -278,6 +279,11 @@ TEST_F(EndToEnd, NoOutputLandsOnAnInputByAnyName) {
         {Made::SymbolicLink, "wedmorph.log", "AR0100.tis", {"-l", "AR0100", "AR2600"}, 0, "done."},
         {Made::HardLink, "wedmorph.log", "AR0100.wed", {"-l", "AR0100", "AR2600"}, 0, "done."},
         {Made::SymbolicLink, "AR2600.tis", "wedmorph.log", {"-l", "-d", "AR0100", "AR2600"}, 255, saveTis},
+        // A log made a link is not written, and nothing is made where it points.
+        {Made::SymbolicLink, "wedmorph.log", "AR2600.tis", {"-l", "AR0100", "AR2600"}, 0, "done."},
+        {Made::SymbolicLink, "wedmorph.log", "AR2600HT.bmp", {"-l", "AR0100", "AR2600"}, 0, "done."},
+        {Made::SymbolicLink, "wedmorph.log", "ar0100.tis", {"-l", "ar0100", "AR2600"}, 0, "done."},
+        {Made::HardLink, "wedmorph.log", "AR0200.tis", {"-l", "AR0100", "AR2600"}, 0, "done."},
     };
     for (const Case& c : cases) {
         std::filesystem::remove_all(root.path() + "program/out");
@@ -285,10 +291,11 @@ TEST_F(EndToEnd, NoOutputLandsOnAnInputByAnyName) {
             if (name != "wedmorph" && name != "wedmorph.exe") std::filesystem::remove(dir + name);
         }
         test::writeArea(dir, "AR0100", area);
+        test::writeArea(dir, "AR0200", area, false);
         root.makeDir("program/out");
         std::map<std::string, std::vector<std::uint8_t>> inputs;
         for (const std::string& name : test::listDir(dir)) {
-            if (name.rfind("AR0100", 0) == 0) inputs[name] = readBytes(dir + name);
+            if (name.rfind("AR0", 0) == 0) inputs[name] = readBytes(dir + name);  // AR0200 too
         }
         const std::string made = dir + c.name, to = dir + c.to;
         switch (c.made) {
@@ -303,6 +310,11 @@ TEST_F(EndToEnd, NoOutputLandsOnAnInputByAnyName) {
         EXPECT_EQ(result.status, c.status) << what;
         EXPECT_NE(result.output.find(text(c.message)), std::string::npos) << what << result.output;
         for (const auto& [name, bytes] : inputs) EXPECT_EQ(readBytes(dir + name), bytes) << what << ": " << name;
+        for (const std::string& name : test::listDir(dir)) {
+            const auto entry = std::filesystem::symlink_status(dir + name);
+            const bool empty = is_regular_file(entry) && std::filesystem::is_empty(dir + name);
+            EXPECT_FALSE(empty && name != "wedmorph.log") << what << ": " << name;
+        }
     }
 }
 

@@ -171,15 +171,20 @@ FileHandle PosixPlatform::createNew(const std::string& path, bool& exists) {
 }
 
 FileHandle PosixPlatform::openLog(const std::string& path) {
-    // No lock: two runs may append to one log.
+    // No lock: two runs may append to one log. A log someone made a link,
+    // symbolic or hard, may be another area's file under another name: it is
+    // left alone, and nothing is created where a dangling link points.
     const Resolved target = resolve(path);
-    const int fd = systemCalls().open(target.path.c_str(), O_WRONLY | O_APPEND | O_CREAT | kOpenFlags, 0666);
+    const int fd = systemCalls().open(target.path.c_str(),
+                                      O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | kOpenFlags, 0666);
     if (fd < 0) return {};
     if (!target.exists) {
         const posix::PathSplit split = posix::splitAtLastSlash(target.path);
         listings_.noteCreated(split.dir, split.name);
     }
-    if (!isRegular(fd) || !clearNonBlocking(fd)) {
+    struct stat info;
+    if (systemCalls().fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink != 1 ||
+        !clearNonBlocking(fd)) {
         systemCalls().close(fd);
         return {};
     }

@@ -163,10 +163,42 @@ bool Win32Platform::renameHeld(FileHandle file, const std::string&, const std::s
 
 FileHandle Win32Platform::openLog(const std::string& path) {
     // Append access alone: every write lands at the end, even with other runs
-    // appending to the same log.
-    return diskOnly(::CreateFileA(path.c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    // appending to the same log. A log someone made a link may be another
+    // area's file under another name: a reparse point is opened as itself and
+    // a file with more than one name is refused, both left unwritten. The log
+    // is made only where nothing has the name, never with OPEN_ALWAYS: Wine
+    // takes a Unix link to a missing file for a missing file, and would make
+    // the file it points to.
+    constexpr DWORD kAccess = FILE_APPEND_DATA | SYNCHRONIZE;
+    constexpr DWORD kShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    constexpr DWORD kFlags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT;
+    for (int tries = 0; tries < 8; ++tries) {
+        bool created = false;
+        HANDLE file = ::CreateFileA(path.c_str(), kAccess, kShare, nullptr, OPEN_EXISTING, kFlags, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            if (::GetLastError() != ERROR_FILE_NOT_FOUND) return {};
+            file = ::CreateFileA(path.c_str(), kAccess, kShare, nullptr, CREATE_NEW, kFlags, nullptr);
+            if (file == INVALID_HANDLE_VALUE) {
+                // Made by another run in that instant, or a name Wine shows
+                // as missing: looked at again.
+                if (::GetLastError() == ERROR_FILE_EXISTS) continue;
+                return {};
+            }
+            created = true;
+        }
+        BY_HANDLE_FILE_INFORMATION information{};
+        if (onDisk(file) && ::GetFileInformationByHandle(file, &information) &&
+            (information.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) == 0 &&
+            information.nNumberOfLinks == 1) {
+            return win32::toFile(file);
+        }
+        ::CloseHandle(file);
+        // An empty log of this run's making is not left behind; one that
+        // another run opened meanwhile is shared without deletion and stays.
+        if (created) ::DeleteFileA(path.c_str());
+        return {};
+    }
+    return {};
 }
 
 bool Win32Platform::appendLog(FileHandle log, std::string_view text) {
