@@ -75,9 +75,11 @@ public:
 
 private:
     StepResult checkAreas();
+    StepResult openInputs();
     StepResult checkInputs();
-    void reportSourcesAndCensus();
+    StepResult reportSourcesAndCensus();  // never fails
     StepResult holdOutputs();
+    StepResult copyCompanions();
     StepResult convertTiles();
     StepResult writeWed();
     StepResult writeTis();
@@ -112,18 +114,16 @@ int Run::execute() {
         printUsage(reporter_);
         return abandon(*failed);
     }
-    if (const StepResult failed = input_.open()) return abandon(*failed);
-    // With "-d", whatever the deletions will need is known before anything
-    // is written, so that they follow the last check at once.
-    bitmapsShared_ = options_.deleteSource && otherAreaSharesBitmaps(platform_, paths_.input, input_.wedIdentity());
-    if (const StepResult failed = input_.holdCompanions(bitmapsShared_)) return abandon(*failed);
-    if (const StepResult failed = checkInputs()) return abandon(*failed);
-    reportSourcesAndCensus();
-    if (const StepResult failed = holdOutputs()) return abandon(*failed);
-    output_.copyCompanions(input_, reporter_);
-    if (const StepResult failed = convertTiles()) return abandon(*failed);
-    if (const StepResult failed = writeWed()) return abandon(*failed);
-    if (const StepResult failed = writeTis()) return abandon(*failed);
+    // Up to the commit an interruption cancels the run between two steps: the
+    // output area is left as the run found it, and running the same command
+    // again converts the area. The commit checks once more before its first
+    // rename; from then on the run finishes first.
+    using Step = StepResult (Run::*)();
+    for (const Step step : {&Run::openInputs, &Run::checkInputs, &Run::reportSourcesAndCensus, &Run::holdOutputs,
+                            &Run::copyCompanions, &Run::convertTiles, &Run::writeWed, &Run::writeTis}) {
+        if (platform_.interrupted()) return abandon(Failure{messages::kRunInterrupted});
+        if (const StepResult failed = (this->*step)()) return abandon(*failed);
+    }
     if (!options_.deleteSource) {
         if (const StepResult failed = output_.commit(false, reporter_)) return abandon(*failed);
         return finish();
@@ -155,6 +155,14 @@ StepResult Run::checkAreas() {
     return {};
 }
 
+StepResult Run::openInputs() {
+    if (const StepResult failed = input_.open()) return failed;
+    // With "-d", whatever the deletions will need is known before anything
+    // is written, so that they follow the last check at once.
+    bitmapsShared_ = options_.deleteSource && otherAreaSharesBitmaps(platform_, paths_.input, input_.wedIdentity());
+    return input_.holdCompanions(bitmapsShared_);
+}
+
 // Everything later reads inside the two images, and inputs that cannot be
 // right are refused: both are made sure here, before any report line.
 StepResult Run::checkInputs() {
@@ -180,7 +188,7 @@ StepResult Run::checkInputs() {
     return {};
 }
 
-void Run::reportSourcesAndCensus() {
+StepResult Run::reportSourcesAndCensus() {
     const std::string version = readWedVersion(WedImage{input_.wed()});
     reporter_.report(messages::kSourceWed, paths_.input.wed.c_str(), version.c_str());
     reporter_.report(messages::kSourceTis, paths_.input.tis.c_str(),
@@ -192,6 +200,7 @@ void Run::reportSourcesAndCensus() {
     reporter_.report(messages::kDoorTiles, census_.doorExtraTiles);
     reporter_.report(messages::kAnimationTiles, census_.animationExtraTiles);
     reporter_.reportLog(messages::kOverlayedDoorTiles, census_.overlayedDoorTiles);
+    return {};
 }
 
 // Every output target is held before any byte of any output is written: a
@@ -200,6 +209,8 @@ StepResult Run::holdOutputs() {
     const InputNames inputNames(platform_, paths_.input);
     return output_.hold(inputNames, input_);
 }
+
+StepResult Run::copyCompanions() { return output_.copyCompanions(input_, reporter_); }
 
 // The pass patches a copy of the input WED in memory and records what
 // becomes of each tile; the tiles are made as the output TIS is written.
@@ -278,8 +289,14 @@ int runConversion(const std::vector<std::string>& arguments, Platform& platform,
                           [&platform](unsigned char byte) { return platform.isLeadByte(byte); }};
     const CommandLine line = readCommandLine(arguments);
     const AreaPaths paths = buildAreaPaths(arguments[0], line.input, line.output, rules);
-    Run run(platform, memory, line, paths);
-    return run.execute();
+    int status = kExitFailed;
+    {
+        Run run(platform, memory, line, paths);
+        status = run.execute();
+    }
+    // The run has gone: rolled back, or its commit done and its files let go.
+    platform.runSettled();
+    return status;
 }
 
 }  // namespace wedmorph

@@ -6,6 +6,9 @@
 #include "platform/Platform.h"
 
 int main(int argc, char** argv) {
+    // Before any file is opened: from here on an interruption cancels the
+    // run at its next step instead of ending it wherever it is.
+    wedmorph::nativePlatform().catchInterruptions();
     wedmorph::Platform& platform = wedmorph::nativePlatform();
     std::vector<std::string> arguments(argv, argv + argc);
     if (arguments.empty()) arguments.emplace_back();

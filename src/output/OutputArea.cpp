@@ -59,13 +59,15 @@ StepResult OutputArea::failOutput(std::size_t file, const char* message, Reporte
     return {};
 }
 
-void OutputArea::copyCompanions(const InputArea& input, Reporter& reporter) {
+StepResult OutputArea::copyCompanions(const InputArea& input, Reporter& reporter) {
     for (std::size_t n = 0; n < kCompanionCount; ++n) {
+        if (platform_.interrupted()) return Failure{messages::kRunInterrupted};
         OutputFile& target = files_[kFirstCompanion + n];
         companionsDone_[n] = input.companion(n).isOpen() && target.file &&
                              platform_.copyContents(input.companion(n), target.file.get());
         if (!companionsDone_[n]) dropCompanion(n, reporter);
     }
+    return {};
 }
 
 StepResult OutputArea::writeWed(FileHandle inputWed, WedImage patched, const WedLayout& layout) {
@@ -90,6 +92,9 @@ StepResult OutputArea::commit(bool durable, Reporter& reporter) {
         std::any_of(files_.begin(), files_.end(), [](const OutputFile& f) { return f.file && f.replaces(); });
     const bool flush = durable || replacing;
     for (std::size_t file = 0; file < kFileCount; ++file) {
+        // A flush of a large TIS can take seconds: the run stays cancellable
+        // until the first rename.
+        if (platform_.interrupted()) return Failure{messages::kRunInterrupted};
         OutputFile& output = files_[file];
         if (!output.file) continue;
         // A replacement keeps the permissions of the file it replaces.
@@ -99,6 +104,9 @@ StepResult OutputArea::commit(bool durable, Reporter& reporter) {
             if (const StepResult failed = failOutput(file, messageOf(file), reporter)) return failed;
         }
     }
+    if (platform_.interrupted()) return Failure{messages::kRunInterrupted};
+    // From the first rename on, the area is only whole once every output has
+    // its name: an interruption waits for the end of the run.
     std::vector<std::string> folders;
     for (std::size_t file : order) {
         OutputFile& output = files_[file];

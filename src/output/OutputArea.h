@@ -36,8 +36,9 @@ public:
     [[nodiscard]] StepResult hold(const InputNames& inputNames, const InputArea& input);
 
     // Copies each companion in its order. One that is missing, could not be
-    // held or whose copy fails is a warning.
-    void copyCompanions(const InputArea& input, Reporter& reporter);
+    // held or whose copy fails is a warning; an interruption stops the
+    // copies between two of them.
+    [[nodiscard]] StepResult copyCompanions(const InputArea& input, Reporter& reporter);
     [[nodiscard]] StepResult writeWed(FileHandle inputWed, WedImage patched, const WedLayout& layout);
     [[nodiscard]] StepResult writeTis(const OutputTileset& tileset, InputTiles input, bool saveHeader);
 
@@ -45,7 +46,8 @@ public:
     // then the WED. When `durable`, or where a temporary replaces a file,
     // every temporary is first put on stable storage, and each folder that
     // took a name after. A WED or TIS that fails ends the run, with the
-    // renames made so far kept; a companion that fails is a warning.
+    // renames made so far kept; a companion that fails is a warning. An
+    // interruption ends it up to the first rename, and no later.
     [[nodiscard]] StepResult commit(bool durable, Reporter& reporter);
 
     // After the commit, before any source is deleted: the names of the WED

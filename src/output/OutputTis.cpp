@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <span>
 
 #include "convert/TileBatches.h"
@@ -56,8 +57,11 @@ std::uint64_t outputTisBytes(const OutputTileset& tileset, bool saveHeader) {
 
 StepResult writeOutputTis(Platform& platform, FileHandle file, const OutputTileset& tileset,
                           InputTiles input, bool saveHeader) {
-    // The first batch's tiles are made while the file is emptied and its room taken.
-    TileBatches batches(tileset, input, saveHeader);
+    // The first batch's tiles are made while the file is emptied and its room
+    // taken. The thread that makes them never takes an interruption: this one
+    // does, and looks at it between two batches.
+    std::optional<TileBatches> batches;
+    platform.startThreadShielded([&] { batches.emplace(tileset, input, saveHeader); });
     if (!platform.emptyFile(file)) return Failure{messages::kWriteOutputTis};
     // The whole file's room first: the file system finds it once, not page
     // by page as the writes come, and a disk without it fails here, before
@@ -66,7 +70,8 @@ StepResult writeOutputTis(Platform& platform, FileHandle file, const OutputTiles
         return Failure{messages::kWriteOutputTis};
     }
     for (std::uint64_t offset = 0;;) {
-        const std::span<const WritePiece> batch = batches.nextBatch();
+        if (platform.interrupted()) return Failure{messages::kRunInterrupted};
+        const std::span<const WritePiece> batch = batches->nextBatch();
         if (batch.empty()) return {};
         if (!writePieces(platform, file, offset, batch)) return Failure{messages::kWriteOutputTis};
     }

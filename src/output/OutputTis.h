@@ -16,7 +16,8 @@ std::uint64_t outputTisBytes(const OutputTileset& tileset, bool saveHeader);
 
 // Empties `file`, which the caller has open and keeps, reserves the room of
 // the whole output TIS on the disk, and writes it into the file from offset 0.
-// Every write's result and byte count is checked.
+// Every write's result and byte count is checked. An interruption stops the
+// writing between two batches.
 [[nodiscard]] StepResult writeOutputTis(Platform& platform, FileHandle file,
                                         const OutputTileset& tileset, InputTiles input,
                                         bool saveHeader);

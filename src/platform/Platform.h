@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -101,6 +102,30 @@ public:
     // Null on failure.
     virtual void* allocatePages(std::size_t bytes) = 0;
     virtual void releasePages(void* block, std::size_t bytes) = 0;
+
+    // --- Interruptions ---------------------------------------------------
+    //
+    // Ctrl-C, Ctrl-Break and a request to terminate (SIGINT and SIGTERM;
+    // CTRL_C_EVENT and CTRL_BREAK_EVENT) only raise a flag. The run reads it
+    // between its steps up to its commit, and a run it cancels leaves the
+    // output area as it found it; from the commit on the run finishes first.
+    // A console that goes away never ends a run on POSIX; a Windows console
+    // closed, a log-off or a shut-down cannot be refused, and the run is
+    // given up to four seconds to cancel or finish its commit before the
+    // system ends the process.
+
+    // Catches the interruptions from now on: the first thing the program
+    // does, before it opens any file.
+    virtual void catchInterruptions() = 0;
+    // Whether an interruption has come since they were caught.
+    virtual bool interrupted() = 0;
+    // Runs `start` with the interruptions held back from the calling thread:
+    // a thread it starts never takes one, and they all reach the run's own
+    // thread.
+    virtual void startThreadShielded(const std::function<void()>& start) = 0;
+    // The run has ended: its temporaries are removed or its commit is done.
+    // A closing console that waits for this may end the process now.
+    virtual void runSettled() = 0;
 
     // --- Names and folder listing ---------------------------------------
 

@@ -50,6 +50,8 @@ inline constexpr const char* kAreaFilesInUse =
     "\nError :\t Area files are in use by another program, nothing written\n\n";
 inline constexpr const char* kOutputsChanged =
     "\nError :\t Output area files were changed during the run, input area kept\n\n";
+inline constexpr const char* kRunInterrupted =
+    "\nError :\t Run interrupted, output area left as it was\n\n";
 
 inline constexpr const char* kLogRule = "----------------------------------------\n";
 inline constexpr const char* kLogTime = "Local time is: %s";

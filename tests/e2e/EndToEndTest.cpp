@@ -30,19 +30,25 @@ namespace {
 
 using test::readBytes;
 
-// Starts a shell command line without waiting for it.
-pid_t startCommand(const std::string& line) {
-    const std::string quiet = line + " >/dev/null 2>&1";
+// Starts a shell command line without waiting for it, its output going to `output`.
+pid_t startCommand(const std::string& line, const std::string& output = "/dev/null") {
+    const std::string quiet = line + " >'" + output + "' 2>&1";
     const char* argv[] = {"/bin/sh", "-c", quiet.c_str(), nullptr};
     pid_t pid = -1;
     if (::posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) return -1;
     return pid;
 }
 
-// The exit status as a shell sees it: 128 and the signal for a run a signal ended.
+// The exit status as a shell sees it: 128 and the signal for a run a signal
+// ended. One still running after a minute is killed.
 int waitForCommand(pid_t pid) {
     int status = 0;
-    if (pid < 0 || ::waitpid(pid, &status, 0) != pid) return -1;
+    pid_t ended = 0;
+    for (int waited = 0; pid >= 0 && (ended = ::waitpid(pid, &status, WNOHANG)) == 0; ++waited) {
+        ::usleep(1000);
+        if (waited == 60000) ::kill(pid, SIGKILL);
+    }
+    if (ended != pid) return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
@@ -450,6 +456,36 @@ TEST_F(EndToEnd, ConsoleThatGoesAwayNeverEndsTheRun) {
     EXPECT_EQ(test::readText(root.path() + "status"), "0\n");
     EXPECT_TRUE(test::fileExists(dir + "AR2600.tis"));
     EXPECT_FALSE(test::fileExists(dir + "AR0100.tis"));
+}
+
+// Ctrl-C (under Wine, the console event it becomes) and SIGTERM, sent once
+// the run has made its temporaries, cancel it before its commit; a hang-up
+// never ends a run. Wine ends the program on SIGTERM and SIGHUP: they are
+// sent natively only.
+TEST_F(EndToEnd, InterruptionCancelsTheRunBeforeItsCommit) {
+    areagen::SampleOptions options;
+    options.width = 128;  // 60 MB of tiles: still being written when the signal comes
+    options.height = 96;
+    ASSERT_TRUE(areagen::writeSampleArea(dir, "AR0100", options));
+    test::writeArea(dir, "AR2600", area);
+    std::map<std::string, std::vector<std::uint8_t>> files;
+    for (const std::string& name : test::listDir(dir)) files[name] = readBytes(dir + name);
+    const std::string line = "cd '" + dir + "' && exec " + program.command({"-d", "AR0100", "AR2600"}).line;
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        if (program.windows() && signal != SIGINT) continue;
+        for (const auto& [name, bytes] : files) test::writeBytes(dir + name, bytes);
+        const pid_t run = startCommand(line, root.path() + "output");
+        for (int n = 0; n < 300000 && !test::fileExists(dir + "AR2600.ti~"); ++n) ::usleep(100);
+        ::kill(run, signal);
+        const int status = waitForCommand(run);
+        const std::string output = test::readText(root.path() + "output");
+        for (const std::string& name : test::listDir(dir)) EXPECT_FALSE(name.ends_with("~")) << signal << ": " << name;
+        EXPECT_EQ(status, signal == SIGHUP ? 0 : 255) << signal << output;
+        if (signal == SIGHUP) continue;  // a complete run: its sources are gone
+        EXPECT_NE(output.find(text("\nError :\t Run interrupted, output area left as it was\n\n\n")), std::string::npos)
+            << signal << output;
+        for (const auto& [name, bytes] : files) EXPECT_EQ(readBytes(dir + name), bytes) << signal << ": " << name;
+    }
 }
 
 // On a full copy-on-write disk the WED copy shares its blocks with the input

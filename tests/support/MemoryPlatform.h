@@ -31,6 +31,11 @@ public:
     void* allocatePages(std::size_t bytes) override { return std::calloc(1, bytes); }
     void releasePages(void* block, std::size_t) override { std::free(block); }
 
+    void catchInterruptions() override {}
+    bool interrupted() override { return false; }
+    void startThreadShielded(const std::function<void()>& start) override { start(); }
+    void runSettled() override {}
+
     bool plainFileExists(const std::string& path) override { return files.count(path) != 0; }
     std::vector<std::string> listPlainFiles(const std::string& dir) override;
     FileStatus statusOfPath(const std::string& path) override;

@@ -232,6 +232,11 @@ void TestPlatform::releasePages(void* block, std::size_t bytes) {
     real_.releasePages(block, bytes);
 }
 
+void TestPlatform::runSettled() {
+    journal_.push_back("settled");
+    real_.runSettled();
+}
+
 void TestPlatform::writeConsole(const char* text, std::size_t length) {
     console_.append(text, length);
 }

@@ -75,6 +75,14 @@ public:
     void releasePages(void* block, std::size_t bytes) override;
     int heldPages() const { return heldPages_; }
 
+    // Raises the interruption flag, as Ctrl-C would; runSettled() then shows
+    // in the journal as "settled".
+    void interrupt() { interrupted_ = true; }
+    void catchInterruptions() override { real_.catchInterruptions(); }
+    bool interrupted() override { return interrupted_ || real_.interrupted(); }
+    void startThreadShielded(const std::function<void()>& start) override { real_.startThreadShielded(start); }
+    void runSettled() override;
+
     bool plainFileExists(const std::string& path) override;
     std::vector<std::string> listPlainFiles(const std::string& dir) override;
     FileStatus statusOfPath(const std::string& path) override;
@@ -114,6 +122,7 @@ private:
     int openFiles_ = 0;
     int openViews_ = 0;
     int heldPages_ = 0;
+    bool interrupted_ = false;
     std::string console_;
     std::vector<std::string> journal_;
 };

@@ -119,7 +119,8 @@ TEST(TruncationSweep, EveryCutOfTheTis) {
 }
 
 // Each platform operation of a full run with "-d" and "-l" over an existing
-// area fails in turn, at each of its calls.
+// area fails in turn, at each of its calls; or Ctrl-C comes just before the
+// call, which cancels the run up to its first rename and no later.
 class FaultSweep : public ::testing::Test {
 protected:
     test::TempDir dir;
@@ -152,16 +153,29 @@ TEST_F(FaultSweep, EveryOperationFailingAtEveryCall) {
     int runs = 0;
     for (Op op : ops) {
         const int calls = std::max(clean.calls(op), 1);
-        for (int call = 1; call <= calls; ++call) {
+        for (int each = 0; each < 2 * calls; ++each) {
+            const int call = each / 2 + 1;
+            const bool interrupting = each % 2 == 1;
             restoreInputs();
             std::remove((dir / "wedmorph.log").c_str());
             test::TestPlatform faulty;
             test::TestMemory memory;
-            faulty.failOn(op, call);
+            bool cancelling = false;  // Ctrl-C came before the commit
+            if (interrupting) {
+                faulty.beforeCall = [&](Op now, const std::string&) {
+                    if (now != op || faulty.calls(op) != call - 1) return;
+                    cancelling = faulty.calls(Op::Rename) == 0 && op != Op::Rename;
+                    faulty.interrupt();
+                };
+            } else {
+                faulty.failOn(op, call);
+            }
             const int status = runConversion(arguments(), faulty, memory);
-            const std::string what = std::string(test::opName(op)) + " #" + std::to_string(call);
+            const std::string what =
+                (interrupting ? "Ctrl-C before " : "") + std::string(test::opName(op)) + " #" + std::to_string(call);
             ++runs;
             EXPECT_TRUE(faulty.nothingOpen()) << what;
+            EXPECT_TRUE(!faulty.journal().empty() && faulty.journal().back() == "settled") << what << ": not settled last";
             EXPECT_EQ(memory.held(), 0) << what;
             const std::string& console = faulty.console();
             for (const std::string& name : test::listDir(dir.path())) {
@@ -182,6 +196,14 @@ TEST_F(FaultSweep, EveryOperationFailingAtEveryCall) {
                     EXPECT_NE(console.find("Cannot write output area"), std::string::npos) << what;
                 }
                 EXPECT_NE(console.find("\nError :\t "), std::string::npos) << what;
+                if (interrupting) {
+                    EXPECT_TRUE(cancelling) << what;
+                    EXPECT_TRUE(console.ends_with("\nError :\t Run interrupted, output area left as it was\n\n\n")) << what;
+                    EXPECT_NE(test::readText(dir / "wedmorph.log").find("Run interrupted"), std::string::npos) << what;
+                    EXPECT_EQ(tis, old.tis) << what;
+                    EXPECT_EQ(test::readBytes(dir / "AR2600.wed"), old.wed) << what;
+                    for (const std::string& name : test::companionNames("AR2600")) EXPECT_EQ(test::readText(dir / name), "old");
+                }
                 for (const std::string& done : faulty.journal()) {
                     EXPECT_NE(done.rfind("delete " + dir.path() + "AR0100", 0), 0u) << what << ": " << done;
                 }
@@ -192,6 +214,7 @@ TEST_F(FaultSweep, EveryOperationFailingAtEveryCall) {
                 }
             } else {
                 ASSERT_EQ(status, 0) << what;
+                EXPECT_FALSE(cancelling) << what << ": Ctrl-C before the commit was let through";
                 EXPECT_NE(console.find("done."), std::string::npos) << what;
                 // A failure that did not end the run was a warning, or concerned
                 // the LN bitmap or the log, which are silent by design, or the
@@ -202,7 +225,7 @@ TEST_F(FaultSweep, EveryOperationFailingAtEveryCall) {
                     op == Op::OpenLog || op == Op::Identify ||
                     clean.callPath(op, call).ends_with("LN.bmp") || clean.callPath(op, call).ends_with("LN.bm~") ||
                     (op == Op::ChangeDirectory && call == clean.calls(op));
-                if (!silentByDesign) {
+                if (!silentByDesign && !interrupting) {
                     EXPECT_NE(console.find("Warning :\t"), std::string::npos) << what;
                 }
                 EXPECT_EQ(test::readBytes(dir / "AR2600.tis"), expected.tis) << what;

@@ -93,6 +93,11 @@ public:
     void* allocatePages(std::size_t bytes) override;
     void releasePages(void* block, std::size_t bytes) override;
 
+    void catchInterruptions() override;
+    bool interrupted() override;
+    void startThreadShielded(const std::function<void()>& start) override;
+    void runSettled() override {}
+
     bool plainFileExists(const std::string& path) override;
     std::vector<std::string> listPlainFiles(const std::string& dir) override;
     FileStatus statusOfPath(const std::string& path) override;

@@ -1,6 +1,9 @@
-// The process on POSIX: its own program, its folder, the console and the clock.
+// The process on POSIX: its own program, its folder, the console, the clock
+// and the interruptions.
+#include <pthread.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +15,18 @@
 #endif
 
 namespace wedmorph {
+
+namespace {
+
+// A handler may touch nothing but a lock-free atomic.
+std::atomic<bool> interruption{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+extern "C" void onInterruption(int) { interruption.store(true, std::memory_order_relaxed); }
+
+constexpr int kInterruptions[] = {SIGINT, SIGTERM};
+
+}  // namespace
 
 PosixPlatform::PosixPlatform() {
     // A console that goes away must not end the run: a pipe into a program
@@ -50,6 +65,27 @@ std::string PosixPlatform::ownProgramPath() {
         buffer.resize(buffer.size() * 2);
     }
 #endif
+}
+
+void PosixPlatform::catchInterruptions() {
+    struct sigaction action {};
+    action.sa_handler = onInterruption;
+    sigemptyset(&action.sa_mask);
+    // A call the signal comes in is taken up again, never failed with EINTR.
+    action.sa_flags = SA_RESTART;
+    for (int signal : kInterruptions) ::sigaction(signal, &action, nullptr);
+}
+
+bool PosixPlatform::interrupted() { return interruption.load(std::memory_order_relaxed); }
+
+void PosixPlatform::startThreadShielded(const std::function<void()>& start) {
+    sigset_t held;
+    sigset_t before;
+    sigemptyset(&held);
+    for (int signal : kInterruptions) sigaddset(&held, signal);
+    ::pthread_sigmask(SIG_BLOCK, &held, &before);
+    start();
+    ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
 }
 
 bool PosixPlatform::changeDirectory(const std::string& dir) { return ::chdir(dir.c_str()) == 0; }

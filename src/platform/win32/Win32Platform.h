@@ -51,6 +51,12 @@ public:
     void* allocatePages(std::size_t bytes) override;
     void releasePages(void* block, std::size_t bytes) override;
 
+    void catchInterruptions() override;
+    bool interrupted() override;
+    // The system runs the console handler on a thread of its own: nothing to hold back.
+    void startThreadShielded(const std::function<void()>& start) override { start(); }
+    void runSettled() override;
+
     bool plainFileExists(const std::string& path) override;
     std::vector<std::string> listPlainFiles(const std::string& dir) override;
     FileStatus statusOfPath(const std::string& path) override;
