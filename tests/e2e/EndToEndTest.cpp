@@ -413,31 +413,28 @@ TEST_F(EndToEnd, RunKilledAnywhereLeavesTheAreaOldOrNewAndTheSameCommandFinishes
     const test::AreaFiles input{areagen::buildWed(sample.wed), areagen::buildTis(sample.tiles, false)};
     const auto converted = test::referenceConversion(input.wed, input.tis, "AR2600", false);
     const std::string line = "cd '" + dir + "' && exec " + program.command({"-s", "-d", "AR0100", "AR2600"}).line;
-    const auto setUp = [&] {
+    const int kills = emulated() ? 3 : 12;
+    std::chrono::microseconds whole{0};
+    for (int k = -1; k < kills; ++k) {  // the first run, whole, takes the time to spread the kills over
         for (const std::string& name : test::listDir(dir)) {
             if (name != "wedmorph" && name != "wedmorph.exe") std::filesystem::remove(dir + name);
         }
         test::writeArea(dir, "AR0100", input);
         test::writeArea(dir, "AR2600", area);
-    };
-    setUp();
-    const auto start = std::chrono::steady_clock::now();
-    ASSERT_EQ(waitForCommand(startCommand(line)), 0);
-    const auto whole = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
-    const int kills = emulated() ? 3 : 12;
-    for (int k = 0; k < kills; ++k) {
-        setUp();
+        const auto start = std::chrono::steady_clock::now();
         const pid_t pid = startCommand(line);
+        if (k < 0) {
+            ASSERT_EQ(waitForCommand(pid), 0);
+            whole = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
+            continue;
+        }
         std::this_thread::sleep_for(whole * k / kills);
         ::kill(pid, SIGKILL);
         waitForCommand(pid);
         const std::string what = "killed at " + std::to_string(k) + "/" + std::to_string(kills);
         const auto wed = readBytes(dir + "AR2600.wed"), tis = readBytes(dir + "AR2600.tis");
-        EXPECT_TRUE(wed == area.wed || wed == converted.wed) << what;
+        EXPECT_TRUE(wed == area.wed || (wed == converted.wed && tis == converted.tis)) << what;
         EXPECT_TRUE(tis == area.tis || tis == converted.tis) << what;
-        if (wed == converted.wed) {
-            EXPECT_EQ(tis, converted.tis) << what;
-        }
         const bool inputLeft = test::fileExists(dir + "AR0100.wed");
         EXPECT_EQ(waitForCommand(startCommand(line)) == 0, inputLeft) << what;
         EXPECT_EQ(readBytes(dir + "AR2600.tis"), converted.tis) << what;
