@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "report/Messages.h"
-
 namespace wedmorph {
 
 bool OutputTileset::reserve(TileMemory& memory, std::int32_t copied, std::int32_t extraCapacity) {
@@ -30,8 +28,8 @@ bool OutputTileset::addExtra(std::int32_t source) {
     return true;
 }
 
-StepResult prepareOutputTileset(const TileCensus& census, const WedLayout& layout,
-                                const TisSource& source, TileMemory& memory, OutputTileset& tileset) {
+PassOutcome prepareOutputTileset(const TileCensus& census, const WedLayout& layout,
+                                 const TisSource& source, TileMemory& memory, OutputTileset& tileset) {
     // Every tile that a cell can use is kept: the basic and door tiles the
     // census counts, and any tile named past them, as a door tile or through
     // the tile lookup table.
@@ -44,12 +42,12 @@ StepResult prepareOutputTileset(const TileCensus& census, const WedLayout& layou
     // at most one extra tile.
     const std::int32_t convertible =
         std::max(0, std::min({census.basicTiles, layout.entryCount, copied}));
-    if (!tileset.reserve(memory, copied, convertible)) return Failure{messages::kNoMemory};
-    return {};
+    if (!tileset.reserve(memory, copied, convertible)) return PassOutcome::NoMemory;
+    return PassOutcome::Done;
 }
 
-StepResult convertOverlayTiles(const OverlayPassInput& input, const PassProgress& progress,
-                               OutputTileset& tileset) {
+PassOutcome convertOverlayTiles(const OverlayPassInput& input, const PassProgress& progress,
+                                OutputTileset& tileset) {
     const std::int32_t basicTiles = input.census.basicTiles;
     // The room for extra tiles is one per convertible index (see prepareOutputTileset).
     const std::int32_t convertible = tileset.extraCapacity();
@@ -76,7 +74,7 @@ StepResult convertOverlayTiles(const OverlayPassInput& input, const PassProgress
                 continue;
             }
             const std::int32_t index = tileset.nextTileIndex();
-            if (index > kMaxTileIndex) return Failure{messages::kTooManyTiles};
+            if (index > kMaxTileIndex) return PassOutcome::TooManyTiles;
             tileset.addExtra(i);
             writeSecondaryTile(input.outputWed, input.layout, i, static_cast<std::int16_t>(index));
         }
@@ -86,7 +84,7 @@ StepResult convertOverlayTiles(const OverlayPassInput& input, const PassProgress
     for (std::int32_t j = std::max(basicTiles, 0); j < tileset.copiedTileCount(); ++j) {
         if (isKeyColour(input.tiles.tile(j))) tileset.markFilled(j);
     }
-    return {};
+    return PassOutcome::Done;
 }
 
 }  // namespace wedmorph

@@ -17,7 +17,6 @@
 #include "formats/Tis.h"
 #include "formats/Wed.h"
 #include "memory/TileMemory.h"
-#include "report/StepResult.h"
 
 namespace wedmorph {
 
@@ -79,13 +78,20 @@ inline constexpr std::int32_t kScratchTiles = 256;
 // The highest tile index a tile map entry can name.
 inline constexpr std::int32_t kMaxTileIndex = 32767;
 
+// How the preparation or the pass ended; the run tells the user what it means.
+enum class PassOutcome {
+    Done,
+    NoMemory,      // the memory had no room for what the pass records
+    TooManyTiles,  // an extra tile would need an index past kMaxTileIndex
+};
+
 // Takes the number of input tiles that the output keeps (those the census
 // counts, and up to the highest tile a cell names, as its door tile or through
 // the tile lookup table, as far as the file holds them) and the room for what
 // the pass records.
-[[nodiscard]] StepResult prepareOutputTileset(const TileCensus& census, const WedLayout& layout,
-                                              const TisSource& source, TileMemory& memory,
-                                              OutputTileset& tileset);
+[[nodiscard]] PassOutcome prepareOutputTileset(const TileCensus& census, const WedLayout& layout,
+                                               const TisSource& source, TileMemory& memory,
+                                               OutputTileset& tileset);
 
 struct OverlayPassInput {
     const TileCensus& census;
@@ -102,7 +108,7 @@ using PassProgress = std::function<void(std::int32_t tile, std::int32_t basicTil
 
 // Runs the overlay pass and the door-tile pass over the prepared tileset,
 // patching the output WED and recording in `tileset` what the output TIS holds.
-[[nodiscard]] StepResult convertOverlayTiles(const OverlayPassInput& input,
-                                             const PassProgress& progress, OutputTileset& tileset);
+[[nodiscard]] PassOutcome convertOverlayTiles(const OverlayPassInput& input,
+                                              const PassProgress& progress, OutputTileset& tileset);
 
 }  // namespace wedmorph

@@ -27,7 +27,7 @@ struct PassRun {
     TileCensus census;
     TisSource source;
     OutputTileset tileset;
-    StepResult failed;
+    PassOutcome outcome = PassOutcome::Done;
     std::string progress;  // the progress lines, as the console shows them
 
     explicit PassRun(AreaFiles files, bool silent = false, int failAllocation = 0,
@@ -40,8 +40,8 @@ struct PassRun {
         if (copiedOverride >= 0) {
             tileset.reserve(memory, copiedOverride, std::min(census.basicTiles, layout.entryCount));
         } else {
-            failed = prepareOutputTileset(census, layout, source, memory, tileset);
-            if (failed) return;
+            outcome = prepareOutputTileset(census, layout, source, memory, tileset);
+            if (outcome != PassOutcome::Done) return;
         }
         const OverlayPassInput input{census, layout, WedImage{in.wed}, WritableWedImage{outWed}, tiles()};
         PassProgress show;
@@ -52,7 +52,7 @@ struct PassRun {
                 progress += line;
             };
         }
-        failed = convertOverlayTiles(input, show, tileset);
+        outcome = convertOverlayTiles(input, show, tileset);
     }
 
     InputTiles tiles() const { return {in.tis, source.firstTile}; }
@@ -85,7 +85,7 @@ TEST(OverlayPass, KeyedCellsAreFilledAndGetATrimmedCopyAfterTheKeptTiles) {
     EXPECT_EQ(run.census.doorExtraTiles, 1);
     EXPECT_EQ(run.census.overlayedDoorTiles, 1);
     EXPECT_EQ(run.tileset.copiedTileCount(), 5);
-    ASSERT_FALSE(run.failed);
+    ASSERT_EQ(run.outcome, PassOutcome::Done);
     EXPECT_EQ(run.tileset.nextTileIndex(), 6);
     ASSERT_EQ(run.tileset.extraTileCount(), 1);
 
@@ -292,8 +292,8 @@ TEST(OverlayPass, EveryFailedAllocationEndsThePassAndIsAccountedFor) {
         test::TestMemory memory;
         {
             PassRun run(test::smallWaterArea(false), true, failing, -1, &memory);
-            ASSERT_TRUE(run.failed) << failing;
-            EXPECT_STREQ(run.failed->message, messages::kNoMemory) << failing;
+            ASSERT_NE(run.outcome, PassOutcome::Done) << failing;
+            EXPECT_EQ(run.outcome, PassOutcome::NoMemory) << failing;
         }
         EXPECT_EQ(memory.held(), 0) << failing;
     }
@@ -307,8 +307,8 @@ TEST(OverlayPass, TileIndexNeverWrapsPast32767) {
     // As if 32,767 tiles had been copied: the first extra tile takes the last
     // index there is, the second has none.
     PassRun run({areagen::buildWed(plan), areagen::buildTis(tiles, false)}, true, 0, 32767);
-    ASSERT_TRUE(run.failed);
-    EXPECT_STREQ(run.failed->message, messages::kTooManyTiles);
+    ASSERT_NE(run.outcome, PassOutcome::Done);
+    EXPECT_EQ(run.outcome, PassOutcome::TooManyTiles);
     EXPECT_EQ(run.entry(0).secondaryTile, 32767);
     EXPECT_EQ(run.entry(1).secondaryTile, -1);
     EXPECT_EQ(run.tileset.extraTileCount(), 1);
