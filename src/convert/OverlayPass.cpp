@@ -28,15 +28,23 @@ bool OutputTileset::addExtra(std::int32_t source) {
     return true;
 }
 
-PassOutcome prepareOutputTileset(const TileCensus& census, const WedLayout& layout,
-                                 const TisSource& source, TileMemory& memory, OutputTileset& tileset) {
+std::int64_t tilesTheWedUses(const TileCensus& census, const WedLayout& layout) {
+    return std::max<std::int64_t>(layout.entryCount, std::int64_t{census.highestSecondaryTile} + 1);
+}
+
+std::int32_t keptTileCount(const TileCensus& census, const TisSource& source) {
     // Every tile that a cell can use is kept: the basic and door tiles the
     // census counts, and any tile named past them, as a door tile or through
     // the tile lookup table.
     const std::int64_t ceiling = std::max({std::int64_t{census.basicTiles} + census.doorExtraTiles,
                                            std::int64_t{census.highestSecondaryTile} + 1,
                                            std::int64_t{census.highestLookupTile} + 1});
-    const auto copied = static_cast<std::int32_t>(std::min<std::int64_t>(source.tilesInFile, ceiling));
+    return static_cast<std::int32_t>(std::min<std::int64_t>(source.tilesInFile, ceiling));
+}
+
+PassOutcome prepareOutputTileset(const TileCensus& census, const WedLayout& layout,
+                                 const TisSource& source, TileMemory& memory, OutputTileset& tileset) {
+    const std::int32_t copied = keptTileCount(census, source);
     // Only an index that names both a tile map entry and a copied tile is
     // converted; a cell matches at most one overlay, so each such index makes
     // at most one extra tile.

@@ -85,10 +85,19 @@ enum class PassOutcome {
     TooManyTiles,  // an extra tile would need an index past kMaxTileIndex
 };
 
-// Takes the number of input tiles that the output keeps (those the census
-// counts, and up to the highest tile a cell names, as its door tile or through
-// the tile lookup table, as far as the file holds them) and the room for what
-// the pass records.
+// The two tile counts of an area, side by side since they are easily taken
+// for one another. The input tiles its WED uses: the tile map's entries, and
+// up to the highest door tile a cell names. New tiles take the indices after
+// the tiles kept: with one of these missing from the TIS, a cell would show a
+// new tile instead, so a TIS that holds fewer cannot be converted.
+std::int64_t tilesTheWedUses(const TileCensus& census, const WedLayout& layout);
+// The input tiles the output keeps: those the census counts, and up to the
+// highest tile a cell names, as its door tile or through the tile lookup
+// table, as far as the file holds them.
+std::int32_t keptTileCount(const TileCensus& census, const TisSource& source);
+
+// Takes the number of input tiles that the output keeps (keptTileCount) and
+// the room for what the pass records.
 [[nodiscard]] PassOutcome prepareOutputTileset(const TileCensus& census, const WedLayout& layout,
                                                const TisSource& source, TileMemory& memory,
                                                OutputTileset& tileset);

@@ -189,12 +189,7 @@ StepResult Run::checkInputs() {
     }
     tisSource_ = reading.source;
     census_ = takeTileCensus(wed, layout_);
-    // New tiles take the indices after the tiles kept: with the tile of a
-    // cell, or a door tile a cell names, missing from the TIS, that cell
-    // would show a new tile instead.
-    const std::int64_t needed =
-        std::max<std::int64_t>(layout_.entryCount, std::int64_t{census_.highestSecondaryTile} + 1);
-    if (tisSource_.tilesInFile < needed) return Failure{messages::kTooFewInputTiles};
+    if (tisSource_.tilesInFile < tilesTheWedUses(census_, layout_)) return Failure{messages::kTooFewInputTiles};
     return {};
 }
 
