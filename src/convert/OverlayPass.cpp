@@ -2,7 +2,30 @@
 
 #include <algorithm>
 
+#include "convert/PixelFilters.h"
+
 namespace wedmorph {
+
+namespace {
+
+// The output copy of a keyed tile made solid: its key pixels filled; where
+// runs of key pixels stay, palette entry 0 takes the hole colour so they do
+// not show green.
+void makeSolid(const std::uint8_t* in, std::uint8_t* out) {
+    std::copy_n(in, tis::kTileSize, out);
+    if (fillKeyPixels(tilePixels(in), tilePixels(out), tis::kTileSide, tis::kTileSide)) {
+        applyHoleColour(out);
+    }
+}
+
+// An extra overlay tile: a copy of `in`, key colour and all, with its stray
+// edge pixels cleared.
+void makeOverlayTile(const std::uint8_t* in, std::uint8_t* out) {
+    std::copy_n(in, tis::kTileSize, out);
+    trimOverlayEdges(tilePixels(in), tilePixels(out), tis::kTileSide, tis::kTileSide);
+}
+
+}  // namespace
 
 bool OutputTileset::reserve(TileMemory& memory, std::int32_t copied, std::int32_t extraCapacity) {
     filled_ = MemoryArray<std::uint8_t>::allocate(memory, static_cast<std::size_t>(copied));
@@ -26,6 +49,15 @@ bool OutputTileset::addExtra(std::int32_t source) {
     if (extras_ >= extraCapacity()) return false;
     extraSources_[static_cast<std::size_t>(extras_++)] = source;
     return true;
+}
+
+void makeOutputTile(const OutputTileset& tileset, InputTiles input, std::int32_t tile, TileBytes& into) {
+    const std::int32_t copied = tileset.copiedTileCount();
+    if (tile >= copied) {
+        makeOverlayTile(input.tile(tileset.extraSource(tile - copied)), into.data());
+    } else {
+        makeSolid(input.tile(tile), into.data());
+    }
 }
 
 std::int64_t tilesTheWedUses(const TileCensus& census, const WedLayout& layout) {

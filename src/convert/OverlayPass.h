@@ -4,8 +4,8 @@
 // keyed door tiles that follow the basic tiles filled.
 //
 // The pass patches the output WED and records what becomes of each tile; the
-// tiles themselves are made, a batch at a time, only as the output TIS is
-// written (TileBatches). A tile the pass leaves alone is written straight
+// tiles themselves are made (makeOutputTile), a batch at a time, only as the
+// output TIS is written. A tile the pass leaves alone is written straight
 // from the input, so no copy of the whole tileset is ever held in memory.
 #pragma once
 
@@ -45,6 +45,9 @@ public:
     std::int32_t nextTileIndex() const { return copied_ + extras_; }
 
     bool isFilled(std::int32_t tile) const { return filled_[static_cast<std::size_t>(tile)] != 0; }
+    // Whether output tile `tile` is made by makeOutputTile; any other is the
+    // input tile of its index, unchanged.
+    bool isMade(std::int32_t tile) const { return tile >= copied_ || isFilled(tile); }
     // The input tile that extra tile k is a trimmed copy of.
     std::int32_t extraSource(std::int32_t k) const { return extraSources_[static_cast<std::size_t>(k)]; }
 
@@ -56,19 +59,28 @@ public:
     // False when there is no room for one more.
     bool addExtra(std::int32_t source);
 
-private:
-    friend class TileBatches;
+    // Where the output TIS's writer makes the tiles it hands out, two
+    // batches of them: no part of what the tileset records, only room
+    // reserved with the rest, so that writing the file allocates nothing and
+    // a run without the memory ends before any byte is written. Empty when
+    // the output has no tile.
+    std::span<TileBytes> scratch() {
+        return scratch_ ? std::span<TileBytes>(&scratch_[0], scratch_.size()) : std::span<TileBytes>();
+    }
 
+private:
     std::int32_t copied_ = 0;
     std::int32_t extras_ = 0;
     MemoryArray<std::uint8_t> filled_;        // a mark per copied tile
     MemoryArray<std::int32_t> extraSources_;  // an input tile index per extra tile
-    // Where TileBatches makes the tiles it hands out, two batches of them: no
-    // part of what the tileset records, only room reserved with the rest, so
-    // that writing the file allocates nothing and a run without the memory
-    // ends before any byte is written.
-    mutable MemoryArray<TileBytes> scratch_;
+    MemoryArray<TileBytes> scratch_;
 };
+
+// Makes output tile `tile`, one that the tileset marks as made, into `into`:
+// the input tile of its index with its key pixels filled, or an extra tile,
+// a trimmed copy of its source. It reads only the tileset's record and the
+// input, so that threads can make tiles of one tileset side by side.
+void makeOutputTile(const OutputTileset& tileset, InputTiles input, std::int32_t tile, TileBytes& into);
 
 // Tiles made at a time into each of two batches as the output TIS is
 // written: enough that the thread making them and the writer seldom wait on

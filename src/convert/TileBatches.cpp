@@ -5,28 +5,9 @@
 #include <system_error>
 #include <utility>
 
-#include "convert/PixelFilters.h"
-
 namespace wedmorph {
 
 namespace {
-
-// The output copy of a keyed tile made solid: its key pixels filled; where
-// runs of key pixels stay, palette entry 0 takes the hole colour so they do
-// not show green.
-void makeSolid(const std::uint8_t* in, std::uint8_t* out) {
-    std::copy_n(in, tis::kTileSize, out);
-    if (fillKeyPixels(tilePixels(in), tilePixels(out), tis::kTileSide, tis::kTileSide)) {
-        applyHoleColour(out);
-    }
-}
-
-// An extra overlay tile: a copy of `in`, key colour and all, with its stray
-// edge pixels cleared.
-void makeOverlayTile(const std::uint8_t* in, std::uint8_t* out) {
-    std::copy_n(in, tis::kTileSize, out);
-    trimOverlayEdges(tilePixels(in), tilePixels(out), tis::kTileSide, tis::kTileSide);
-}
 
 // The processor's hint that this thread spins in a wait that is to end
 // within microseconds: it yields the core to its other hardware thread
@@ -62,21 +43,22 @@ bool spinUntil(Done done) {
 
 }  // namespace
 
-TileBatches::TileBatches(const OutputTileset& tileset, InputTiles input, bool saveHeader,
+TileBatches::TileBatches(OutputTileset& tileset, InputTiles input, bool saveHeader,
                          std::size_t piecesPerBatch, TileMaking making)
     : tileset_(tileset),
       input_(input),
       header_(makeTisHeader(static_cast<std::uint32_t>(tileset.nextTileIndex()))),
       headerDue_(saveHeader),
       piecesPerBatch_(std::clamp<std::size_t>(piecesPerBatch, 1, kMostPiecesPerBatch)),
-      roomTiles_(tileset.scratch_.size() / 2) {
+      roomTiles_(tileset.scratch().size() / 2) {
     // Starting a thread and waiting for it to end costs about as much as
     // making a thousand tiles: a file with fewer has them made in turn.
     std::int64_t toMake = tileset.extraTileCount();
     for (std::int32_t tile = 0; tile < tileset.copiedTileCount(); ++tile) toMake += tileset.isFilled(tile);
     const bool alongside = making == TileMaking::Alongside && toMake >= kTilesWorthAThread;
-    batches_[0].room = roomTiles_ > 0 ? &tileset.scratch_[0] : nullptr;
-    batches_[1].room = roomTiles_ > 0 ? &tileset.scratch_[roomTiles_] : nullptr;
+    const std::span<TileBytes> scratch = tileset.scratch();
+    batches_[0].room = roomTiles_ > 0 ? scratch.data() : nullptr;
+    batches_[1].room = roomTiles_ > 0 ? scratch.data() + roomTiles_ : nullptr;
     if (!alongside) {
         // Each batch is made once the one before it is written: one room
         // serves both, and a smaller one, so that fewer pages are touched.
@@ -125,9 +107,8 @@ void TileBatches::plan(Batch& batch) {
     };
     if (headerDue_ && add(header_.data(), header_.size())) headerDue_ = false;
 
-    const std::int32_t copied = tileset_.copiedTileCount();
     for (; !headerDue_ && next_ < tileset_.nextTileIndex(); ++next_) {
-        if (next_ < copied && !tileset_.isFilled(next_)) {
+        if (!tileset_.isMade(next_)) {
             if (!add(input_.tile(next_), tis::kTileSize)) break;
             continue;
         }
@@ -141,17 +122,10 @@ void TileBatches::plan(Batch& batch) {
 }
 
 void TileBatches::makeTakenTiles(Batch& batch) const {
-    const std::int32_t copied = tileset_.copiedTileCount();
     for (;;) {
         const std::size_t k = batch.taken.fetch_add(1, std::memory_order_relaxed);
         if (k >= batch.madeCount) return;
-        const std::int32_t tile = batch.made[k];
-        std::uint8_t* out = batch.room[k].data();
-        if (tile >= copied) {
-            makeOverlayTile(input_.tile(tileset_.extraSource(tile - copied)), out);
-        } else {
-            makeSolid(input_.tile(tile), out);
-        }
+        makeOutputTile(tileset_, input_, batch.made[k], batch.room[k]);
         batch.finished.fetch_add(1, std::memory_order_release);
     }
 }

@@ -40,7 +40,7 @@ public:
     // The header goes first when `saveHeader` is set. A batch holds at most
     // `piecesPerBatch` pieces (1 to kMostPiecesPerBatch). One TileBatches at a
     // time per tileset: they share its scratch room.
-    TileBatches(const OutputTileset& tileset, InputTiles input, bool saveHeader,
+    TileBatches(OutputTileset& tileset, InputTiles input, bool saveHeader,
                 std::size_t piecesPerBatch = kMostPiecesPerBatch,
                 TileMaking making = TileMaking::Alongside);
     // Stops the thread that makes tiles, whatever it was doing, and waits for it.

@@ -55,7 +55,7 @@ std::uint64_t outputTisBytes(const OutputTileset& tileset, bool saveHeader) {
            std::uint64_t{tis::kTileSize} * static_cast<std::uint64_t>(tileset.nextTileIndex());
 }
 
-StepResult writeOutputTis(Platform& platform, FileHandle file, const OutputTileset& tileset,
+StepResult writeOutputTis(Platform& platform, FileHandle file, OutputTileset& tileset,
                           InputTiles input, bool saveHeader) {
     // The first batch's tiles are made while the file is emptied and its room
     // taken. The thread that makes them never takes an interruption: this one

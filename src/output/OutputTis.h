@@ -18,8 +18,7 @@ std::uint64_t outputTisBytes(const OutputTileset& tileset, bool saveHeader);
 // the whole output TIS on the disk, and writes it into the file from offset 0.
 // Every write's result and byte count is checked. An interruption stops the
 // writing between two batches.
-[[nodiscard]] StepResult writeOutputTis(Platform& platform, FileHandle file,
-                                        const OutputTileset& tileset, InputTiles input,
-                                        bool saveHeader);
+[[nodiscard]] StepResult writeOutputTis(Platform& platform, FileHandle file, OutputTileset& tileset,
+                                        InputTiles input, bool saveHeader);
 
 }  // namespace wedmorph

@@ -57,12 +57,14 @@ struct PassRun {
 
     InputTiles tiles() const { return {in.tis, source.firstTile}; }
     WedTilemapEntry entry(int k) const { return readTilemapEntry(WedImage{outWed}, layout, k); }
-    // The output TIS as the batches hand it out, without a header.
+    // The output TIS without a header, each tile made or left as the conversion has it.
     std::vector<std::uint8_t> outputTis() const {
-        TileBatches batches(tileset, tiles(), false);
         std::vector<std::uint8_t> bytes;
-        for (std::span<const WritePiece> batch; !(batch = batches.nextBatch()).empty();) {
-            for (const WritePiece& piece : batch) bytes.insert(bytes.end(), piece.begin(), piece.end());
+        TileBytes made;
+        for (std::int32_t t = 0; t < tileset.nextTileIndex(); ++t) {
+            if (tileset.isMade(t)) makeOutputTile(tileset, tiles(), t, made);
+            const std::uint8_t* tile = tileset.isMade(t) ? made.data() : tiles().tile(t);
+            bytes.insert(bytes.end(), tile, tile + tis::kTileSize);
         }
         return bytes;
     }
