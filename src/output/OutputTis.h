@@ -1,6 +1,6 @@
 // The output TIS: the header (only when asked for), the copied tiles, then
-// each extra overlay tile in creation order, written as the conversion hands
-// the bytes out (TileBatches), in as few calls as the system takes.
+// each extra overlay tile in creation order, written a batch at a time as the
+// tiles are made (OutputTisBatches), in as few calls as the system takes.
 #pragma once
 
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "convert/TileBatches.h"
+#include "output/OutputTisBatches.h"
 
 #include <algorithm>
 #include <chrono>
@@ -43,8 +43,8 @@ bool spinUntil(Done done) {
 
 }  // namespace
 
-TileBatches::TileBatches(OutputTileset& tileset, InputTiles input, bool saveHeader,
-                         std::size_t piecesPerBatch, TileMaking making)
+OutputTisBatches::OutputTisBatches(OutputTileset& tileset, InputTiles input, bool saveHeader,
+                                   std::size_t piecesPerBatch, TileMaking making)
     : tileset_(tileset),
       input_(input),
       header_(makeTisHeader(static_cast<std::uint32_t>(tileset.nextTileIndex()))),
@@ -79,7 +79,7 @@ TileBatches::TileBatches(OutputTileset& tileset, InputTiles input, bool saveHead
     }
 }
 
-TileBatches::~TileBatches() {
+OutputTisBatches::~OutputTisBatches() {
     if (!maker_.joinable()) return;
     {
         const std::lock_guard lock(mutex_);
@@ -90,7 +90,7 @@ TileBatches::~TileBatches() {
     maker_.join();
 }
 
-void TileBatches::plan(Batch& batch) {
+void OutputTisBatches::plan(Batch& batch) {
     WritePiece* const pieces = batch.pieces.data();
     std::size_t count = 0;
     batch.madeCount = 0;
@@ -121,7 +121,7 @@ void TileBatches::plan(Batch& batch) {
     batch.finished.store(0, std::memory_order_relaxed);
 }
 
-void TileBatches::makeTakenTiles(Batch& batch) const {
+void OutputTisBatches::makeTakenTiles(Batch& batch) const {
     for (;;) {
         const std::size_t k = batch.taken.fetch_add(1, std::memory_order_relaxed);
         if (k >= batch.madeCount) return;
@@ -133,7 +133,7 @@ void TileBatches::makeTakenTiles(Batch& batch) const {
 // The maker's whole work: the tiles of each batch handed to it, into that
 // batch's room, until it is stopped with nothing handed over. It calls
 // nothing of the system and allocates nothing.
-void TileBatches::work() {
+void OutputTisBatches::work() {
     const auto handedOrStopped = [this] { return handedToMaker_.load() != -1 || stop_.load(); };
     for (;;) {
         spinUntil(handedOrStopped);
@@ -150,7 +150,7 @@ void TileBatches::work() {
     }
 }
 
-std::span<const WritePiece> TileBatches::nextBatch() {
+std::span<const WritePiece> OutputTisBatches::nextBatch() {
     Batch& batch = batches_[static_cast<std::size_t>(handOut_)];
     // What the other thread has not taken on yet is made here, and what it
     // has is waited for.
