@@ -277,7 +277,10 @@ TEST_F(FaultSweep, RunsSharingFilesExcludeEachOther) {
         test::writeArea(dir.path(), "AR0100", area);
         test::writeArea(dir.path(), "AR0200", old);
     };
-    for (const auto& [first, second] : races) {
+    for (const auto& race : races) {
+        // References, not a structured binding: clang before 16 cannot capture one in a lambda.
+        const std::vector<std::string>& first = race[0];
+        const std::vector<std::string>& second = race[1];
         setUpAreas();
         test::TestPlatform clean;
         ASSERT_EQ(runConversion(command(first), clean), 0);
