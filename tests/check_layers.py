@@ -3,8 +3,10 @@
 # src/layers.txt lists, top to bottom. A file may include headers of its own folder (its
 # first under src/) and of the folders below it in the list. The conversion (convert,
 # formats) never reaches a platform header, not even through another header: that would
-# let it depend on the system. README.md's Layout table must list the same src/ folders
-# in the same order, so that the table people read is the one the code keeps.
+# let it depend on the system. Nor does convert reach a report header: it tells how it
+# ended, and the run alone turns that into a message. README.md's Layout table must list
+# the same src/ folders in the same order, so that the table people read is the one the
+# code keeps.
 import os, re, sys
 from pathlib import Path
 
@@ -26,14 +28,17 @@ def includes(path):  # (line, as written, the header's path under src/)
             near = path.parent / m[1]  # a quoted include looks beside its file first
             yield number, m[1], os.path.relpath(near, src) if near.is_file() else os.path.normpath(m[1])
 
-def platform_chain(header, seen):  # the headers through which `header` reaches platform/
-    if header.split(os.sep)[0] == 'platform':
+# The folders that each folder of the conversion never reaches, directly or not.
+BARRED = {'convert': ('platform', 'report'), 'formats': ('platform',)}
+
+def barred_chain(header, barred, seen):  # the headers through which `header` reaches a barred folder
+    if header.split(os.sep)[0] in barred:
         return [header]
     if header in seen or not (src / header).is_file():
         return None
     seen.add(header)
     for _, _, inner in includes(src / header):
-        if chain := platform_chain(inner, seen):
+        if chain := barred_chain(inner, barred, seen):
             return [header] + chain
 
 faults, checked = [], 0
@@ -52,8 +57,8 @@ for path in sorted(p for p in src.rglob('*') if p.is_file() and p != table):
         if rank.get(target, -1) < rank[folder]:
             faults.append(f'{name}:{number}: #include "{written}": {folder} may not include {target}, '
                           'which is not below it in src/layers.txt')
-        if folder in ('convert', 'formats') and (chain := platform_chain(header, set())):
-            faults.append(f'{name}:{number}: #include "{written}": the conversion reaches a platform '
-                          f'header ({" -> ".join(chain)})')
+        if folder in BARRED and (chain := barred_chain(header, BARRED[folder], set())):
+            faults.append(f'{name}:{number}: #include "{written}": the conversion reaches a '
+                          f'{chain[-1].split(os.sep)[0]} header ({" -> ".join(chain)})')
 print('\n'.join(faults + [f'{checked} includes checked; {len(faults)} faults']))
 sys.exit(1 if faults else 0)

@@ -2,9 +2,30 @@
 
 #include <algorithm>
 
-#include "report/Messages.h"
+#include "convert/PixelFilters.h"
 
 namespace wedmorph {
+
+namespace {
+
+// The output copy of a keyed tile made solid: its key pixels filled; where
+// runs of key pixels stay, palette entry 0 takes the hole colour so they do
+// not show green.
+void makeSolid(const std::uint8_t* in, std::uint8_t* out) {
+    std::copy_n(in, tis::kTileSize, out);
+    if (fillKeyPixels(tilePixels(in), tilePixels(out), tis::kTileSide, tis::kTileSide)) {
+        applyHoleColour(out);
+    }
+}
+
+// An extra overlay tile: a copy of `in`, key colour and all, with its stray
+// edge pixels cleared.
+void makeOverlayTile(const std::uint8_t* in, std::uint8_t* out) {
+    std::copy_n(in, tis::kTileSize, out);
+    trimOverlayEdges(tilePixels(in), tilePixels(out), tis::kTileSide, tis::kTileSide);
+}
+
+}  // namespace
 
 bool OutputTileset::reserve(TileMemory& memory, std::int32_t copied, std::int32_t extraCapacity) {
     filled_ = MemoryArray<std::uint8_t>::allocate(memory, static_cast<std::size_t>(copied));
@@ -30,26 +51,43 @@ bool OutputTileset::addExtra(std::int32_t source) {
     return true;
 }
 
-StepResult prepareOutputTileset(const TileCensus& census, const WedLayout& layout,
-                                const TisSource& source, TileMemory& memory, OutputTileset& tileset) {
+void makeOutputTile(const OutputTileset& tileset, InputTiles input, std::int32_t tile, TileBytes& into) {
+    const std::int32_t copied = tileset.copiedTileCount();
+    if (tile >= copied) {
+        makeOverlayTile(input.tile(tileset.extraSource(tile - copied)), into.data());
+    } else {
+        makeSolid(input.tile(tile), into.data());
+    }
+}
+
+std::int64_t tilesTheWedUses(const TileCensus& census, const WedLayout& layout) {
+    return std::max<std::int64_t>(layout.entryCount, std::int64_t{census.highestSecondaryTile} + 1);
+}
+
+std::int32_t keptTileCount(const TileCensus& census, const TisSource& source) {
     // Every tile that a cell can use is kept: the basic and door tiles the
     // census counts, and any tile named past them, as a door tile or through
     // the tile lookup table.
     const std::int64_t ceiling = std::max({std::int64_t{census.basicTiles} + census.doorExtraTiles,
                                            std::int64_t{census.highestSecondaryTile} + 1,
                                            std::int64_t{census.highestLookupTile} + 1});
-    const auto copied = static_cast<std::int32_t>(std::min<std::int64_t>(source.tilesInFile, ceiling));
+    return static_cast<std::int32_t>(std::min<std::int64_t>(source.tilesInFile, ceiling));
+}
+
+PassOutcome prepareOutputTileset(const TileCensus& census, const WedLayout& layout,
+                                 const TisSource& source, TileMemory& memory, OutputTileset& tileset) {
+    const std::int32_t copied = keptTileCount(census, source);
     // Only an index that names both a tile map entry and a copied tile is
     // converted; a cell matches at most one overlay, so each such index makes
     // at most one extra tile.
     const std::int32_t convertible =
         std::max(0, std::min({census.basicTiles, layout.entryCount, copied}));
-    if (!tileset.reserve(memory, copied, convertible)) return Failure{messages::kNoMemory};
-    return {};
+    if (!tileset.reserve(memory, copied, convertible)) return PassOutcome::NoMemory;
+    return PassOutcome::Done;
 }
 
-StepResult convertOverlayTiles(const OverlayPassInput& input, const PassProgress& progress,
-                               OutputTileset& tileset) {
+PassOutcome convertOverlayTiles(const OverlayPassInput& input, const PassProgress& progress,
+                                OutputTileset& tileset) {
     const std::int32_t basicTiles = input.census.basicTiles;
     // The room for extra tiles is one per convertible index (see prepareOutputTileset).
     const std::int32_t convertible = tileset.extraCapacity();
@@ -76,7 +114,7 @@ StepResult convertOverlayTiles(const OverlayPassInput& input, const PassProgress
                 continue;
             }
             const std::int32_t index = tileset.nextTileIndex();
-            if (index > kMaxTileIndex) return Failure{messages::kTooManyTiles};
+            if (index > kMaxTileIndex) return PassOutcome::TooManyTiles;
             tileset.addExtra(i);
             writeSecondaryTile(input.outputWed, input.layout, i, static_cast<std::int16_t>(index));
         }
@@ -86,7 +124,7 @@ StepResult convertOverlayTiles(const OverlayPassInput& input, const PassProgress
     for (std::int32_t j = std::max(basicTiles, 0); j < tileset.copiedTileCount(); ++j) {
         if (isKeyColour(input.tiles.tile(j))) tileset.markFilled(j);
     }
-    return {};
+    return PassOutcome::Done;
 }
 
 }  // namespace wedmorph

@@ -4,8 +4,8 @@
 // keyed door tiles that follow the basic tiles filled.
 //
 // The pass patches the output WED and records what becomes of each tile; the
-// tiles themselves are made, a batch at a time, only as the output TIS is
-// written (TileBatches). A tile the pass leaves alone is written straight
+// tiles themselves are made (makeOutputTile), a batch at a time, only as the
+// output TIS is written. A tile the pass leaves alone is written straight
 // from the input, so no copy of the whole tileset is ever held in memory.
 #pragma once
 
@@ -17,7 +17,6 @@
 #include "formats/Tis.h"
 #include "formats/Wed.h"
 #include "memory/TileMemory.h"
-#include "report/StepResult.h"
 
 namespace wedmorph {
 
@@ -46,6 +45,9 @@ public:
     std::int32_t nextTileIndex() const { return copied_ + extras_; }
 
     bool isFilled(std::int32_t tile) const { return filled_[static_cast<std::size_t>(tile)] != 0; }
+    // Whether output tile `tile` is made by makeOutputTile; any other is the
+    // input tile of its index, unchanged.
+    bool isMade(std::int32_t tile) const { return tile >= copied_ || isFilled(tile); }
     // The input tile that extra tile k is a trimmed copy of.
     std::int32_t extraSource(std::int32_t k) const { return extraSources_[static_cast<std::size_t>(k)]; }
 
@@ -57,19 +59,28 @@ public:
     // False when there is no room for one more.
     bool addExtra(std::int32_t source);
 
-private:
-    friend class TileBatches;
+    // Where the output TIS's writer makes the tiles it hands out, two
+    // batches of them: no part of what the tileset records, only room
+    // reserved with the rest, so that writing the file allocates nothing and
+    // a run without the memory ends before any byte is written. Empty when
+    // the output has no tile.
+    std::span<TileBytes> scratch() {
+        return scratch_ ? std::span<TileBytes>(&scratch_[0], scratch_.size()) : std::span<TileBytes>();
+    }
 
+private:
     std::int32_t copied_ = 0;
     std::int32_t extras_ = 0;
     MemoryArray<std::uint8_t> filled_;        // a mark per copied tile
     MemoryArray<std::int32_t> extraSources_;  // an input tile index per extra tile
-    // Where TileBatches makes the tiles it hands out, two batches of them: no
-    // part of what the tileset records, only room reserved with the rest, so
-    // that writing the file allocates nothing and a run without the memory
-    // ends before any byte is written.
-    mutable MemoryArray<TileBytes> scratch_;
+    MemoryArray<TileBytes> scratch_;
 };
+
+// Makes output tile `tile`, one that the tileset marks as made, into `into`:
+// the input tile of its index with its key pixels filled, or an extra tile,
+// a trimmed copy of its source. It reads only the tileset's record and the
+// input, so that threads can make tiles of one tileset side by side.
+void makeOutputTile(const OutputTileset& tileset, InputTiles input, std::int32_t tile, TileBytes& into);
 
 // Tiles made at a time into each of two batches as the output TIS is
 // written: enough that the thread making them and the writer seldom wait on
@@ -79,13 +90,29 @@ inline constexpr std::int32_t kScratchTiles = 256;
 // The highest tile index a tile map entry can name.
 inline constexpr std::int32_t kMaxTileIndex = 32767;
 
-// Takes the number of input tiles that the output keeps (those the census
-// counts, and up to the highest tile a cell names, as its door tile or through
-// the tile lookup table, as far as the file holds them) and the room for what
-// the pass records.
-[[nodiscard]] StepResult prepareOutputTileset(const TileCensus& census, const WedLayout& layout,
-                                              const TisSource& source, TileMemory& memory,
-                                              OutputTileset& tileset);
+// How the preparation or the pass ended; the run tells the user what it means.
+enum class PassOutcome {
+    Done,
+    NoMemory,      // the memory had no room for what the pass records
+    TooManyTiles,  // an extra tile would need an index past kMaxTileIndex
+};
+
+// The two tile counts of an area, side by side since they are easily taken
+// for one another. The input tiles its WED uses: the tile map's entries, and
+// up to the highest door tile a cell names. New tiles take the indices after
+// the tiles kept: with one of these missing from the TIS, a cell would show a
+// new tile instead, so a TIS that holds fewer cannot be converted.
+std::int64_t tilesTheWedUses(const TileCensus& census, const WedLayout& layout);
+// The input tiles the output keeps: those the census counts, and up to the
+// highest tile a cell names, as its door tile or through the tile lookup
+// table, as far as the file holds them.
+std::int32_t keptTileCount(const TileCensus& census, const TisSource& source);
+
+// Takes the number of input tiles that the output keeps (keptTileCount) and
+// the room for what the pass records.
+[[nodiscard]] PassOutcome prepareOutputTileset(const TileCensus& census, const WedLayout& layout,
+                                               const TisSource& source, TileMemory& memory,
+                                               OutputTileset& tileset);
 
 struct OverlayPassInput {
     const TileCensus& census;
@@ -102,7 +129,7 @@ using PassProgress = std::function<void(std::int32_t tile, std::int32_t basicTil
 
 // Runs the overlay pass and the door-tile pass over the prepared tileset,
 // patching the output WED and recording in `tileset` what the output TIS holds.
-[[nodiscard]] StepResult convertOverlayTiles(const OverlayPassInput& input,
-                                             const PassProgress& progress, OutputTileset& tileset);
+[[nodiscard]] PassOutcome convertOverlayTiles(const OverlayPassInput& input,
+                                              const PassProgress& progress, OutputTileset& tileset);
 
 }  // namespace wedmorph

@@ -40,6 +40,16 @@ bool takeOption(const std::string& argument, ConversionOptions& options) {
     return false;
 }
 
+// The conversion tells how it ended; the message is the run's to choose.
+StepResult passResult(PassOutcome outcome) {
+    switch (outcome) {
+        case PassOutcome::Done: break;
+        case PassOutcome::NoMemory: return Failure{messages::kNoMemory};
+        case PassOutcome::TooManyTiles: return Failure{messages::kTooManyTiles};
+    }
+    return {};
+}
+
 CommandLine readCommandLine(const std::vector<std::string>& arguments) {
     CommandLine line;
     for (std::size_t n = 1; n < arguments.size(); ++n) {
@@ -179,12 +189,7 @@ StepResult Run::checkInputs() {
     }
     tisSource_ = reading.source;
     census_ = takeTileCensus(wed, layout_);
-    // New tiles take the indices after the tiles kept: with the tile of a
-    // cell, or a door tile a cell names, missing from the TIS, that cell
-    // would show a new tile instead.
-    const std::int64_t needed =
-        std::max<std::int64_t>(layout_.entryCount, std::int64_t{census_.highestSecondaryTile} + 1);
-    if (tisSource_.tilesInFile < needed) return Failure{messages::kTooFewInputTiles};
+    if (tisSource_.tilesInFile < tilesTheWedUses(census_, layout_)) return Failure{messages::kTooFewInputTiles};
     return {};
 }
 
@@ -222,9 +227,8 @@ StepResult Run::convertTiles() {
     std::copy(wed.begin(), wed.end(), output.bytes.begin());
     writeTilesetName(output, layout_, paths_.output.name);
     tileset_.emplace();
-    if (const StepResult failed = prepareOutputTileset(census_, layout_, tisSource_, memory_, *tileset_)) {
-        return failed;
-    }
+    const PassOutcome prepared = prepareOutputTileset(census_, layout_, tisSource_, memory_, *tileset_);
+    if (const StepResult failed = passResult(prepared)) return failed;
     if (!options_.silent) reporter_.consoleLine("");
     const OverlayPassInput input{census_, layout_, WedImage{wed}, output,
                                  InputTiles{input_.tis(), tisSource_.firstTile}};
@@ -234,7 +238,7 @@ StepResult Run::convertTiles() {
             reporter_.reportConsole(messages::kProgress, tile, basicTiles);
         };
     }
-    return convertOverlayTiles(input, progress, *tileset_);
+    return passResult(convertOverlayTiles(input, progress, *tileset_));
 }
 
 StepResult Run::writeWed() {

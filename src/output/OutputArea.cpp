@@ -74,7 +74,7 @@ StepResult OutputArea::writeWed(FileHandle inputWed, WedImage patched, const Wed
     return writeOutputWed(platform_, inputWed, files_[kWed].file.get(), patched, layout);
 }
 
-StepResult OutputArea::writeTis(const OutputTileset& tileset, InputTiles input, bool saveHeader) {
+StepResult OutputArea::writeTis(OutputTileset& tileset, InputTiles input, bool saveHeader) {
     return writeOutputTis(platform_, files_[kTis].file.get(), tileset, input, saveHeader);
 }
 

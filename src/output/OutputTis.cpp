@@ -5,8 +5,8 @@
 #include <optional>
 #include <span>
 
-#include "convert/TileBatches.h"
 #include "formats/Tis.h"
+#include "output/OutputTisBatches.h"
 #include "report/Messages.h"
 
 namespace wedmorph {
@@ -55,12 +55,12 @@ std::uint64_t outputTisBytes(const OutputTileset& tileset, bool saveHeader) {
            std::uint64_t{tis::kTileSize} * static_cast<std::uint64_t>(tileset.nextTileIndex());
 }
 
-StepResult writeOutputTis(Platform& platform, FileHandle file, const OutputTileset& tileset,
+StepResult writeOutputTis(Platform& platform, FileHandle file, OutputTileset& tileset,
                           InputTiles input, bool saveHeader) {
     // The first batch's tiles are made while the file is emptied and its room
     // taken. The thread that makes them never takes an interruption: this one
     // does, and looks at it between two batches.
-    std::optional<TileBatches> batches;
+    std::optional<OutputTisBatches> batches;
     platform.startThreadShielded([&] { batches.emplace(tileset, input, saveHeader); });
     if (!platform.emptyFile(file)) return Failure{messages::kWriteOutputTis};
     // The whole file's room first: the file system finds it once, not page

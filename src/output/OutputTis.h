@@ -1,6 +1,6 @@
 // The output TIS: the header (only when asked for), the copied tiles, then
-// each extra overlay tile in creation order, written as the conversion hands
-// the bytes out (TileBatches), in as few calls as the system takes.
+// each extra overlay tile in creation order, written a batch at a time as the
+// tiles are made (OutputTisBatches), in as few calls as the system takes.
 #pragma once
 
 #include <cstdint>
@@ -18,8 +18,7 @@ std::uint64_t outputTisBytes(const OutputTileset& tileset, bool saveHeader);
 // the whole output TIS on the disk, and writes it into the file from offset 0.
 // Every write's result and byte count is checked. An interruption stops the
 // writing between two batches.
-[[nodiscard]] StepResult writeOutputTis(Platform& platform, FileHandle file,
-                                        const OutputTileset& tileset, InputTiles input,
-                                        bool saveHeader);
+[[nodiscard]] StepResult writeOutputTis(Platform& platform, FileHandle file, OutputTileset& tileset,
+                                        InputTiles input, bool saveHeader);
 
 }  // namespace wedmorph

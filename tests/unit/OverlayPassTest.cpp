@@ -1,77 +1,19 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <functional>
 
 #include "convert/OverlayPass.h"
-#include "convert/TileBatches.h"
 #include "formats/LittleEndian.h"
-#include "report/Messages.h"
 #include "support/Areas.h"
+#include "support/PassRun.h"
 #include "support/ReferenceConversion.h"
-#include "support/TestPlatform.h"
 
 namespace wedmorph {
 namespace {
 
 using test::AreaFiles;
-
-// Runs the preparation and the pass over in-memory files, as the run does
-// over the mappings.
-struct PassRun {
-    test::TestMemory ownMemory;
-    test::TestMemory& memory;
-    AreaFiles in;
-    std::vector<std::uint8_t> outWed;
-    WedLayout layout;
-    TileCensus census;
-    TisSource source;
-    OutputTileset tileset;
-    StepResult failed;
-    std::string progress;  // the progress lines, as the console shows them
-
-    explicit PassRun(AreaFiles files, bool silent = false, int failAllocation = 0,
-                     std::int32_t copiedOverride = -1, test::TestMemory* external = nullptr)
-        : memory(external != nullptr ? *external : ownMemory), in(std::move(files)), outWed(in.wed) {
-        layout = *checkWedLayout(WedImage{in.wed});
-        census = takeTileCensus(WedImage{in.wed}, layout);
-        source = readTisSource(in.tis).source;
-        memory.failAt(failAllocation);
-        if (copiedOverride >= 0) {
-            tileset.reserve(memory, copiedOverride, std::min(census.basicTiles, layout.entryCount));
-        } else {
-            failed = prepareOutputTileset(census, layout, source, memory, tileset);
-            if (failed) return;
-        }
-        const OverlayPassInput input{census, layout, WedImage{in.wed}, WritableWedImage{outWed}, tiles()};
-        PassProgress show;
-        if (!silent) {
-            show = [this](std::int32_t tile, std::int32_t basicTiles) {
-                char line[64];
-                std::snprintf(line, sizeof line, messages::kProgress, tile, basicTiles);
-                progress += line;
-            };
-        }
-        failed = convertOverlayTiles(input, show, tileset);
-    }
-
-    InputTiles tiles() const { return {in.tis, source.firstTile}; }
-    WedTilemapEntry entry(int k) const { return readTilemapEntry(WedImage{outWed}, layout, k); }
-    // The output TIS as the batches hand it out, without a header.
-    std::vector<std::uint8_t> outputTis() const {
-        TileBatches batches(tileset, tiles(), false);
-        std::vector<std::uint8_t> bytes;
-        for (std::span<const WritePiece> batch; !(batch = batches.nextBatch()).empty();) {
-            for (const WritePiece& piece : batch) bytes.insert(bytes.end(), piece.begin(), piece.end());
-        }
-        return bytes;
-    }
-    std::vector<std::uint8_t> outputTile(int t) const {
-        const std::vector<std::uint8_t> tis = outputTis();
-        return {tis.begin() + 5120 * t, tis.begin() + 5120 * (t + 1)};
-    }
-    const std::uint8_t* inputTile(int t) const { return tiles().tile(t); }
-};
+using test::oneOverlayPlan;
+using test::PassRun;
 
 void expectEntry(const WedTilemapEntry& entry, int frames, int secondary, int mask) {
     EXPECT_EQ(entry.frameCount, frames);
@@ -85,7 +27,7 @@ TEST(OverlayPass, KeyedCellsAreFilledAndGetATrimmedCopyAfterTheKeptTiles) {
     EXPECT_EQ(run.census.doorExtraTiles, 1);
     EXPECT_EQ(run.census.overlayedDoorTiles, 1);
     EXPECT_EQ(run.tileset.copiedTileCount(), 5);
-    ASSERT_FALSE(run.failed);
+    ASSERT_EQ(run.outcome, PassOutcome::Done);
     EXPECT_EQ(run.tileset.nextTileIndex(), 6);
     ASSERT_EQ(run.tileset.extraTileCount(), 1);
 
@@ -133,14 +75,6 @@ TEST(OverlayPass, SilentPassPrintsNothing) {
     PassRun run(test::smallWaterArea(false), true);
     EXPECT_EQ(run.progress, "");
     EXPECT_EQ(run.tileset.extraTileCount(), 1);
-}
-
-areagen::WedPlan oneOverlayPlan(int width, int height) {
-    areagen::WedPlan plan;
-    plan.overlays[0] = {static_cast<std::int16_t>(width), static_cast<std::int16_t>(height), "AR0100"};
-    plan.overlays[1] = {1, 1, "WTWAVE"};
-    plan.cells.assign(static_cast<std::size_t>(width * height), areagen::CellPlan{});
-    return plan;
 }
 
 TEST(OverlayPass, CellOfTwoOverlaysIsLeftAlone) {
@@ -247,53 +181,14 @@ TEST(OverlayPass, TilesNamedPastTheCountedOnesAreKept) {
     }
 }
 
-TEST(TileBatches, HandOutTheFileInBatchesThatTheScratchAndThePiecesBound) {
-    // 900 keyed water cells among 1,200: 1,800 tiles to make, many batches'
-    // room and enough for a thread of their own.
-    areagen::WedPlan plan = oneOverlayPlan(1200, 1);
-    std::vector<areagen::Tile> tiles;
-    for (std::size_t k = 0; k < 1200; ++k) {
-        plan.cells[k].overlayMask = 2;
-        tiles.push_back(k % 4 != 0 ? test::keyedTile(k, true) : test::plainTile(k));
-    }
-    PassRun run({areagen::buildWed(plan), areagen::buildTis(tiles, true)}, true);
-    const auto expected = test::referenceConversion(run.in.wed, run.in.tis, "AR0100", true).tis;
-    const std::uint8_t* input = run.in.tis.data();
-    // Made alongside the writes (on a thread of their own) and in turn, as where no thread can be had.
-    for (const auto& [room, making] : {std::pair{1024u, TileMaking::Alongside}, {3u, TileMaking::Alongside},
-                                       {1u, TileMaking::Alongside}, {1024u, TileMaking::InTurn},
-                                       {3u, TileMaking::InTurn}}) {
-        TileBatches batches(run.tileset, run.tiles(), true, room, making);
-        std::vector<std::uint8_t> bytes;
-        for (std::span<const WritePiece> pieces; !(pieces = batches.nextBatch()).empty();) {
-            const std::size_t count = pieces.size();
-            std::size_t made = 0;  // bytes from outside the input: the header and the made tiles
-            for (std::size_t p = 0; p < count; ++p) {
-                EXPECT_TRUE(p == 0 || pieces[p - 1].data() + pieces[p - 1].size() != pieces[p].data());
-                const std::uint8_t* at = pieces[p].data();
-                if (std::less<>{}(at, input) || !std::less<>{}(at, input + run.in.tis.size())) made += pieces[p].size();
-                bytes.insert(bytes.end(), pieces[p].begin(), pieces[p].end());
-            }
-            const std::size_t batchRoom = making == TileMaking::Alongside ? kScratchTiles : kTilesMadeInTurn;
-            EXPECT_LE(made / 5120, batchRoom) << room;
-            // A batch ends for want of pieces or of scratch, or with the file.
-            EXPECT_TRUE(count == room || made / 5120 == batchRoom || bytes.size() >= expected.size()) << room;
-        }
-        EXPECT_EQ(bytes, expected) << room;
-    }
-    // As a failed write leaves it: the second batch still being made when the writer goes.
-    TileBatches abandoned(run.tileset, run.tiles(), true);
-    EXPECT_FALSE(abandoned.nextBatch().empty());
-}
-
 TEST(OverlayPass, EveryFailedAllocationEndsThePassAndIsAccountedFor) {
     // The pass over these cells allocates the marks, the list of extra tiles and the scratch.
     for (int failing = 1; failing <= 3; ++failing) {
         test::TestMemory memory;
         {
             PassRun run(test::smallWaterArea(false), true, failing, -1, &memory);
-            ASSERT_TRUE(run.failed) << failing;
-            EXPECT_STREQ(run.failed->message, messages::kNoMemory) << failing;
+            ASSERT_NE(run.outcome, PassOutcome::Done) << failing;
+            EXPECT_EQ(run.outcome, PassOutcome::NoMemory) << failing;
         }
         EXPECT_EQ(memory.held(), 0) << failing;
     }
@@ -307,8 +202,8 @@ TEST(OverlayPass, TileIndexNeverWrapsPast32767) {
     // As if 32,767 tiles had been copied: the first extra tile takes the last
     // index there is, the second has none.
     PassRun run({areagen::buildWed(plan), areagen::buildTis(tiles, false)}, true, 0, 32767);
-    ASSERT_TRUE(run.failed);
-    EXPECT_STREQ(run.failed->message, messages::kTooManyTiles);
+    ASSERT_NE(run.outcome, PassOutcome::Done);
+    EXPECT_EQ(run.outcome, PassOutcome::TooManyTiles);
     EXPECT_EQ(run.entry(0).secondaryTile, 32767);
     EXPECT_EQ(run.entry(1).secondaryTile, -1);
     EXPECT_EQ(run.tileset.extraTileCount(), 1);

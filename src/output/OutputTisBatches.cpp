@@ -1,32 +1,13 @@
-#include "convert/TileBatches.h"
+#include "output/OutputTisBatches.h"
 
 #include <algorithm>
 #include <chrono>
 #include <system_error>
 #include <utility>
 
-#include "convert/PixelFilters.h"
-
 namespace wedmorph {
 
 namespace {
-
-// The output copy of a keyed tile made solid: its key pixels filled; where
-// runs of key pixels stay, palette entry 0 takes the hole colour so they do
-// not show green.
-void makeSolid(const std::uint8_t* in, std::uint8_t* out) {
-    std::copy_n(in, tis::kTileSize, out);
-    if (fillKeyPixels(tilePixels(in), tilePixels(out), tis::kTileSide, tis::kTileSide)) {
-        applyHoleColour(out);
-    }
-}
-
-// An extra overlay tile: a copy of `in`, key colour and all, with its stray
-// edge pixels cleared.
-void makeOverlayTile(const std::uint8_t* in, std::uint8_t* out) {
-    std::copy_n(in, tis::kTileSize, out);
-    trimOverlayEdges(tilePixels(in), tilePixels(out), tis::kTileSide, tis::kTileSide);
-}
 
 // The processor's hint that this thread spins in a wait that is to end
 // within microseconds: it yields the core to its other hardware thread
@@ -62,21 +43,22 @@ bool spinUntil(Done done) {
 
 }  // namespace
 
-TileBatches::TileBatches(const OutputTileset& tileset, InputTiles input, bool saveHeader,
-                         std::size_t piecesPerBatch, TileMaking making)
+OutputTisBatches::OutputTisBatches(OutputTileset& tileset, InputTiles input, bool saveHeader,
+                                   std::size_t piecesPerBatch, TileMaking making)
     : tileset_(tileset),
       input_(input),
       header_(makeTisHeader(static_cast<std::uint32_t>(tileset.nextTileIndex()))),
       headerDue_(saveHeader),
       piecesPerBatch_(std::clamp<std::size_t>(piecesPerBatch, 1, kMostPiecesPerBatch)),
-      roomTiles_(tileset.scratch_.size() / 2) {
+      roomTiles_(tileset.scratch().size() / 2) {
     // Starting a thread and waiting for it to end costs about as much as
     // making a thousand tiles: a file with fewer has them made in turn.
     std::int64_t toMake = tileset.extraTileCount();
     for (std::int32_t tile = 0; tile < tileset.copiedTileCount(); ++tile) toMake += tileset.isFilled(tile);
     const bool alongside = making == TileMaking::Alongside && toMake >= kTilesWorthAThread;
-    batches_[0].room = roomTiles_ > 0 ? &tileset.scratch_[0] : nullptr;
-    batches_[1].room = roomTiles_ > 0 ? &tileset.scratch_[roomTiles_] : nullptr;
+    const std::span<TileBytes> scratch = tileset.scratch();
+    batches_[0].room = roomTiles_ > 0 ? scratch.data() : nullptr;
+    batches_[1].room = roomTiles_ > 0 ? scratch.data() + roomTiles_ : nullptr;
     if (!alongside) {
         // Each batch is made once the one before it is written: one room
         // serves both, and a smaller one, so that fewer pages are touched.
@@ -97,7 +79,7 @@ TileBatches::TileBatches(const OutputTileset& tileset, InputTiles input, bool sa
     }
 }
 
-TileBatches::~TileBatches() {
+OutputTisBatches::~OutputTisBatches() {
     if (!maker_.joinable()) return;
     {
         const std::lock_guard lock(mutex_);
@@ -108,7 +90,7 @@ TileBatches::~TileBatches() {
     maker_.join();
 }
 
-void TileBatches::plan(Batch& batch) {
+void OutputTisBatches::plan(Batch& batch) {
     WritePiece* const pieces = batch.pieces.data();
     std::size_t count = 0;
     batch.madeCount = 0;
@@ -125,9 +107,8 @@ void TileBatches::plan(Batch& batch) {
     };
     if (headerDue_ && add(header_.data(), header_.size())) headerDue_ = false;
 
-    const std::int32_t copied = tileset_.copiedTileCount();
     for (; !headerDue_ && next_ < tileset_.nextTileIndex(); ++next_) {
-        if (next_ < copied && !tileset_.isFilled(next_)) {
+        if (!tileset_.isMade(next_)) {
             if (!add(input_.tile(next_), tis::kTileSize)) break;
             continue;
         }
@@ -140,18 +121,11 @@ void TileBatches::plan(Batch& batch) {
     batch.finished.store(0, std::memory_order_relaxed);
 }
 
-void TileBatches::makeTakenTiles(Batch& batch) const {
-    const std::int32_t copied = tileset_.copiedTileCount();
+void OutputTisBatches::makeTakenTiles(Batch& batch) const {
     for (;;) {
         const std::size_t k = batch.taken.fetch_add(1, std::memory_order_relaxed);
         if (k >= batch.madeCount) return;
-        const std::int32_t tile = batch.made[k];
-        std::uint8_t* out = batch.room[k].data();
-        if (tile >= copied) {
-            makeOverlayTile(input_.tile(tileset_.extraSource(tile - copied)), out);
-        } else {
-            makeSolid(input_.tile(tile), out);
-        }
+        makeOutputTile(tileset_, input_, batch.made[k], batch.room[k]);
         batch.finished.fetch_add(1, std::memory_order_release);
     }
 }
@@ -159,7 +133,7 @@ void TileBatches::makeTakenTiles(Batch& batch) const {
 // The maker's whole work: the tiles of each batch handed to it, into that
 // batch's room, until it is stopped with nothing handed over. It calls
 // nothing of the system and allocates nothing.
-void TileBatches::work() {
+void OutputTisBatches::work() {
     const auto handedOrStopped = [this] { return handedToMaker_.load() != -1 || stop_.load(); };
     for (;;) {
         spinUntil(handedOrStopped);
@@ -176,7 +150,7 @@ void TileBatches::work() {
     }
 }
 
-std::span<const WritePiece> TileBatches::nextBatch() {
+std::span<const WritePiece> OutputTisBatches::nextBatch() {
     Batch& batch = batches_[static_cast<std::size_t>(handOut_)];
     // What the other thread has not taken on yet is made here, and what it
     // has is waited for.

@@ -1,9 +1,9 @@
-// The output TIS as the conversion hands it to the writer: its bytes in file
-// order, a batch of write pieces at a time. The tiles the pass leaves alone
-// are pieces of the input itself; the filled and extra tiles are made into
-// the tileset's scratch room, which holds two batches' tiles: while the
-// writer writes one batch, a second thread makes the tiles of the next into
-// the other half, so that making them adds little to the writes' time.
+// The output TIS as its writer takes it: its bytes in file order, a batch of
+// write pieces at a time. The tiles the pass leaves alone are pieces of the
+// input itself; the filled and extra tiles are made (makeOutputTile) into the
+// tileset's scratch room, which holds two batches' tiles: while the writer
+// writes one batch, a second thread makes the tiles of the next into the
+// other half, so that making them adds little to the writes' time.
 #pragma once
 
 #include <array>
@@ -35,18 +35,18 @@ inline constexpr std::size_t kTilesMadeInTurn = 128;
 // can be had). The bytes are the same.
 enum class TileMaking { Alongside, InTurn };
 
-class TileBatches {
+class OutputTisBatches {
 public:
     // The header goes first when `saveHeader` is set. A batch holds at most
-    // `piecesPerBatch` pieces (1 to kMostPiecesPerBatch). One TileBatches at a
-    // time per tileset: they share its scratch room.
-    TileBatches(const OutputTileset& tileset, InputTiles input, bool saveHeader,
-                std::size_t piecesPerBatch = kMostPiecesPerBatch,
-                TileMaking making = TileMaking::Alongside);
+    // `piecesPerBatch` pieces (1 to kMostPiecesPerBatch). One OutputTisBatches
+    // at a time per tileset: they share its scratch room.
+    OutputTisBatches(OutputTileset& tileset, InputTiles input, bool saveHeader,
+                     std::size_t piecesPerBatch = kMostPiecesPerBatch,
+                     TileMaking making = TileMaking::Alongside);
     // Stops the thread that makes tiles, whatever it was doing, and waits for it.
-    ~TileBatches();
-    TileBatches(const TileBatches&) = delete;
-    TileBatches& operator=(const TileBatches&) = delete;
+    ~OutputTisBatches();
+    OutputTisBatches(const OutputTisBatches&) = delete;
+    OutputTisBatches& operator=(const OutputTisBatches&) = delete;
 
     // The next bytes of the file, as pieces of the input or of the scratch
     // room, a piece that continues the one before it in memory joined to it;
