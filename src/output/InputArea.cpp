@@ -70,9 +70,13 @@ bool otherAreaSharesBitmaps(Platform& platform, const AreaFilePaths& input, cons
         const std::string area = name.substr(0, name.size() - kWed.size());
         if (!equalsIgnoringAsciiCase(area.substr(0, kBitmapPrefixLength), input.prefix)) continue;
         // Another letter case of the input's own name is another file where
-        // names keep their case; the file read is told by its identity.
+        // names keep their case, and another name of the file read (a link)
+        // stays: only the input's own name, leading to the file read and to
+        // no other name of it, goes with the run.
         const FileStatus status = platform.statusOfPath(input.dir + name);
-        if (!status.identity.known || status.identity != inputWed || status.links > 1) return true;
+        const bool ownName = equalsIgnoringAsciiCase(area, input.name) && status.identity.known &&
+                             status.identity == inputWed && status.links <= 1;
+        if (!ownName) return true;
     }
     return false;
 }

@@ -96,7 +96,7 @@ public:
     void catchInterruptions() override;
     bool interrupted() override;
     void startThreadShielded(const std::function<void()>& start) override;
-    void runSettled() override {}
+    void runSettled() override;
 
     bool plainFileExists(const std::string& path) override;
     std::vector<std::string> listPlainFiles(const std::string& dir) override;

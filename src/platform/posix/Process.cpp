@@ -1,9 +1,11 @@
 // The process on POSIX: its own program, its folder, the console, the clock
 // and the interruptions.
 #include <pthread.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -71,8 +73,10 @@ void PosixPlatform::catchInterruptions() {
     struct sigaction action {};
     action.sa_handler = onInterruption;
     sigemptyset(&action.sa_mask);
-    // A call the signal comes in is taken up again, never failed with EINTR.
-    action.sa_flags = SA_RESTART;
+    // No SA_RESTART: a write to a console that no longer reads (a full pipe)
+    // must end with EINTR, or the run would never see the flag. Every file
+    // call takes EINTR up again itself.
+    action.sa_flags = 0;
     for (int signal : kInterruptions) ::sigaction(signal, &action, nullptr);
 }
 
@@ -92,7 +96,22 @@ bool PosixPlatform::changeDirectory(const std::string& dir) { return ::chdir(dir
 
 void PosixPlatform::writeConsole(const char* text, std::size_t length) {
     // A console that has gone away is no failure of the run.
-    static_cast<void>(std::fwrite(text, 1, length, stdout));
+    if (std::fwrite(text, 1, length, stdout) == length || errno != EINTR || !interrupted()) return;
+    // A console that no longer reads held the run in a write that only the
+    // interruption ended: it is let go (what is left for it goes nowhere),
+    // so that the run can roll back and end.
+    const int nowhere = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (nowhere >= 0) {
+        ::dup2(nowhere, STDOUT_FILENO);
+        ::close(nowhere);
+    }
+    std::clearerr(stdout);
+}
+
+void PosixPlatform::runSettled() {
+    // Nothing of the run is left to protect: an interruption ends the process
+    // again, even one blocked in its last write to the console.
+    for (int signal : kInterruptions) std::signal(signal, SIG_DFL);
 }
 
 std::tm PosixPlatform::localTimeNow() {
