@@ -10,6 +10,7 @@
 #include <sys/types.h>
 #include <sys/uio.h>
 
+#include <cerrno>
 #include <cstddef>
 #include <type_traits>
 
@@ -41,6 +42,18 @@ struct SystemCalls {
 
 // The table in use: the real calls unless a test has put others in.
 SystemCalls& systemCalls();
+
+// Makes `call` again for as long as it fails with EINTR: a signal came in
+// before it did anything, so nothing of it has to be undone. Every call here
+// reports failure as -1. Never for close, whose descriptor is gone whatever
+// it says, its number perhaps already another thread's.
+template <typename Call, typename... Arguments>
+auto retryAfterSignal(Call call, Arguments... arguments) {
+    for (;;) {
+        const auto result = call(arguments...);
+        if (result != -1 || errno != EINTR) return result;
+    }
+}
 
 // Puts `replacement` in the place of one call for as long as it lives, e.g.
 //   ScopedSystemCall failing(&SystemCalls::fsync, [](int) { errno = EIO; return -1; });
