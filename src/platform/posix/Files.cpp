@@ -17,10 +17,6 @@
 #include "platform/posix/PosixPlatform.h"
 #include "platform/posix/SystemCalls.h"
 
-#if defined(__APPLE__)
-#include <copyfile.h>
-#endif
-
 namespace wedmorph {
 
 namespace {
@@ -34,8 +30,8 @@ using posix::systemCalls;
 constexpr int kOpenFlags = O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
 
 bool clearNonBlocking(int fd) {
-    const int status = ::fcntl(fd, F_GETFL);
-    return status >= 0 && ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) == 0;
+    const int status = systemCalls().fcntl(fd, F_GETFL, 0);
+    return status >= 0 && systemCalls().fcntl(fd, F_SETFL, status & ~O_NONBLOCK) == 0;
 }
 
 bool isRegular(int fd) {
@@ -109,8 +105,8 @@ ExistingFile PosixPlatform::openExisting(const std::string& path, FinalLink link
         // A link stays a link: the file it finally leads to is the one
         // replaced, under its own name in its own folder.
         struct stat info;
-        if (::lstat(entry.path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
-            char* real = ::realpath(entry.path.c_str(), nullptr);
+        if (systemCalls().lstat(entry.path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+            char* real = systemCalls().realpath(entry.path.c_str(), nullptr);
             if (real == nullptr) return found;
             found.path = real;
             std::free(real);
@@ -306,7 +302,7 @@ bool PosixPlatform::copyContents(FileHandle source, FileHandle target) {
     }
     return true;
 #elif defined(__APPLE__)
-    return ::fcopyfile(from, to, nullptr, COPYFILE_DATA) == 0;
+    return systemCalls().fcopyfile(from, to, nullptr, COPYFILE_DATA) == 0;
 #else
     return copyThroughBuffer(from, to, 0);
 #endif
@@ -317,7 +313,7 @@ bool PosixPlatform::flushFile(FileHandle file) {
 #if defined(__APPLE__)
     // fsync leaves the bytes in the drive's cache on macOS; F_FULLFSYNC
     // does not, where the file system takes it.
-    if (posix::retryAfterSignal(::fcntl, fd, F_FULLFSYNC, 0) == 0) return true;
+    if (posix::retryAfterSignal(systemCalls().fcntl, fd, F_FULLFSYNC, 0) == 0) return true;
     if (errno != ENOTSUP && errno != EINVAL) return false;
 #endif
     return fsyncRetried(fd);

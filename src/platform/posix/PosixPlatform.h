@@ -2,11 +2,12 @@
 // files and mod installers expect: names are found without regard to case,
 // dot files are hidden, a file of zero bytes cannot be mapped, and advisory
 // locks stand in for the sharing modes, so that two runs at once never write
-// a file the other one holds. The file calls that tests make fail go through
-// systemCalls(); the others (fcntl, lstat, the folder listing with opendir
-// and readdir, macOS's fcopyfile, readlink or realpath for the program's own
-// path, madvise, chdir) are made directly. Only the files of this folder
-// include this header.
+// a file the other one holds. Every call on files, folders or memory goes
+// through systemCalls(), so that a test can make any of them fail. Only the
+// calls about the process itself are made directly, as no file's fate hangs
+// on them: the signal handlers and mask, the clock, and macOS's
+// _NSGetExecutablePath, which asks the loader, not the file system. Only the
+// files of this folder include this header.
 #pragma once
 
 #include <sys/stat.h>

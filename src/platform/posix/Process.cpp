@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "platform/posix/PosixPlatform.h"
+#include "platform/posix/SystemCalls.h"
 
 #if defined(__APPLE__)
 #include <mach-o/dyld.h>
@@ -45,7 +46,7 @@ std::string PosixPlatform::ownProgramPath() {
     std::string raw(size, '\0');
     if (::_NSGetExecutablePath(raw.data(), &size) != 0) return {};
     // However long the real path is: no buffer of PATH_MAX.
-    char* real = ::realpath(raw.c_str(), nullptr);
+    char* real = posix::systemCalls().realpath(raw.c_str(), nullptr);
     if (real == nullptr) return {};
     std::string path(real);
     std::free(real);
@@ -55,7 +56,7 @@ std::string PosixPlatform::ownProgramPath() {
     // never cut to a shorter one that names another folder.
     std::string buffer(256, '\0');
     for (;;) {
-        const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+        const ssize_t n = posix::systemCalls().readlink("/proc/self/exe", buffer.data(), buffer.size());
         if (n <= 0) return {};
         if (static_cast<std::size_t>(n) < buffer.size()) {
             buffer.resize(static_cast<std::size_t>(n));
@@ -88,7 +89,9 @@ void PosixPlatform::startThreadShielded(const std::function<void()>& start) {
     ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
 }
 
-bool PosixPlatform::changeDirectory(const std::string& dir) { return ::chdir(dir.c_str()) == 0; }
+bool PosixPlatform::changeDirectory(const std::string& dir) {
+    return posix::systemCalls().chdir(dir.c_str()) == 0;
+}
 
 void PosixPlatform::writeConsole(const char* text, std::size_t length) {
     // A console that has gone away is no failure of the run.
