@@ -11,9 +11,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <new>
 
-#include "platform/CopyLoop.h"
 #include "platform/posix/PosixPlatform.h"
 #include "platform/posix/SystemCalls.h"
 
@@ -265,8 +263,6 @@ bool PosixPlatform::appendLog(FileHandle log, std::string_view text) {
 }
 
 bool PosixPlatform::copyThroughBuffer(int from, int to, std::uint64_t offset) {
-    if (!copyBuffer_) copyBuffer_.reset(new (std::nothrow) std::uint8_t[kCopyBufferSize]);
-    if (!copyBuffer_) return false;
     const auto read = [from](std::uint64_t at, std::uint8_t* data, std::size_t size) -> std::int64_t {
         return posix::retryAfterSignal(systemCalls().pread, from, static_cast<void*>(data), size,
                                        static_cast<off_t>(at));
@@ -276,7 +272,7 @@ bool PosixPlatform::copyThroughBuffer(int from, int to, std::uint64_t offset) {
         std::size_t written = 0;
         return writeFile({to}, at, {&piece, 1}, written) && written == size;
     };
-    return copyInChunks(copyBuffer_.get(), kCopyBufferSize, read, write, offset);
+    return bufferedCopy(read, write, offset);
 }
 
 bool PosixPlatform::copyContents(FileHandle source, FileHandle target) {

@@ -17,14 +17,13 @@
 #include <cstdint>
 #include <ctime>
 #include <map>
-#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
-#include "platform/Platform.h"
+#include "platform/SharedPlatform.h"
 
 namespace wedmorph {
 
@@ -81,7 +80,7 @@ private:
 
 }  // namespace posix
 
-class PosixPlatform final : public Platform {
+class PosixPlatform final : public SharedPlatform {
 public:
     PosixPlatform();
 
@@ -89,8 +88,6 @@ public:
     std::string ownProgramPath() override;
     bool isLeadByte(unsigned char) const override { return false; }
     bool changeDirectory(const std::string& dir) override;
-    void writeConsole(const char* text, std::size_t length) override;
-    std::tm localTimeNow() override;
     void* allocatePages(std::size_t bytes) override;
     void releasePages(void* block, std::size_t bytes) override;
 
@@ -126,6 +123,8 @@ public:
     void unmapFile(std::span<const std::uint8_t> view) override;
 
 private:
+    std::tm localTimeOf(std::time_t when) override;
+
     struct Resolved {
         std::string path;
         bool exists;
@@ -141,11 +140,7 @@ private:
     // Copies through the buffer from `offset` on, where the kernel cannot copy.
     bool copyThroughBuffer(int from, int to, std::uint64_t offset);
 
-    static constexpr std::size_t kCopyBufferSize = std::size_t{1} << 20;
-
     posix::FolderListings listings_;
-    // Taken on the first copy that needs it, kept for the next.
-    std::unique_ptr<std::uint8_t[]> copyBuffer_;
 };
 
 }  // namespace wedmorph

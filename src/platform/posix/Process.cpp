@@ -5,7 +5,6 @@
 
 #include <atomic>
 #include <csignal>
-#include <cstdio>
 #include <cstdlib>
 
 #include "platform/posix/PosixPlatform.h"
@@ -52,19 +51,10 @@ std::string PosixPlatform::ownProgramPath() {
     std::free(real);
     return path;
 #else
-    // Taken in full: a folder path that is too long is refused by the run,
-    // never cut to a shorter one that names another folder.
-    std::string buffer(256, '\0');
-    for (;;) {
-        const ssize_t n = posix::systemCalls().readlink("/proc/self/exe", buffer.data(), buffer.size());
-        if (n <= 0) return {};
-        if (static_cast<std::size_t>(n) < buffer.size()) {
-            buffer.resize(static_cast<std::size_t>(n));
-            return buffer;
-        }
-        if (buffer.size() >= (std::size_t{1} << 20)) return {};
-        buffer.resize(buffer.size() * 2);
-    }
+    return pathGrownToFit(256, std::size_t{1} << 20, [](char* data, std::size_t size) -> std::size_t {
+        const ssize_t n = posix::systemCalls().readlink("/proc/self/exe", data, size);
+        return n <= 0 ? 0 : static_cast<std::size_t>(n);
+    });
 #endif
 }
 
@@ -93,15 +83,9 @@ bool PosixPlatform::changeDirectory(const std::string& dir) {
     return posix::systemCalls().chdir(dir.c_str()) == 0;
 }
 
-void PosixPlatform::writeConsole(const char* text, std::size_t length) {
-    // A console that has gone away is no failure of the run.
-    static_cast<void>(std::fwrite(text, 1, length, stdout));
-}
-
-std::tm PosixPlatform::localTimeNow() {
-    const std::time_t now = std::time(nullptr);
+std::tm PosixPlatform::localTimeOf(std::time_t when) {
     std::tm local{};
-    ::localtime_r(&now, &local);
+    ::localtime_r(&when, &local);
     return local;
 }
 
