@@ -11,15 +11,9 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <new>
 
-#include "platform/CopyLoop.h"
 #include "platform/posix/PosixPlatform.h"
 #include "platform/posix/SystemCalls.h"
-
-#if defined(__APPLE__)
-#include <copyfile.h>
-#endif
 
 namespace wedmorph {
 
@@ -34,8 +28,8 @@ using posix::systemCalls;
 constexpr int kOpenFlags = O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
 
 bool clearNonBlocking(int fd) {
-    const int status = ::fcntl(fd, F_GETFL);
-    return status >= 0 && ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) == 0;
+    const int status = systemCalls().fcntl(fd, F_GETFL, 0);
+    return status >= 0 && systemCalls().fcntl(fd, F_SETFL, status & ~O_NONBLOCK) == 0;
 }
 
 bool isRegular(int fd) {
@@ -46,11 +40,7 @@ bool isRegular(int fd) {
 // False only when another holder has the file: any other failure means a file
 // system without locks.
 bool lockFile(int fd, int how) {
-    for (;;) {
-        if (systemCalls().flock(fd, how | LOCK_NB) == 0) return true;
-        if (errno == EINTR) continue;
-        return errno != EWOULDBLOCK;
-    }
+    return posix::retryAfterSignal(systemCalls().flock, fd, how | LOCK_NB) == 0 || errno != EWOULDBLOCK;
 }
 
 // The file for a run to use: locked as `how` says and blocking again; closed
@@ -75,12 +65,7 @@ bool kernelCannotCopy(int error) {
 // a folder.
 bool folderCannotFlush(int error) { return error == EINVAL || error == EOPNOTSUPP || error == ENOTSUP; }
 
-bool fsyncRetried(int fd) {
-    for (;;) {
-        if (systemCalls().fsync(fd) == 0) return true;
-        if (errno != EINTR) return false;
-    }
-}
+bool fsyncRetried(int fd) { return posix::retryAfterSignal(systemCalls().fsync, fd) == 0; }
 
 }  // namespace
 
@@ -118,8 +103,8 @@ ExistingFile PosixPlatform::openExisting(const std::string& path, FinalLink link
         // A link stays a link: the file it finally leads to is the one
         // replaced, under its own name in its own folder.
         struct stat info;
-        if (::lstat(entry.path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
-            char* real = ::realpath(entry.path.c_str(), nullptr);
+        if (systemCalls().lstat(entry.path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+            char* real = systemCalls().realpath(entry.path.c_str(), nullptr);
             if (real == nullptr) return found;
             found.path = real;
             std::free(real);
@@ -217,14 +202,11 @@ Reservation PosixPlatform::reserveSpace(FileHandle file, std::uint64_t size) {
     // Never posix_fallocate, which writes zeros where the file system cannot
     // reserve: twice the writes for nothing.
     if (size == 0) return Reservation::Made;
-    for (;;) {
-        if (systemCalls().fallocate(descriptorOf(file), FALLOC_FL_KEEP_SIZE, 0,
-                                    static_cast<off_t>(size)) == 0) {
-            return Reservation::Made;
-        }
-        if (errno == EINTR) continue;
-        return errno == ENOSPC || errno == EDQUOT ? Reservation::NoSpace : Reservation::NotMade;
+    if (posix::retryAfterSignal(systemCalls().fallocate, descriptorOf(file), FALLOC_FL_KEEP_SIZE, off_t{0},
+                                static_cast<off_t>(size)) == 0) {
+        return Reservation::Made;
     }
+    return errno == ENOSPC || errno == EDQUOT ? Reservation::NoSpace : Reservation::NotMade;
 #else
     (void)file;
     (void)size;
@@ -251,12 +233,10 @@ bool PosixPlatform::writeFile(FileHandle file, std::uint64_t offset, std::span<c
             const std::size_t skip = p == next ? done : 0;
             vectors[count++] = {const_cast<std::uint8_t*>(pieces[p].data()) + skip, pieces[p].size() - skip};
         }
-        const ssize_t n = systemCalls().pwritev(descriptorOf(file), vectors, count,
-                                                static_cast<off_t>(offset + written));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
+        const ssize_t n = posix::retryAfterSignal(systemCalls().pwritev, descriptorOf(file),
+                                                  static_cast<const iovec*>(vectors), count,
+                                                  static_cast<off_t>(offset + written));
+        if (n < 0) return false;
         if (n == 0) return true;
         written += static_cast<std::size_t>(n);
         for (std::size_t left = static_cast<std::size_t>(n); left > 0;) {
@@ -274,8 +254,8 @@ bool PosixPlatform::writeFile(FileHandle file, std::uint64_t offset, std::span<c
 bool PosixPlatform::appendLog(FileHandle log, std::string_view text) {
     // POSIX has no text mode: "\n" is written as it is.
     while (!text.empty()) {
-        const ssize_t n = systemCalls().write(descriptorOf(log), text.data(), text.size());
-        if (n < 0 && errno == EINTR) continue;
+        const ssize_t n = posix::retryAfterSignal(systemCalls().write, descriptorOf(log),
+                                                  static_cast<const void*>(text.data()), text.size());
         if (n <= 0) return false;
         text.remove_prefix(static_cast<std::size_t>(n));
     }
@@ -283,20 +263,16 @@ bool PosixPlatform::appendLog(FileHandle log, std::string_view text) {
 }
 
 bool PosixPlatform::copyThroughBuffer(int from, int to, std::uint64_t offset) {
-    if (!copyBuffer_) copyBuffer_.reset(new (std::nothrow) std::uint8_t[kCopyBufferSize]);
-    if (!copyBuffer_) return false;
     const auto read = [from](std::uint64_t at, std::uint8_t* data, std::size_t size) -> std::int64_t {
-        for (;;) {
-            const ssize_t n = systemCalls().pread(from, data, size, static_cast<off_t>(at));
-            if (n >= 0 || errno != EINTR) return n;
-        }
+        return posix::retryAfterSignal(systemCalls().pread, from, static_cast<void*>(data), size,
+                                       static_cast<off_t>(at));
     };
     const auto write = [this, to](std::uint64_t at, const std::uint8_t* data, std::size_t size) {
         const WritePiece piece(data, size);
         std::size_t written = 0;
         return writeFile({to}, at, {&piece, 1}, written) && written == size;
     };
-    return copyInChunks(copyBuffer_.get(), kCopyBufferSize, read, write, offset);
+    return bufferedCopy(read, write, offset);
 }
 
 bool PosixPlatform::copyContents(FileHandle source, FileHandle target) {
@@ -312,10 +288,9 @@ bool PosixPlatform::copyContents(FileHandle source, FileHandle target) {
     loff_t fromAt = 0;
     loff_t toAt = 0;
     while (fromAt < info.st_size) {
-        const ssize_t n = systemCalls().copy_file_range(
-            from, &fromAt, to, &toAt, static_cast<std::size_t>(info.st_size - fromAt), 0);
+        const ssize_t n = posix::retryAfterSignal(systemCalls().copy_file_range, from, &fromAt, to, &toAt,
+                                                  static_cast<std::size_t>(info.st_size - fromAt), 0u);
         if (n > 0) continue;
-        if (n < 0 && errno == EINTR) continue;
         if (n < 0 && !kernelCannotCopy(errno)) return false;
         // Nothing copied where bytes remain: some file systems answer so
         // rather than with an error. The buffer finds the true end.
@@ -323,7 +298,7 @@ bool PosixPlatform::copyContents(FileHandle source, FileHandle target) {
     }
     return true;
 #elif defined(__APPLE__)
-    return ::fcopyfile(from, to, nullptr, COPYFILE_DATA) == 0;
+    return systemCalls().fcopyfile(from, to, nullptr, COPYFILE_DATA) == 0;
 #else
     return copyThroughBuffer(from, to, 0);
 #endif
@@ -334,12 +309,8 @@ bool PosixPlatform::flushFile(FileHandle file) {
 #if defined(__APPLE__)
     // fsync leaves the bytes in the drive's cache on macOS; F_FULLFSYNC
     // does not, where the file system takes it.
-    for (;;) {
-        if (::fcntl(fd, F_FULLFSYNC) == 0) return true;
-        if (errno == EINTR) continue;
-        if (errno != ENOTSUP && errno != EINVAL) return false;
-        break;
-    }
+    if (posix::retryAfterSignal(systemCalls().fcntl, fd, F_FULLFSYNC, 0) == 0) return true;
+    if (errno != ENOTSUP && errno != EINVAL) return false;
 #endif
     return fsyncRetried(fd);
 }
@@ -370,10 +341,8 @@ bool PosixPlatform::renameHeld(FileHandle file, const std::string& from, const s
 bool PosixPlatform::copyPermissions(FileHandle from, FileHandle to) {
     struct stat info;
     if (systemCalls().fstat(descriptorOf(from), &info) != 0) return false;
-    for (;;) {
-        if (systemCalls().fchmod(descriptorOf(to), info.st_mode & 07777) == 0) return true;
-        if (errno != EINTR) return false;
-    }
+    return posix::retryAfterSignal(systemCalls().fchmod, descriptorOf(to),
+                                   static_cast<mode_t>(info.st_mode & 07777)) == 0;
 }
 
 bool PosixPlatform::deleteHeldFile(FileHandle file, const std::string& path) {

@@ -25,7 +25,7 @@ std::span<const std::uint8_t> PosixPlatform::mapFile(FileHandle file) {
     void* view = posix::systemCalls().mmap(nullptr, size, PROT_READ, flags, posix::descriptorOf(file), 0);
     if (view == MAP_FAILED) return {};
 #if !defined(MAP_POPULATE)
-    ::madvise(view, size, MADV_WILLNEED);
+    posix::systemCalls().madvise(view, size, MADV_WILLNEED);
 #endif
     return {static_cast<const std::uint8_t*>(view), size};
 }

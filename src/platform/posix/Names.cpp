@@ -1,7 +1,5 @@
 // Names on POSIX: found in any letter case, as Windows finds them, with dot
 // files hidden and "*" and "?" matched in the file search alone.
-#include <dirent.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <utility>
@@ -44,7 +42,7 @@ const char* folderPath(const std::string& dir) { return dir.empty() ? "." : dir.
 // A name that stands as typed, a dangling link included.
 bool entryExists(const std::string& path) {
     struct stat info;
-    return ::lstat(path.c_str(), &info) == 0;
+    return systemCalls().lstat(path.c_str(), &info) == 0;
 }
 
 bool isPlainFile(const std::string& dir, std::string_view name) {
@@ -58,12 +56,12 @@ bool isPlainFile(const std::string& dir, std::string_view name) {
 // the folder cannot be read.
 template <typename Entry>
 bool forEachEntry(const std::string& dir, Entry entry) {
-    DIR* folder = ::opendir(folderPath(dir));
+    DIR* folder = systemCalls().opendir(folderPath(dir));
     if (folder == nullptr) return false;
-    while (const dirent* found = ::readdir(folder)) {
+    while (const dirent* found = systemCalls().readdir(folder)) {
         if (!entry(std::string_view(found->d_name))) break;
     }
-    ::closedir(folder);
+    systemCalls().closedir(folder);
     return true;
 }
 
@@ -162,7 +160,7 @@ FileStatus PosixPlatform::statusOfPath(const std::string& path) {
 }
 
 std::string PosixPlatform::absolutePath(const std::string& path) {
-    char* real = ::realpath(path.c_str(), nullptr);
+    char* real = posix::systemCalls().realpath(path.c_str(), nullptr);
     if (real == nullptr) return {};
     std::string absolute = real;
     std::free(real);

@@ -2,11 +2,12 @@
 // files and mod installers expect: names are found without regard to case,
 // dot files are hidden, a file of zero bytes cannot be mapped, and advisory
 // locks stand in for the sharing modes, so that two runs at once never write
-// a file the other one holds. The file calls that tests make fail go through
-// systemCalls(); the others (fcntl, lstat, the folder listing with opendir
-// and readdir, macOS's fcopyfile, readlink or realpath for the program's own
-// path, madvise, chdir) are made directly. Only the files of this folder
-// include this header.
+// a file the other one holds. Every call on files, folders or memory goes
+// through systemCalls(), so that a test can make any of them fail. Only the
+// calls about the process itself are made directly, as no file's fate hangs
+// on them: the signal handlers and mask, the clock, and macOS's
+// _NSGetExecutablePath, which asks the loader, not the file system. Only the
+// files of this folder include this header.
 #pragma once
 
 #include <sys/stat.h>
@@ -16,14 +17,13 @@
 #include <cstdint>
 #include <ctime>
 #include <map>
-#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
-#include "platform/Platform.h"
+#include "platform/SharedPlatform.h"
 
 namespace wedmorph {
 
@@ -80,7 +80,7 @@ private:
 
 }  // namespace posix
 
-class PosixPlatform final : public Platform {
+class PosixPlatform final : public SharedPlatform {
 public:
     PosixPlatform();
 
@@ -88,8 +88,6 @@ public:
     std::string ownProgramPath() override;
     bool isLeadByte(unsigned char) const override { return false; }
     bool changeDirectory(const std::string& dir) override;
-    void writeConsole(const char* text, std::size_t length) override;
-    std::tm localTimeNow() override;
     void* allocatePages(std::size_t bytes) override;
     void releasePages(void* block, std::size_t bytes) override;
 
@@ -125,6 +123,9 @@ public:
     void unmapFile(std::span<const std::uint8_t> view) override;
 
 private:
+    std::tm localTimeOf(std::time_t when) override;
+    void consoleFellShort() override;
+
     struct Resolved {
         std::string path;
         bool exists;
@@ -140,11 +141,7 @@ private:
     // Copies through the buffer from `offset` on, where the kernel cannot copy.
     bool copyThroughBuffer(int from, int to, std::uint64_t offset);
 
-    static constexpr std::size_t kCopyBufferSize = std::size_t{1} << 20;
-
     posix::FolderListings listings_;
-    // Taken on the first copy that needs it, kept for the next.
-    std::unique_ptr<std::uint8_t[]> copyBuffer_;
 };
 
 }  // namespace wedmorph

@@ -7,10 +7,10 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
-#include <cstdio>
 #include <cstdlib>
 
 #include "platform/posix/PosixPlatform.h"
+#include "platform/posix/SystemCalls.h"
 
 #if defined(__APPLE__)
 #include <mach-o/dyld.h>
@@ -47,25 +47,16 @@ std::string PosixPlatform::ownProgramPath() {
     std::string raw(size, '\0');
     if (::_NSGetExecutablePath(raw.data(), &size) != 0) return {};
     // However long the real path is: no buffer of PATH_MAX.
-    char* real = ::realpath(raw.c_str(), nullptr);
+    char* real = posix::systemCalls().realpath(raw.c_str(), nullptr);
     if (real == nullptr) return {};
     std::string path(real);
     std::free(real);
     return path;
 #else
-    // Taken in full: a folder path that is too long is refused by the run,
-    // never cut to a shorter one that names another folder.
-    std::string buffer(256, '\0');
-    for (;;) {
-        const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
-        if (n <= 0) return {};
-        if (static_cast<std::size_t>(n) < buffer.size()) {
-            buffer.resize(static_cast<std::size_t>(n));
-            return buffer;
-        }
-        if (buffer.size() >= (std::size_t{1} << 20)) return {};
-        buffer.resize(buffer.size() * 2);
-    }
+    return pathGrownToFit(256, std::size_t{1} << 20, [](char* data, std::size_t size) -> std::size_t {
+        const ssize_t n = posix::systemCalls().readlink("/proc/self/exe", data, size);
+        return n <= 0 ? 0 : static_cast<std::size_t>(n);
+    });
 #endif
 }
 
@@ -92,18 +83,19 @@ void PosixPlatform::startThreadShielded(const std::function<void()>& start) {
     ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
 }
 
-bool PosixPlatform::changeDirectory(const std::string& dir) { return ::chdir(dir.c_str()) == 0; }
+bool PosixPlatform::changeDirectory(const std::string& dir) {
+    return posix::systemCalls().chdir(dir.c_str()) == 0;
+}
 
-void PosixPlatform::writeConsole(const char* text, std::size_t length) {
-    // A console that has gone away is no failure of the run.
-    if (std::fwrite(text, 1, length, stdout) == length || errno != EINTR || !interrupted()) return;
+void PosixPlatform::consoleFellShort() {
+    if (errno != EINTR || !interrupted()) return;
     // A console that no longer reads held the run in a write that only the
     // interruption ended: it is let go (what is left for it goes nowhere),
     // so that the run can roll back and end.
-    const int nowhere = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    const int nowhere = posix::systemCalls().open("/dev/null", O_WRONLY | O_CLOEXEC, 0);
     if (nowhere >= 0) {
         ::dup2(nowhere, STDOUT_FILENO);
-        ::close(nowhere);
+        posix::systemCalls().close(nowhere);
     }
     std::clearerr(stdout);
 }
@@ -114,10 +106,9 @@ void PosixPlatform::runSettled() {
     for (int signal : kInterruptions) std::signal(signal, SIG_DFL);
 }
 
-std::tm PosixPlatform::localTimeNow() {
-    const std::time_t now = std::time(nullptr);
+std::tm PosixPlatform::localTimeOf(std::time_t when) {
     std::tm local{};
-    ::localtime_r(&now, &local);
+    ::localtime_r(&when, &local);
     return local;
 }
 

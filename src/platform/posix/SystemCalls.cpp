@@ -1,11 +1,13 @@
 #include "platform/posix/SystemCalls.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace wedmorph::posix {
 
@@ -30,6 +32,18 @@ SystemCalls& systemCalls() {
 #endif
         .fsync = ::fsync,
         .stat = ::stat,
+        .lstat = ::lstat,
+        .fcntl = [](int fd, int command, int argument) { return ::fcntl(fd, command, argument); },
+        .opendir = ::opendir,
+        .readdir = ::readdir,
+        .closedir = ::closedir,
+        .readlink = ::readlink,
+        .realpath = ::realpath,
+        .madvise = ::madvise,
+        .chdir = ::chdir,
+#if defined(__APPLE__)
+        .fcopyfile = ::fcopyfile,
+#endif
     };
     return calls;
 }

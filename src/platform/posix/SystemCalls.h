@@ -1,17 +1,23 @@
-// The POSIX platform's calls on files that tests make fail, in one table that
+// The POSIX platform's calls on files, folders and memory, in one table that
 // a test can change entry by entry: a short write, an interrupted call or a
 // file system without locks is then made on demand, with the real call beside
-// it for everything else. The platform's other calls (PosixPlatform.h names
-// them) are made directly. Only the files of this folder and their tests
-// include this header.
+// it for everything else. The few calls left out (PosixPlatform.h names them)
+// are about the process, not its files. Only the files of this folder and
+// their tests include this header.
 #pragma once
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/uio.h>
 
+#include <cerrno>
 #include <cstddef>
 #include <type_traits>
+
+#if defined(__APPLE__)
+#include <copyfile.h>
+#endif
 
 namespace wedmorph::posix {
 
@@ -37,10 +43,35 @@ struct SystemCalls {
 #endif
     int (*fsync)(int fd);
     int (*stat)(const char* path, struct stat* info);
+    int (*lstat)(const char* path, struct stat* info);
+    // fcntl(2) with one int argument always given, as for open.
+    int (*fcntl)(int fd, int command, int argument);
+    DIR* (*opendir)(const char* path);
+    dirent* (*readdir)(DIR* folder);
+    int (*closedir)(DIR* folder);
+    ssize_t (*readlink)(const char* path, char* buffer, std::size_t size);
+    char* (*realpath)(const char* path, char* resolved);
+    int (*madvise)(void* address, std::size_t length, int advice);
+    int (*chdir)(const char* path);
+#if defined(__APPLE__)
+    int (*fcopyfile)(int from, int to, copyfile_state_t state, copyfile_flags_t flags);
+#endif
 };
 
 // The table in use: the real calls unless a test has put others in.
 SystemCalls& systemCalls();
+
+// Makes `call` again for as long as it fails with EINTR: a signal came in
+// before it did anything, so nothing of it has to be undone. Every call here
+// reports failure as -1. Never for close, whose descriptor is gone whatever
+// it says, its number perhaps already another thread's.
+template <typename Call, typename... Arguments>
+auto retryAfterSignal(Call call, Arguments... arguments) {
+    for (;;) {
+        const auto result = call(arguments...);
+        if (result != -1 || errno != EINTR) return result;
+    }
+}
 
 // Puts `replacement` in the place of one call for as long as it lives, e.g.
 //   ScopedSystemCall failing(&SystemCalls::fsync, [](int) { errno = EIO; return -1; });

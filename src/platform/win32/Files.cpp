@@ -1,10 +1,8 @@
 // Files on Windows. The sharing modes are the locks: an input shares reading
 // only, so no other run writes or deletes it while this one reads it; an
 // output shares nothing, so no other run opens it at all.
-#include <new>
 #include <vector>
 
-#include "platform/CopyLoop.h"
 #include "platform/win32/Win32Platform.h"
 
 namespace wedmorph {
@@ -273,8 +271,7 @@ bool Win32Platform::copyContents(FileHandle source, FileHandle target) {
     // By hand rather than CopyFileA: the bytes without the source's
     // attributes, so a read-only source never makes a read-only copy, and
     // into the output this run already holds.
-    if (!copyBuffer_) copyBuffer_.reset(new (std::nothrow) std::uint8_t[kCopyBufferSize]);
-    if (!copyBuffer_ || !emptyFile(target)) return false;
+    if (copyBuffer() == nullptr || !emptyFile(target)) return false;
     HANDLE from = win32::toHandle(source);
     HANDLE to = win32::toHandle(target);
     const auto read = [from](std::uint64_t offset, std::uint8_t* data,
@@ -292,7 +289,7 @@ bool Win32Platform::copyContents(FileHandle source, FileHandle target) {
         std::size_t done = 0;
         return writeAt(to, offset, data, size, done) && done == size;
     };
-    return copyInChunks(copyBuffer_.get(), kCopyBufferSize, read, write);
+    return bufferedCopy(read, write);
 }
 
 bool Win32Platform::flushFile(FileHandle file) {

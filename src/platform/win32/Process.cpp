@@ -1,7 +1,6 @@
 // The process on Windows: its own file, its current directory, the console,
 // the clock, the code page and the interruptions.
 #include <atomic>
-#include <cstdio>
 
 #include "platform/win32/Win32Platform.h"
 
@@ -45,21 +44,11 @@ BOOL WINAPI onConsoleEvent(DWORD event) {
 PathStyle Win32Platform::pathStyle() const { return PathStyle::Windows; }
 
 std::string Win32Platform::ownProgramPath() {
-    // Taken in full: a folder path that is too long is refused by the run,
-    // never cut to a shorter one that names another folder. A path that fills
-    // the buffer may have been cut, so the buffer grows until it does not.
-    std::string buffer(MAX_PATH + 1, '\0');
-    for (;;) {
-        const auto size = static_cast<DWORD>(buffer.size());
-        const DWORD length = ::GetModuleFileNameA(nullptr, buffer.data(), size);
-        if (length == 0) return {};
-        if (length < size - 1) {
-            buffer.resize(length);
-            return buffer;
-        }
-        if (buffer.size() > 65536) return {};
-        buffer.resize(buffer.size() * 2);
-    }
+    return pathGrownToFit(MAX_PATH + 1, 65536, [](char* data, std::size_t size) -> std::size_t {
+        // A path that fills the buffer, its terminating zero aside, may have been cut.
+        const DWORD length = ::GetModuleFileNameA(nullptr, data, static_cast<DWORD>(size));
+        return length >= size - 1 ? size : length;
+    });
 }
 
 void Win32Platform::catchInterruptions() {
@@ -79,15 +68,9 @@ bool Win32Platform::changeDirectory(const std::string& dir) {
     return ::SetCurrentDirectoryA(dir.c_str()) != 0;
 }
 
-void Win32Platform::writeConsole(const char* text, std::size_t length) {
-    // A console that has gone away costs the run its messages, nothing more.
-    static_cast<void>(std::fwrite(text, 1, length, stdout));
-}
-
-std::tm Win32Platform::localTimeNow() {
-    const std::time_t now = std::time(nullptr);
+std::tm Win32Platform::localTimeOf(std::time_t when) {
     std::tm local{};
-    ::localtime_s(&local, &now);
+    ::localtime_s(&local, &when);
     return local;
 }
 

@@ -15,13 +15,12 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "platform/Platform.h"
+#include "platform/SharedPlatform.h"
 
 namespace wedmorph {
 
@@ -40,14 +39,12 @@ FileStatus statusOfHandle(HANDLE handle);
 
 }  // namespace win32
 
-class Win32Platform final : public Platform {
+class Win32Platform final : public SharedPlatform {
 public:
     PathStyle pathStyle() const override;
     std::string ownProgramPath() override;
     bool isLeadByte(unsigned char byte) const override;
     bool changeDirectory(const std::string& dir) override;
-    void writeConsole(const char* text, std::size_t length) override;
-    std::tm localTimeNow() override;
     void* allocatePages(std::size_t bytes) override;
     void releasePages(void* block, std::size_t bytes) override;
 
@@ -84,9 +81,7 @@ public:
     void unmapFile(std::span<const std::uint8_t> view) override;
 
 private:
-    static constexpr std::size_t kCopyBufferSize = std::size_t{1} << 20;
-    // Taken on the first copy, kept for the next: a run copies a few files.
-    std::unique_ptr<std::uint8_t[]> copyBuffer_;
+    std::tm localTimeOf(std::time_t when) override;
 };
 
 }  // namespace wedmorph
