@@ -19,6 +19,8 @@
 //
 //   wedmorph-bench --bin BUILD_DIR [--work DIR] [--runs N] [--quick] [--only a|b|c|d|e|f]
 #include <spawn.h>
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -129,6 +131,18 @@ void removeOutputs(const Setup& setup) {
     }
 }
 
+// Each floor's folder links the inputs that wedmorph's holds, anew.
+void relinkInputs(const Setup& setup, const Area& area) {
+    for (Program program : kPrograms) {
+        if (program == Program::Converter) continue;
+        for (const std::string& name : areaFiles(area.input)) {
+            const std::string link = folderOf(setup, program) + name;
+            fs::remove(link);
+            if (fs::exists(setup.dir + name)) fs::create_hard_link(setup.dir + name, link);
+        }
+    }
+}
+
 // The floors' folders get the inputs that wedmorph's holds.
 void linkInputs(const Setup& setup) {
     for (Program program : kPrograms) {
@@ -165,6 +179,53 @@ void restoreInputs(const Setup& setup, Program program) {
 // older area under the output's names to replace.
 enum class Mode { Fresh, Durable, OverExisting };
 
+// The state the input files are in as a run starts: as the generator wrote
+// them (each file in one write: large page-cache folios), replaced by a `cp`
+// copy of themselves as an installer places them (not flushed), or out of the
+// page cache. The programs read the same files (hard links to one set).
+enum class InputState { AsWritten, Copied, Uncached };
+const char* const kStateNames[] = {"as written", "placed by cp", "uncached"};
+
+// Puts `area`'s inputs into `state` before a run; false when the page cache
+// kept some of their pages (a virtual machine's host may keep its own cache
+// besides, which no program in the guest sees).
+bool putInputsInState(const Setup& setup, const Area& area, InputState state) {
+    if (state == InputState::AsWritten) return true;
+    bool evicted = true;
+    for (const std::string& name : areaFiles(area.input)) {
+        const std::string path = setup.dir + name;
+        if (!fs::exists(path)) continue;
+        if (state == InputState::Copied) {
+            runProcess({"/bin/cp", path, path + ".cp"});
+            fs::rename(path + ".cp", path);
+            continue;
+        }
+#if defined(__linux__)
+        const int fd = ::open(path.c_str(), O_RDONLY);
+        if (fd < 0) continue;
+        ::fdatasync(fd);
+        ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+        const std::size_t size = fs::file_size(path);
+        if (size > 0) {
+            void* view = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
+            if (view != MAP_FAILED) {
+                const long page = ::sysconf(_SC_PAGESIZE);
+                std::vector<unsigned char> resident((size + static_cast<std::size_t>(page) - 1) / static_cast<std::size_t>(page));
+                if (::mincore(view, size, resident.data()) == 0) {
+                    for (unsigned char in : resident) evicted = evicted && (in & 1) == 0;
+                }
+                ::munmap(view, size);
+            }
+        }
+        ::close(fd);
+#else
+        evicted = false;  // no way to drop a file's pages here without root
+#endif
+    }
+    if (state == InputState::Copied) relinkInputs(setup, area);
+    return evicted;
+}
+
 // An older area under the output's names: the input's files, copied, on the
 // disk before the run starts.
 void placeOldOutputs(const Setup& setup, const Area& area, Program program) {
@@ -198,6 +259,7 @@ Process runOnce(const Setup& setup, const Area& area, Program program, Mode mode
 struct Comparison {
     double seconds[kProgramCount] = {};  // by Program; 0: not run
     long peakKb = 0;
+    bool evicted = true;  // every uncached run started with no input page in the cache
     double of(Program program) const { return seconds[static_cast<int>(program)]; }
 };
 
@@ -206,7 +268,7 @@ struct Comparison {
 // all alike; medians over the runs. Mode::Durable: each with -d, its inputs
 // restored before it starts; Mode::OverExisting: each over an older area;
 // neither with the copy floor.
-Comparison compare(Setup& setup, int runs, Mode mode = Mode::Fresh) {
+Comparison compare(Setup& setup, int runs, Mode mode = Mode::Fresh, InputState state = InputState::AsWritten) {
     const bool durable = mode == Mode::Durable;
     linkInputs(setup);
     // A first run warms the page cache and gives each output TIS's size.
@@ -225,6 +287,7 @@ Comparison compare(Setup& setup, int runs, Mode mode = Mode::Fresh) {
         for (const Area& area : setup.areas) {
             for (Program program : kPrograms) {
                 if (mode != Mode::Fresh && program == Program::CopyFloor) continue;
+                result.evicted = putInputsInState(setup, area, state) && result.evicted;
                 const Process process = runOnce(setup, area, program, mode);
                 total[static_cast<int>(program)] += process.seconds;
                 if (program == Program::Converter) result.peakKb = std::max(result.peakKb, process.peakKb);
@@ -411,24 +474,39 @@ int main(int argc, char** argv) {
     });
 
     std::printf("wedmorph benchmark: %d runs each, median wall time\n\n", runs);
+    // Each case in each state of its inputs.
+    const auto stateOf = [](const Comparison& comparison, InputState state) {
+        std::printf("  inputs %s%s\n", kStateNames[static_cast<int>(state)],
+                    comparison.evicted ? "" : " (some pages stayed in the page cache)");
+    };
+    constexpr InputState kStates[] = {InputState::AsWritten, InputState::Copied, InputState::Uncached};
     if (only.find('a') != std::string::npos) {
-        const Comparison large = compare(a.setup, runs);
         std::printf("(a) large area: %d x %d cells, %.1f MB of TIS\n", a.options.width, a.options.height,
                     a.tisBytes / 1e6);
-        printTimes(large, 1.10);
-        printMemory(large, a.tisBytes);
+        for (InputState state : kStates) {
+            const Comparison large = compare(a.setup, runs, Mode::Fresh, state);
+            stateOf(large, state);
+            printTimes(large, 1.10);
+            printMemory(large, a.tisBytes);
+        }
     }
     if (only.find('b') != std::string::npos) {
-        const Comparison typical = compare(batch, runs);
         std::printf("(b) batch of %d areas, %.0f cells on average\n", batchSize, batchTiles / batchSize);
-        printTimes(typical, 1.15);
+        for (InputState state : kStates) {
+            const Comparison typical = compare(batch, runs, Mode::Fresh, state);
+            stateOf(typical, state);
+            printTimes(typical, 1.15);
+        }
     }
     if (only.find('c') != std::string::npos) {
-        const Comparison largest = compare(c.setup, runs);
         std::printf("(c) largest area: %d x %d cells, a third under overlays, %.1f MB of TIS\n", c.options.width,
                     c.options.height, c.tisBytes / 1e6);
-        printTimes(largest, 1.10);
-        printMemory(largest, c.tisBytes);
+        for (InputState state : kStates) {
+            const Comparison largest = compare(c.setup, runs, Mode::Fresh, state);
+            stateOf(largest, state);
+            printTimes(largest, 1.10);
+            printMemory(largest, c.tisBytes);
+        }
     }
     if (only.find('e') != std::string::npos) {
         const Comparison durable = compare(c.setup, runs, Mode::Durable);
