@@ -36,10 +36,11 @@ bool OutputTileset::reserve(TileMemory& memory, std::int32_t copied, std::int32_
         extraSources_ = MemoryArray<std::int32_t>::allocate(memory, static_cast<std::size_t>(extraCapacity));
         if (!extraSources_) return false;
     }
-    // Two batches' room: one is written while the tiles of the next are made.
-    const std::int32_t made = std::min(kScratchTiles, copied + extraCapacity);
-    if (made > 0) {
-        scratch_ = MemoryArray<TileBytes>::allocate(memory, 2 * static_cast<std::size_t>(made));
+    // Two batches' room, each to read input tiles into and make as many: one
+    // is written while the next is made.
+    const std::int32_t batch = std::min(kBatchTiles, copied + extraCapacity);
+    if (batch > 0) {
+        scratch_ = MemoryArray<TileBytes>::allocate(memory, 4 * static_cast<std::size_t>(batch));
         if (!scratch_) return false;
     }
     return true;
@@ -47,16 +48,20 @@ bool OutputTileset::reserve(TileMemory& memory, std::int32_t copied, std::int32_
 
 bool OutputTileset::addExtra(std::int32_t source) {
     if (extras_ >= extraCapacity()) return false;
+    if (extras_ == 0 || source <= extraSources_[static_cast<std::size_t>(extras_ - 1)]) {
+        if (runs_ == runStarts_.size()) return false;
+        runStarts_[runs_++] = extras_;
+    }
     extraSources_[static_cast<std::size_t>(extras_++)] = source;
     return true;
 }
 
-void makeOutputTile(const OutputTileset& tileset, InputTiles input, std::int32_t tile, TileBytes& into) {
-    const std::int32_t copied = tileset.copiedTileCount();
-    if (tile >= copied) {
-        makeOverlayTile(input.tile(tileset.extraSource(tile - copied)), into.data());
+void makeOutputTile(const OutputTileset& tileset, std::int32_t tile, const std::uint8_t* source,
+                    TileBytes& into) {
+    if (tile >= tileset.copiedTileCount()) {
+        makeOverlayTile(source, into.data());
     } else {
-        makeSolid(input.tile(tile), into.data());
+        makeSolid(source, into.data());
     }
 }
 
@@ -115,7 +120,7 @@ PassOutcome convertOverlayTiles(const OverlayPassInput& input, const PassProgres
             }
             const std::int32_t index = tileset.nextTileIndex();
             if (index > kMaxTileIndex) return PassOutcome::TooManyTiles;
-            tileset.addExtra(i);
+            if (!tileset.addExtra(i)) return PassOutcome::NoMemory;
             writeSecondaryTile(input.outputWed, input.layout, i, static_cast<std::int16_t>(index));
         }
     }

@@ -9,6 +9,7 @@
 // from the input, so no copy of the whole tileset is ever held in memory.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -50,20 +51,28 @@ public:
     bool isMade(std::int32_t tile) const { return tile >= copied_ || isFilled(tile); }
     // The input tile that extra tile k is a trimmed copy of.
     std::int32_t extraSource(std::int32_t k) const { return extraSources_[static_cast<std::size_t>(k)]; }
+    // The input tile that made tile `tile` is made from.
+    std::int32_t sourceOf(std::int32_t tile) const { return tile < copied_ ? tile : extraSource(tile - copied_); }
+    // Where each run of extra tiles whose sources ascend begins, in order:
+    // the pass adds the extra tiles of one overlay at a time, each overlay's
+    // in the order of their sources, so there are at most as many runs as
+    // overlays, and a writer that reads the input once, in order, meets the
+    // sources of each run in turn.
+    std::span<const std::int32_t> extraRunStarts() const { return {runStarts_.data(), runs_}; }
 
     // Room for the marks of `copied` tiles and up to `extraCapacity` extra
     // tiles, and to make tiles in; false when the memory has none.
     bool reserve(TileMemory& memory, std::int32_t copied, std::int32_t extraCapacity);
     std::int32_t extraCapacity() const { return static_cast<std::int32_t>(extraSources_.size()); }
     void markFilled(std::int32_t tile) { filled_[static_cast<std::size_t>(tile)] = 1; }
-    // False when there is no room for one more.
+    // False when there is no room for one more, or for one more run.
     bool addExtra(std::int32_t source);
 
-    // Where the output TIS's writer makes the tiles it hands out, two
-    // batches of them: no part of what the tileset records, only room
-    // reserved with the rest, so that writing the file allocates nothing and
-    // a run without the memory ends before any byte is written. Empty when
-    // the output has no tile.
+    // Where the output TIS's writer reads input tiles and makes the tiles it
+    // hands out, two batches of them (kBatchTiles): no part of what the
+    // tileset records, only room reserved with the rest, so that writing the
+    // file allocates nothing and a run without the memory ends before any
+    // byte is written. Empty when the output has no tile.
     std::span<TileBytes> scratch() {
         return scratch_ ? std::span<TileBytes>(&scratch_[0], scratch_.size()) : std::span<TileBytes>();
     }
@@ -74,18 +83,23 @@ private:
     MemoryArray<std::uint8_t> filled_;        // a mark per copied tile
     MemoryArray<std::int32_t> extraSources_;  // an input tile index per extra tile
     MemoryArray<TileBytes> scratch_;
+    std::array<std::int32_t, wed::kOverlayCount> runStarts_{};
+    std::size_t runs_ = 0;
 };
 
-// Makes output tile `tile`, one that the tileset marks as made, into `into`:
-// the input tile of its index with its key pixels filled, or an extra tile,
-// a trimmed copy of its source. It reads only the tileset's record and the
-// input, so that threads can make tiles of one tileset side by side.
-void makeOutputTile(const OutputTileset& tileset, InputTiles input, std::int32_t tile, TileBytes& into);
+// Makes output tile `tile`, one that the tileset marks as made, into `into`
+// from `source`, the bytes of its input tile (sourceOf): that tile with its
+// key pixels filled, or an extra tile, a trimmed copy of it. It reads only
+// the tileset's record and `source`, so that threads can make tiles of one
+// tileset side by side.
+void makeOutputTile(const OutputTileset& tileset, std::int32_t tile, const std::uint8_t* source,
+                    TileBytes& into);
 
-// Tiles made at a time into each of two batches as the output TIS is
-// written: enough that the thread making them and the writer seldom wait on
-// each other, few enough to stay in the processor's cache.
-inline constexpr std::int32_t kScratchTiles = 256;
+// Input tiles the output TIS's writer reads at a time, into each of two
+// batches, with room to make as many: about a megabyte, as many bytes as a
+// write takes, few enough to stay in the processor's cache while the tiles
+// are made from them.
+inline constexpr std::int32_t kBatchTiles = 204;
 
 // The highest tile index a tile map entry can name.
 inline constexpr std::int32_t kMaxTileIndex = 32767;

@@ -249,8 +249,10 @@ StepResult Run::writeWed() {
 }
 
 StepResult Run::writeTis() {
-    const InputTiles tiles{input_.tis(), tisSource_.firstTile};
-    if (const StepResult failed = output_.writeTis(*tileset_, tiles, options_.saveHeader)) return failed;
+    if (const StepResult failed =
+            output_.writeTis(*tileset_, input_.tisFile(), tisSource_.firstTile, options_.saveHeader)) {
+        return failed;
+    }
     extraTileCount_ = tileset_->extraTileCount();
     tileset_.reset();
     return {};

@@ -37,6 +37,7 @@ public:
     std::span<const std::uint8_t> wed() const { return wedView_.bytes(); }
     std::span<const std::uint8_t> tis() const { return tisView_.bytes(); }
     FileHandle wedFile() const { return wed_.file.get(); }
+    FileHandle tisFile() const { return tis_.file.get(); }
     const FileIdentity& wedIdentity() const { return wed_.identity; }
     // The companion's file, not open when the area has none.
     FileHandle companion(std::size_t n) const { return companions_[n].file.get(); }

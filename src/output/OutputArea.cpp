@@ -74,8 +74,9 @@ StepResult OutputArea::writeWed(FileHandle inputWed, WedImage patched, const Wed
     return writeOutputWed(platform_, inputWed, files_[kWed].file.get(), patched, layout);
 }
 
-StepResult OutputArea::writeTis(OutputTileset& tileset, InputTiles input, bool saveHeader) {
-    return writeOutputTis(platform_, files_[kTis].file.get(), tileset, input, saveHeader);
+StepResult OutputArea::writeTis(OutputTileset& tileset, FileHandle input, std::uint64_t firstTile,
+                                bool saveHeader) {
+    return writeOutputTis(platform_, files_[kTis].file.get(), tileset, input, firstTile, saveHeader);
 }
 
 StepResult OutputArea::commit(bool durable, Reporter& reporter) {

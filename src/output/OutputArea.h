@@ -40,7 +40,8 @@ public:
     // copies between two of them.
     [[nodiscard]] StepResult copyCompanions(const InputArea& input, Reporter& reporter);
     [[nodiscard]] StepResult writeWed(FileHandle inputWed, WedImage patched, const WedLayout& layout);
-    [[nodiscard]] StepResult writeTis(OutputTileset& tileset, InputTiles input, bool saveHeader);
+    [[nodiscard]] StepResult writeTis(OutputTileset& tileset, FileHandle input, std::uint64_t firstTile,
+                                      bool saveHeader);
 
     // Gives every temporary its target's name: the companions, then the TIS,
     // then the WED. When `durable`, or where a temporary replaces a file,

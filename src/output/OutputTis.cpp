@@ -55,13 +55,17 @@ std::uint64_t outputTisBytes(const OutputTileset& tileset, bool saveHeader) {
            std::uint64_t{tis::kTileSize} * static_cast<std::uint64_t>(tileset.nextTileIndex());
 }
 
-StepResult writeOutputTis(Platform& platform, FileHandle file, OutputTileset& tileset,
-                          InputTiles input, bool saveHeader) {
+StepResult writeOutputTis(Platform& platform, FileHandle file, OutputTileset& tileset, FileHandle input,
+                          std::uint64_t firstTile, bool saveHeader) {
+    const InputReader read = [&platform, input](std::uint64_t offset, std::span<std::uint8_t> into) {
+        std::size_t got = 0;
+        return platform.readFile(input, offset, into, got) && got == into.size();
+    };
     // The first batch's tiles are made while the file is emptied and its room
     // taken. The thread that makes them never takes an interruption: this one
     // does, and looks at it between two batches.
     std::optional<OutputTisBatches> batches;
-    platform.startThreadShielded([&] { batches.emplace(tileset, input, saveHeader); });
+    platform.startThreadShielded([&] { batches.emplace(tileset, firstTile, read, saveHeader); });
     if (!platform.emptyFile(file)) return Failure{messages::kWriteOutputTis};
     // The whole file's room first: the file system finds it once, not page
     // by page as the writes come, and a disk without it fails here, before
@@ -69,11 +73,15 @@ StepResult writeOutputTis(Platform& platform, FileHandle file, OutputTileset& ti
     if (platform.reserveSpace(file, outputTisBytes(tileset, saveHeader)) == Reservation::NoSpace) {
         return Failure{messages::kWriteOutputTis};
     }
-    for (std::uint64_t offset = 0;;) {
+    for (;;) {
         if (platform.interrupted()) return Failure{messages::kRunInterrupted};
-        const std::span<const WritePiece> batch = batches->nextBatch();
-        if (batch.empty()) return {};
-        if (!writePieces(platform, file, offset, batch)) return Failure{messages::kWriteOutputTis};
+        const std::optional<std::span<const OutputWrite>> batch = batches->nextBatch();
+        if (!batch) return Failure{messages::kWriteOutputTis};
+        if (batch->empty()) return {};
+        for (const OutputWrite& write : *batch) {
+            std::uint64_t offset = write.offset;
+            if (!writePieces(platform, file, offset, write.pieces)) return Failure{messages::kWriteOutputTis};
+        }
     }
 }
 

@@ -15,10 +15,11 @@ namespace wedmorph {
 std::uint64_t outputTisBytes(const OutputTileset& tileset, bool saveHeader);
 
 // Empties `file`, which the caller has open and keeps, reserves the room of
-// the whole output TIS on the disk, and writes it into the file from offset 0.
-// Every write's result and byte count is checked. An interruption stops the
-// writing between two batches.
+// the whole output TIS on the disk, and writes it into the file, reading the
+// input TIS `input`, whose tiles begin at `firstTile`, once, in order.
+// Every read's and write's result and byte count is checked. An
+// interruption stops the writing between two batches.
 [[nodiscard]] StepResult writeOutputTis(Platform& platform, FileHandle file, OutputTileset& tileset,
-                                        InputTiles input, bool saveHeader);
+                                        FileHandle input, std::uint64_t firstTile, bool saveHeader);
 
 }  // namespace wedmorph

@@ -43,30 +43,41 @@ bool spinUntil(Done done) {
 
 }  // namespace
 
-OutputTisBatches::OutputTisBatches(OutputTileset& tileset, InputTiles input, bool saveHeader,
-                                   std::size_t piecesPerBatch, TileMaking making)
+OutputTisBatches::OutputTisBatches(OutputTileset& tileset, std::uint64_t firstTile, InputReader read,
+                                   bool saveHeader, std::size_t piecesPerBatch, TileMaking making)
     : tileset_(tileset),
-      input_(input),
+      firstTile_(firstTile),
+      read_(std::move(read)),
       header_(makeTisHeader(static_cast<std::uint32_t>(tileset.nextTileIndex()))),
       headerDue_(saveHeader),
-      piecesPerBatch_(std::clamp<std::size_t>(piecesPerBatch, 1, kMostPiecesPerBatch)),
-      roomTiles_(tileset.scratch().size() / 2) {
+      tilesAt_(saveHeader ? tis::kHeaderSize : 0),
+      piecesPerBatch_(std::clamp<std::size_t>(piecesPerBatch, 2, kMostPiecesPerBatch)),
+      roomTiles_(tileset.scratch().size() / 4) {
+    const std::span<const std::int32_t> starts = tileset.extraRunStarts();
+    runs_ = starts.size();
+    for (std::size_t r = 0; r < runs_; ++r) {
+        runNext_[r] = starts[r];
+        runEnd_[r] = r + 1 < runs_ ? starts[r + 1] : tileset.extraTileCount();
+    }
     // Starting a thread and waiting for it to end costs about as much as
     // making a thousand tiles: a file with fewer has them made in turn.
     std::int64_t toMake = tileset.extraTileCount();
     for (std::int32_t tile = 0; tile < tileset.copiedTileCount(); ++tile) toMake += tileset.isFilled(tile);
     const bool alongside = making == TileMaking::Alongside && toMake >= kTilesWorthAThread;
-    const std::span<TileBytes> scratch = tileset.scratch();
-    batches_[0].room = roomTiles_ > 0 ? scratch.data() : nullptr;
-    batches_[1].room = roomTiles_ > 0 ? scratch.data() + roomTiles_ : nullptr;
-    if (!alongside) {
-        // Each batch is made once the one before it is written: one room
-        // serves both, and a smaller one, so that fewer pages are touched.
+    TileBytes* const scratch = tileset.scratch().data();
+    if (alongside) {
+        batches_[0].input = scratch;
+        batches_[1].input = scratch + 2 * roomTiles_;
+    } else {
+        // Each batch is read and made once the one before it is written: one
+        // room serves both, and a smaller one, so that fewer pages are touched.
         roomTiles_ = std::min(roomTiles_, kTilesMadeInTurn);
-        batches_[1].room = batches_[0].room;
+        batches_[0].input = batches_[1].input = scratch;
     }
+    for (Batch& batch : batches_) batch.room = batch.input != nullptr ? batch.input + roomTiles_ : nullptr;
     plan(batches_[0]);
-    if (alongside && next_ < tileset_.nextTileIndex()) {
+    readInput(batches_[0]);
+    if (alongside && batches_[0].madeCount > 0 && !batches_[0].failed) {
         // The first batch goes to the thread as it starts: its tiles are
         // made while the writer readies the file.
         handedToMaker_ = 0;
@@ -90,42 +101,89 @@ OutputTisBatches::~OutputTisBatches() {
     maker_.join();
 }
 
+bool OutputTisBatches::planned() const { return next_ == tileset_.copiedTileCount() && !headerDue_; }
+
 void OutputTisBatches::plan(Batch& batch) {
     WritePiece* const pieces = batch.pieces.data();
     std::size_t count = 0;
+    std::size_t writeStart = 0;  // the first piece of the write being planned
+    batch.writeCount = 0;
     batch.madeCount = 0;
-    // Appends `bytes` to the last piece when they continue it, else takes a
-    // new piece; false when there is none left.
-    auto add = [&](const std::uint8_t* bytes, std::size_t length) {
-        if (count > 0 && pieces[count - 1].data() + pieces[count - 1].size() == bytes) {
-            pieces[count - 1] = {pieces[count - 1].data(), pieces[count - 1].size() + length};
-            return true;
+    batch.first = next_;
+    batch.read = false;
+    batch.failed = false;
+    // Appends `bytes` to the last piece of the write when they continue it,
+    // else takes a new piece, which the caller has counted.
+    auto add = [&](const std::uint8_t* bytes) {
+        if (count > writeStart && pieces[count - 1].data() + pieces[count - 1].size() == bytes) {
+            pieces[count - 1] = {pieces[count - 1].data(), pieces[count - 1].size() + tis::kTileSize};
+        } else {
+            pieces[count++] = {bytes, tis::kTileSize};
         }
-        if (count == piecesPerBatch_) return false;
-        pieces[count++] = {bytes, length};
-        return true;
     };
-    if (headerDue_ && add(header_.data(), header_.size())) headerDue_ = false;
+    const std::int32_t copied = tileset_.copiedTileCount();
+    const std::array<std::int32_t, wed::kOverlayCount> runFirst = runNext_;
 
-    for (; !headerDue_ && next_ < tileset_.nextTileIndex(); ++next_) {
-        if (!tileset_.isMade(next_)) {
-            if (!add(input_.tile(next_), tis::kTileSize)) break;
-            continue;
+    // The copied tiles, read into the input room; the filled ones made into
+    // the room, and so are the extra tiles whose sources they are.
+    std::uint64_t offset = tilesAt_ + std::uint64_t{tis::kTileSize} * static_cast<std::uint64_t>(next_);
+    if (headerDue_) {
+        pieces[count++] = {header_.data(), header_.size()};
+        offset = 0;
+        headerDue_ = false;
+    }
+    std::size_t extras = 0;  // pieces the extra tiles take after the copied ones
+    for (; next_ < copied; ++next_) {
+        const auto slot = static_cast<std::size_t>(next_ - batch.first);
+        if (slot == roomTiles_) break;
+        std::size_t run = runs_;
+        for (std::size_t r = 0; r < runs_; ++r) {
+            if (runNext_[r] < runEnd_[r] && tileset_.extraSource(runNext_[r]) == next_) run = r;
         }
-        if (batch.madeCount == roomTiles_) break;
-        if (!add(batch.room[batch.madeCount].data(), tis::kTileSize)) break;
-        batch.made[batch.madeCount++] = next_;
+        const bool filled = tileset_.isFilled(next_);
+        const std::size_t making = std::size_t{filled} + (run < runs_);
+        if (batch.madeCount + making > roomTiles_ || count + extras + making + !filled > piecesPerBatch_) break;
+        add(filled ? batch.room[batch.madeCount].data() : batch.input[slot].data());
+        if (filled) batch.made[batch.madeCount++] = {next_, static_cast<std::int32_t>(slot)};
+        if (run < runs_) {
+            batch.made[batch.madeCount++] = {copied + runNext_[run]++, static_cast<std::int32_t>(slot)};
+            ++extras;
+        }
+    }
+    batch.end = next_;
+    if (count > 0) batch.writes[batch.writeCount++] = {offset, {pieces, count}};
+
+    // The extra tiles made here, a write for each run, as their sources came.
+    for (std::size_t r = 0; r < runs_; ++r) {
+        if (runNext_[r] == runFirst[r]) continue;
+        writeStart = count;
+        for (std::size_t k = 0; k < batch.madeCount; ++k) {
+            const std::int32_t extra = batch.made[k].tile - copied;
+            if (extra >= runFirst[r] && extra < runNext_[r]) add(batch.room[k].data());
+        }
+        batch.writes[batch.writeCount++] = {
+            tilesAt_ + std::uint64_t{tis::kTileSize} * static_cast<std::uint64_t>(copied + runFirst[r]),
+            {pieces + writeStart, count - writeStart}};
     }
     batch.count = count;
     batch.taken.store(0, std::memory_order_relaxed);
     batch.finished.store(0, std::memory_order_relaxed);
 }
 
+void OutputTisBatches::readInput(Batch& batch) {
+    batch.read = true;
+    if (batch.end == batch.first) return;
+    const auto tiles = static_cast<std::size_t>(batch.end - batch.first);
+    const std::span<std::uint8_t> into(batch.input->data(), tiles * tis::kTileSize);
+    batch.failed = !read_(firstTile_ + std::uint64_t{tis::kTileSize} * static_cast<std::uint64_t>(batch.first), into);
+}
+
 void OutputTisBatches::makeTakenTiles(Batch& batch) const {
     for (;;) {
         const std::size_t k = batch.taken.fetch_add(1, std::memory_order_relaxed);
         if (k >= batch.madeCount) return;
-        makeOutputTile(tileset_, input_, batch.made[k], batch.room[k]);
+        const Made& made = batch.made[k];
+        makeOutputTile(tileset_, made.tile, batch.input[made.source].data(), batch.room[k]);
         batch.finished.fetch_add(1, std::memory_order_release);
     }
 }
@@ -150,8 +208,10 @@ void OutputTisBatches::work() {
     }
 }
 
-std::span<const WritePiece> OutputTisBatches::nextBatch() {
+std::optional<std::span<const OutputWrite>> OutputTisBatches::nextBatch() {
     Batch& batch = batches_[static_cast<std::size_t>(handOut_)];
+    if (!batch.read) readInput(batch);
+    if (batch.failed) return std::nullopt;
     // What the other thread has not taken on yet is made here, and what it
     // has is waited for.
     makeTakenTiles(batch);
@@ -160,10 +220,17 @@ std::span<const WritePiece> OutputTisBatches::nextBatch() {
         std::unique_lock lock(mutex_);
         makerFinishedBatch_.wait(lock, made);
     }
-    if (batch.count == 0) return {};
+    if (batch.writeCount == 0) {
+        // Every extra tile is made from a source read on the way: one left
+        // means the tileset broke the order it promises.
+        for (std::size_t r = 0; r < runs_; ++r) {
+            if (runNext_[r] != runEnd_[r]) return std::nullopt;
+        }
+        return std::span<const OutputWrite>();
+    }
     // The writer is done with the other batch, handed out last time: the
-    // one after this takes its room, once the other thread is out of it, and
-    // is made while this one is written.
+    // one after this takes its room, once the other thread is out of it, is
+    // read here and made while this one is written.
     const int handed = handOut_;
     handOut_ = 1 - handed;
     Batch& following = batches_[static_cast<std::size_t>(handOut_)];
@@ -173,15 +240,19 @@ std::span<const WritePiece> OutputTisBatches::nextBatch() {
         {
             std::unique_lock lock(mutex_);
             makerFinishedBatch_.wait(lock, [this] { return beingMade_ != handOut_; });
-            plan(following);
-            if (following.madeCount > 0) handedToMaker_ = handOut_;
+        }
+        plan(following);
+        readInput(following);
+        {
+            const std::lock_guard lock(mutex_);
+            if (following.madeCount > 0 && !following.failed) handedToMaker_ = handOut_;
             // Nothing is left to make after this batch: the thread ends
             // while the last batches are written, not after them.
-            if (next_ == tileset_.nextTileIndex()) stop_ = true;
+            if (planned()) stop_ = true;
         }
         batchHandedOver_.notify_one();
     }
-    return {batch.pieces.data(), batch.count};
+    return std::span<const OutputWrite>(batch.writes.data(), batch.writeCount);
 }
 
 }  // namespace wedmorph

@@ -1,9 +1,14 @@
-// The output TIS as its writer takes it: its bytes in file order, a batch of
-// write pieces at a time. The tiles the pass leaves alone are pieces of the
-// input itself; the filled and extra tiles are made (makeOutputTile) into the
-// tileset's scratch room, which holds two batches' tiles: while the writer
-// writes one batch, a second thread makes the tiles of the next into the
-// other half, so that making them adds little to the writes' time.
+// The output TIS as its writer takes it: its bytes a batch at a time, each
+// batch a few writes at given offsets. The input is read once, in order, a
+// batch of tiles at a time, into one half of the tileset's scratch room; the
+// tiles the pass leaves alone are written from there, and the filled tiles
+// and the extra tiles made from them (each a trimmed copy of a filled input
+// tile, found in the same batch since each run of them follows its sources'
+// order) are made into the room beside it. While the writer writes one
+// batch, a second thread makes the tiles of the next from what the writer
+// has read into the other half, so that making them adds little to the
+// writes' time. Reading into memory rather than writing from a mapping of
+// the input costs the same whatever the page cache holds.
 #pragma once
 
 #include <array>
@@ -11,21 +16,24 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <thread>
 
 #include "base/WritePiece.h"
 #include "convert/OverlayPass.h"
 #include "formats/Tis.h"
+#include "formats/Wed.h"
 
 namespace wedmorph {
 
 // Pieces a batch holds at most: as many as one system call takes.
 inline constexpr std::size_t kMostPiecesPerBatch = 1024;
 
-// Tiles a batch makes at most where the writer's thread makes them itself,
-// each batch once the one before it is written.
+// Input tiles a batch reads at most where the writer's thread makes the
+// tiles itself, each batch once the one before it is written.
 inline constexpr std::size_t kTilesMadeInTurn = 128;
 
 // Where the tiles of the next batch are made: on a thread of their own while
@@ -35,12 +43,24 @@ inline constexpr std::size_t kTilesMadeInTurn = 128;
 // can be had). The bytes are the same.
 enum class TileMaking { Alongside, InTurn };
 
+// Reads `into.size()` bytes of the input TIS from `offset`; false when they
+// cannot all be had.
+using InputReader = std::function<bool(std::uint64_t offset, std::span<std::uint8_t> into)>;
+
+// Bytes of the output TIS that go to `offset` and on, in order.
+struct OutputWrite {
+    std::uint64_t offset = 0;
+    std::span<const WritePiece> pieces;
+};
+
 class OutputTisBatches {
 public:
-    // The header goes first when `saveHeader` is set. A batch holds at most
-    // `piecesPerBatch` pieces (1 to kMostPiecesPerBatch). One OutputTisBatches
-    // at a time per tileset: they share its scratch room.
-    OutputTisBatches(OutputTileset& tileset, InputTiles input, bool saveHeader,
+    // The header goes first when `saveHeader` is set. `firstTile` is where
+    // the input file's tiles begin. A batch holds at most `piecesPerBatch`
+    // pieces (2 to kMostPiecesPerBatch). One OutputTisBatches at a time per
+    // tileset: they share its scratch room. The reader is called on the
+    // thread that calls the constructor and nextBatch, never on another.
+    OutputTisBatches(OutputTileset& tileset, std::uint64_t firstTile, InputReader read, bool saveHeader,
                      std::size_t piecesPerBatch = kMostPiecesPerBatch,
                      TileMaking making = TileMaking::Alongside);
     // Stops the thread that makes tiles, whatever it was doing, and waits for it.
@@ -48,19 +68,34 @@ public:
     OutputTisBatches(const OutputTisBatches&) = delete;
     OutputTisBatches& operator=(const OutputTisBatches&) = delete;
 
-    // The next bytes of the file, as pieces of the input or of the scratch
-    // room, a piece that continues the one before it in memory joined to it;
-    // empty once the file is done. A batch ends when its
-    // pieces are full or its half of the scratch room is; its pieces stay
-    // valid until the next call.
-    std::span<const WritePiece> nextBatch();
+    // The next writes of the file, pieces of the scratch room (a piece that
+    // continues the one before it in memory joined to it); none once the
+    // file is done; nothing at all when the input could not be read. A
+    // batch ends when its pieces are full or its half of the scratch room
+    // is; its pieces stay valid until the next call.
+    std::optional<std::span<const OutputWrite>> nextBatch();
 
 private:
+    // The copied tiles' write and one for each run of extra tiles.
+    static constexpr std::size_t kMostWrites = 1 + wed::kOverlayCount;
+
+    struct Made {
+        std::int32_t tile;    // the output tile
+        std::int32_t source;  // its input tile's place in the batch's input room
+    };
+
     struct Batch {
         std::array<WritePiece, kMostPiecesPerBatch> pieces;
         std::size_t count = 0;
+        std::array<OutputWrite, kMostWrites> writes;
+        std::size_t writeCount = 0;
+        std::int32_t first = 0;  // the input tiles read into `input`: first to end
+        std::int32_t end = 0;
+        bool read = false;    // `input` holds them
+        bool failed = false;  // they could not be read
+        TileBytes* input = nullptr;
         // The output tile made into each tile of the batch's room, in order.
-        std::array<std::int32_t, kScratchTiles> made;
+        std::array<Made, kBatchTiles> made;
         std::size_t madeCount = 0;
         TileBytes* room = nullptr;
         // Tiles of `made` that a thread has taken on, and those done: either
@@ -70,20 +105,28 @@ private:
         std::atomic<std::size_t> finished = 0;
     };
 
-    // Picks the pieces of the batch after the one planned last; its tiles are
-    // made later, by makeTakenTiles.
+    // Picks the writes of the batch after the one planned last; its input is
+    // read by readInput, its tiles made later, by makeTakenTiles.
     void plan(Batch& batch);
+    void readInput(Batch& batch);
     // Makes the batch's tiles that no thread has taken yet, one at a time.
     void makeTakenTiles(Batch& batch) const;
     void work();
+    bool planned() const;
 
     const OutputTileset& tileset_;
-    InputTiles input_;
+    std::uint64_t firstTile_;
+    InputReader read_;
     TisHeader header_;
     bool headerDue_;
+    std::uint64_t tilesAt_;  // where the output's first tile goes
     std::size_t piecesPerBatch_;
-    std::size_t roomTiles_;  // tiles each batch can make
-    std::int32_t next_ = 0;  // the next output tile to plan
+    std::size_t roomTiles_;  // tiles each batch can read, and make
+    std::int32_t next_ = 0;  // the next copied tile to plan
+    // Each run of extra tiles: the next to plan and the end.
+    std::array<std::int32_t, wed::kOverlayCount> runNext_{};
+    std::array<std::int32_t, wed::kOverlayCount> runEnd_{};
+    std::size_t runs_ = 0;
     std::array<Batch, 2> batches_;
     int handOut_ = 0;  // the batch that the next call hands out
 

@@ -197,6 +197,12 @@ public:
     virtual bool writeFile(FileHandle file, std::uint64_t offset, std::span<const WritePiece> pieces,
                            std::size_t& written) = 0;
 
+    // Reads `into` from `offset` on, in as many calls as it takes; `read`
+    // receives how many bytes came, short of the span only at the file's end.
+    // False on error.
+    virtual bool readFile(FileHandle file, std::uint64_t offset, std::span<std::uint8_t> into,
+                          std::size_t& read) = 0;
+
     // Appends text to the log, with the system's line ends (Windows writes
     // "\r\n" for "\n", as a text stream does). False when it could not.
     virtual bool appendLog(FileHandle log, std::string_view text) = 0;

@@ -99,6 +99,15 @@ bool MemoryPlatform::deleteHeldFile(FileHandle file, const std::string& path) {
     return open_.at(file.native) == path && files.erase(path) != 0;
 }
 
+bool MemoryPlatform::readFile(FileHandle file, std::uint64_t offset, std::span<std::uint8_t> into,
+                              std::size_t& read) {
+    const std::vector<std::uint8_t>& bytes = files[open_.at(file.native)];
+    const std::size_t at = std::min(bytes.size(), static_cast<std::size_t>(offset));
+    read = std::min(into.size(), bytes.size() - at);
+    std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(at), read, into.begin());
+    return true;
+}
+
 std::span<const std::uint8_t> MemoryPlatform::mapFile(FileHandle file) {
     const std::vector<std::uint8_t>& bytes = files[open_.at(file.native)];
     if (bytes.empty()) return {};

@@ -52,6 +52,8 @@ public:
     Reservation reserveSpace(FileHandle, std::uint64_t) override { return Reservation::Made; }
     bool writeFile(FileHandle file, std::uint64_t offset, std::span<const WritePiece> pieces,
                    std::size_t& written) override;
+    bool readFile(FileHandle file, std::uint64_t offset, std::span<std::uint8_t> into,
+                  std::size_t& read) override;
     bool appendLog(FileHandle, std::string_view) override { return false; }
     bool copyContents(FileHandle source, FileHandle target) override;
     bool flushFile(FileHandle) override { return true; }

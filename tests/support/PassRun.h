@@ -64,7 +64,7 @@ struct PassRun {
         std::vector<std::uint8_t> bytes;
         TileBytes made;
         for (std::int32_t t = 0; t < tileset.nextTileIndex(); ++t) {
-            if (tileset.isMade(t)) makeOutputTile(tileset, tiles(), t, made);
+            if (tileset.isMade(t)) makeOutputTile(tileset, t, tiles().tile(tileset.sourceOf(t)), made);
             const std::uint8_t* tile = tileset.isMade(t) ? made.data() : tiles().tile(t);
             bytes.insert(bytes.end(), tile, tile + tis::kTileSize);
         }

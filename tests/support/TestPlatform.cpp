@@ -17,6 +17,7 @@ const char* opName(Op op) {
         case Op::Map: return "Map";
         case Op::Empty: return "Empty";
         case Op::Reserve: return "Reserve";
+        case Op::Read: return "Read";
         case Op::Write: return "Write";
         case Op::ShortWrite: return "ShortWrite";
         case Op::Copy: return "Copy";
@@ -180,6 +181,13 @@ bool TestPlatform::writeFile(FileHandle file, std::uint64_t offset, std::span<co
         return real_.writeFile(file, offset, half, written);
     }
     return real_.writeFile(file, offset, pieces, written);
+}
+
+bool TestPlatform::readFile(FileHandle file, std::uint64_t offset, std::span<std::uint8_t> into,
+                            std::size_t& read) {
+    read = 0;
+    if (shouldFail(Op::Read, pathOf(file))) return false;
+    return real_.readFile(file, offset, into, read);
 }
 
 bool TestPlatform::appendLog(FileHandle log, std::string_view text) {

@@ -148,7 +148,7 @@ TEST_F(FaultSweep, EveryOperationFailingAtEveryCall) {
     const auto expected = test::referenceConversion(area.wed, area.tis, "AR2600", false);
     const Op ops[] = {Op::ChangeDirectory, Op::FindFile,   Op::List,   Op::OpenInput, Op::OpenOutput,
                       Op::Create,          Op::OpenLog,    Op::Identify, Op::Map,     Op::Empty,
-                      Op::Reserve,         Op::Write,      Op::ShortWrite, Op::Copy,  Op::Flush,
+                      Op::Reserve,         Op::Read,       Op::Write,  Op::ShortWrite, Op::Copy,  Op::Flush,
                       Op::Permissions,     Op::Rename,     Op::Delete};
     int runs = 0;
     for (Op op : ops) {

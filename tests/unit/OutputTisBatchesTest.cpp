@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <functional>
+#include <algorithm>
 #include <span>
 #include <utility>
 #include <vector>
@@ -17,42 +17,68 @@ using test::oneOverlayPlan;
 using test::PassRun;
 
 TEST(OutputTisBatches, HandOutTheFileInBatchesThatTheScratchAndThePiecesBound) {
-    // 900 keyed water cells among 1,200: 1,800 tiles to make, many batches'
-    // room and enough for a thread of their own.
+    // 900 keyed water cells among 1,200 under two overlays, whose extra tiles
+    // interleave by source: 1,800 tiles to make, many batches' room and
+    // enough for a thread of their own.
     areagen::WedPlan plan = oneOverlayPlan(1200, 1);
+    plan.overlays[2] = {1, 1, "WTWAV2"};
     std::vector<areagen::Tile> tiles;
     for (std::size_t k = 0; k < 1200; ++k) {
-        plan.cells[k].overlayMask = 2;
+        plan.cells[k].overlayMask = k % 3 == 0 ? 4 : 2;
         tiles.push_back(k % 4 != 0 ? test::keyedTile(k, true) : test::plainTile(k));
     }
     PassRun run({areagen::buildWed(plan), areagen::buildTis(tiles, true)}, true);
+    ASSERT_EQ(run.tileset.extraRunStarts().size(), 2u);
     const auto expected = test::referenceConversion(run.in.wed, run.in.tis, "AR0100", true).tis;
-    const std::uint8_t* input = run.in.tis.data();
+    int reads = 0;
+    int failAt = 0;  // the read that fails
+    const InputReader read = [&](std::uint64_t offset, std::span<std::uint8_t> into) {
+        if (++reads == failAt || offset + into.size() > run.in.tis.size()) return false;
+        std::copy_n(run.in.tis.begin() + static_cast<std::ptrdiff_t>(offset), into.size(), into.begin());
+        return true;
+    };
     // Made alongside the writes (on a thread of their own) and in turn, as where no thread can be had.
     for (const auto& [room, making] : {std::pair{1024u, TileMaking::Alongside}, {3u, TileMaking::Alongside},
-                                       {1u, TileMaking::Alongside}, {1024u, TileMaking::InTurn},
+                                       {2u, TileMaking::Alongside}, {1024u, TileMaking::InTurn},
                                        {3u, TileMaking::InTurn}}) {
-        OutputTisBatches batches(run.tileset, run.tiles(), true, room, making);
-        std::vector<std::uint8_t> bytes;
-        for (std::span<const WritePiece> pieces; !(pieces = batches.nextBatch()).empty();) {
-            const std::size_t count = pieces.size();
-            std::size_t made = 0;  // bytes from outside the input: the header and the made tiles
-            for (std::size_t p = 0; p < count; ++p) {
-                EXPECT_TRUE(p == 0 || pieces[p - 1].data() + pieces[p - 1].size() != pieces[p].data());
-                const std::uint8_t* at = pieces[p].data();
-                if (std::less<>{}(at, input) || !std::less<>{}(at, input + run.in.tis.size())) made += pieces[p].size();
-                bytes.insert(bytes.end(), pieces[p].begin(), pieces[p].end());
+        OutputTisBatches batches(run.tileset, run.source.firstTile, read, true, room, making);
+        std::vector<std::uint8_t> bytes(expected.size());
+        std::vector<int> times(expected.size());  // how often each byte is written
+        for (;;) {
+            const auto writes = batches.nextBatch();
+            ASSERT_TRUE(writes) << room;
+            if (writes->empty()) break;
+            std::size_t pieces = 0;
+            for (const OutputWrite& write : *writes) {
+                std::size_t at = write.offset;
+                for (std::size_t p = 0; p < write.pieces.size(); ++p, ++pieces) {
+                    const WritePiece piece = write.pieces[p];
+                    EXPECT_TRUE(p == 0 || write.pieces[p - 1].data() + write.pieces[p - 1].size() != piece.data());
+                    ASSERT_LE(at + piece.size(), bytes.size()) << room;
+                    std::copy(piece.begin(), piece.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
+                    for (std::size_t b = at; b < at + piece.size(); ++b) ++times[b];
+                    at += piece.size();
+                }
             }
-            const std::size_t batchRoom = making == TileMaking::Alongside ? kScratchTiles : kTilesMadeInTurn;
-            EXPECT_LE(made / 5120, batchRoom) << room;
-            // A batch ends for want of pieces or of scratch, or with the file.
-            EXPECT_TRUE(count == room || made / 5120 == batchRoom || bytes.size() >= expected.size()) << room;
+            EXPECT_LE(pieces, room) << room;
         }
         EXPECT_EQ(bytes, expected) << room;
+        EXPECT_TRUE(std::all_of(times.begin(), times.end(), [](int n) { return n == 1; })) << room;
+    }
+    // An input that cannot be read ends the file, whichever batch it falls in.
+    for (const TileMaking making : {TileMaking::Alongside, TileMaking::InTurn}) {
+        reads = 0;
+        failAt = 3;
+        OutputTisBatches failing(run.tileset, run.source.firstTile, read, true, kMostPiecesPerBatch, making);
+        std::optional<std::span<const OutputWrite>> writes;
+        while ((writes = failing.nextBatch()) && !writes->empty()) {
+        }
+        EXPECT_FALSE(writes);
     }
     // As a failed write leaves it: the second batch still being made when the writer goes.
-    OutputTisBatches abandoned(run.tileset, run.tiles(), true);
-    EXPECT_FALSE(abandoned.nextBatch().empty());
+    failAt = 0;
+    OutputTisBatches abandoned(run.tileset, run.source.firstTile, read, true);
+    EXPECT_FALSE(abandoned.nextBatch()->empty());
 }
 
 }  // namespace

@@ -251,6 +251,20 @@ bool PosixPlatform::writeFile(FileHandle file, std::uint64_t offset, std::span<c
     }
 }
 
+bool PosixPlatform::readFile(FileHandle file, std::uint64_t offset, std::span<std::uint8_t> into,
+                             std::size_t& read) {
+    read = 0;
+    while (read < into.size()) {
+        const ssize_t n = posix::retryAfterSignal(systemCalls().pread, descriptorOf(file),
+                                                  static_cast<void*>(into.data() + read), into.size() - read,
+                                                  static_cast<off_t>(offset + read));
+        if (n < 0) return false;
+        if (n == 0) break;
+        read += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
 bool PosixPlatform::appendLog(FileHandle log, std::string_view text) {
     // POSIX has no text mode: "\n" is written as it is.
     while (!text.empty()) {

@@ -16,17 +16,11 @@ std::span<const std::uint8_t> PosixPlatform::mapFile(FileHandle file) {
         return {};
     }
     const auto size = static_cast<std::size_t>(info.st_size);
-    // Every byte of a view is read once: the pages are brought in at once
-    // rather than one fault at a time.
-    int flags = MAP_SHARED;
-#if defined(MAP_POPULATE)
-    flags |= MAP_POPULATE;
-#endif
-    void* view = posix::systemCalls().mmap(nullptr, size, PROT_READ, flags, posix::descriptorOf(file), 0);
+    // Pages are brought in as they are first touched: the TIS's tiles are
+    // read into memory as they are written, and the view only serves the
+    // few bytes of each tile that the conversion looks at.
+    void* view = posix::systemCalls().mmap(nullptr, size, PROT_READ, MAP_SHARED, posix::descriptorOf(file), 0);
     if (view == MAP_FAILED) return {};
-#if !defined(MAP_POPULATE)
-    posix::systemCalls().madvise(view, size, MADV_WILLNEED);
-#endif
     return {static_cast<const std::uint8_t*>(view), size};
 }
 

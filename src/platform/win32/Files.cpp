@@ -204,6 +204,24 @@ FileHandle Win32Platform::openLog(const std::string& path) {
     return {};
 }
 
+bool Win32Platform::readFile(FileHandle file, std::uint64_t offset, std::span<std::uint8_t> into,
+                             std::size_t& read) {
+    read = 0;
+    while (read < into.size()) {
+        OVERLAPPED position = at(offset + read);
+        DWORD done = 0;
+        const std::size_t left = into.size() - read;
+        const DWORD wanted = left > kMostPerCall ? kMostPerCall : static_cast<DWORD>(left);
+        if (!::ReadFile(win32::toHandle(file), into.data() + read, wanted, &done, &position)) {
+            // A positional read from the end fails with this error.
+            return ::GetLastError() == ERROR_HANDLE_EOF;
+        }
+        if (done == 0) break;
+        read += done;
+    }
+    return true;
+}
+
 bool Win32Platform::appendLog(FileHandle log, std::string_view text) {
     // The log was written by a text stream: "\n" goes out as "\r\n". Gathered
     // in a buffer so that a line goes out whole in one write.

@@ -69,6 +69,8 @@ public:
     Reservation reserveSpace(FileHandle file, std::uint64_t size) override;
     bool writeFile(FileHandle file, std::uint64_t offset, std::span<const WritePiece> pieces,
                    std::size_t& written) override;
+    bool readFile(FileHandle file, std::uint64_t offset, std::span<std::uint8_t> into,
+                  std::size_t& read) override;
     bool appendLog(FileHandle log, std::string_view text) override;
     bool copyContents(FileHandle source, FileHandle target) override;
     bool flushFile(FileHandle file) override;
