@@ -29,8 +29,10 @@ void makeOverlayTile(const std::uint8_t* in, std::uint8_t* out) {
 
 bool OutputTileset::reserve(TileMemory& memory, std::int32_t copied, std::int32_t extraCapacity) {
     filled_ = MemoryArray<std::uint8_t>::allocate(memory, static_cast<std::size_t>(copied));
-    if (!filled_) return false;
+    keyed_ = MemoryArray<std::uint8_t>::allocate(memory, static_cast<std::size_t>(copied));
+    if (!filled_ || !keyed_) return false;
     std::fill_n(&filled_[0], copied, std::uint8_t{0});
+    std::fill_n(&keyed_[0], copied, std::uint8_t{0});
     copied_ = copied;
     if (extraCapacity > 0) {
         extraSources_ = MemoryArray<std::int32_t>::allocate(memory, static_cast<std::size_t>(extraCapacity));
@@ -44,6 +46,14 @@ bool OutputTileset::reserve(TileMemory& memory, std::int32_t copied, std::int32_
         if (!scratch_) return false;
     }
     return true;
+}
+
+void OutputTileset::noteKeys(std::int32_t first, std::span<const std::uint8_t> tiles) {
+    const auto count = std::min<std::int64_t>(static_cast<std::int64_t>(tiles.size() / tis::kTileSize),
+                                              std::int64_t{copied_} - first);
+    for (std::int64_t k = 0; k < count; ++k) {
+        keyed_[static_cast<std::size_t>(first + k)] = isKeyColour(tiles.data() + tis::kTileSize * k);
+    }
 }
 
 bool OutputTileset::addExtra(std::int32_t source) {
@@ -109,7 +119,7 @@ PassOutcome convertOverlayTiles(const OverlayPassInput& input, const PassProgres
             if (i >= convertible) continue;
             const WedTilemapEntry cell = readTilemapEntry(input.inputWed, input.layout, i);
             if (cell.overlayMask != mask) continue;
-            if (!isKeyColour(input.tiles.tile(i))) {
+            if (!tileset.isKeyed(i)) {
                 writeOverlayMask(input.outputWed, input.layout, i, 0);
                 continue;
             }
@@ -127,7 +137,7 @@ PassOutcome convertOverlayTiles(const OverlayPassInput& input, const PassProgres
 
     // The door tiles that follow the basic tiles: filled when keyed, nothing more.
     for (std::int32_t j = std::max(basicTiles, 0); j < tileset.copiedTileCount(); ++j) {
-        if (isKeyColour(input.tiles.tile(j))) tileset.markFilled(j);
+        if (tileset.isKeyed(j)) tileset.markFilled(j);
     }
     return PassOutcome::Done;
 }

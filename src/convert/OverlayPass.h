@@ -21,16 +21,6 @@
 
 namespace wedmorph {
 
-// The input tiles, in place in the mapped input TIS.
-struct InputTiles {
-    std::span<const std::uint8_t> mapped;
-    std::size_t firstTile = 0;
-
-    const std::uint8_t* tile(std::int64_t index) const {
-        return mapped.data() + firstTile + tis::kTileSize * static_cast<std::size_t>(index);
-    }
-};
-
 // The output tileset: the copied input tiles, those whose key pixels the pass
 // fills marked, then the extra overlay tiles, each a trimmed copy of an input
 // tile, in creation order.
@@ -46,6 +36,12 @@ public:
     std::int32_t nextTileIndex() const { return copied_ + extras_; }
 
     bool isFilled(std::int32_t tile) const { return filled_[static_cast<std::size_t>(tile)] != 0; }
+    // Whether copied tile `tile` is keyed: what the pass looks at in a tile,
+    // noted as the input is read, so that the pass reads no tile itself.
+    bool isKeyed(std::int32_t tile) const { return keyed_[static_cast<std::size_t>(tile)] != 0; }
+    // Notes which of the whole tiles in `tiles`, the input's from copied tile
+    // `first` on, are keyed; tiles past the copied ones are left out.
+    void noteKeys(std::int32_t first, std::span<const std::uint8_t> tiles);
     // Whether output tile `tile` is made by makeOutputTile; any other is the
     // input tile of its index, unchanged.
     bool isMade(std::int32_t tile) const { return tile >= copied_ || isFilled(tile); }
@@ -81,6 +77,7 @@ private:
     std::int32_t copied_ = 0;
     std::int32_t extras_ = 0;
     MemoryArray<std::uint8_t> filled_;        // a mark per copied tile
+    MemoryArray<std::uint8_t> keyed_;         // a mark per copied tile
     MemoryArray<std::int32_t> extraSources_;  // an input tile index per extra tile
     MemoryArray<TileBytes> scratch_;
     std::array<std::int32_t, wed::kOverlayCount> runStarts_{};
@@ -133,7 +130,6 @@ struct OverlayPassInput {
     const WedLayout& layout;
     WedImage inputWed;
     WritableWedImage outputWed;
-    InputTiles tiles;
 };
 
 // Called with the number of each tile as the pass reaches it (counted from 1)
@@ -142,7 +138,8 @@ struct OverlayPassInput {
 using PassProgress = std::function<void(std::int32_t tile, std::int32_t basicTiles)>;
 
 // Runs the overlay pass and the door-tile pass over the prepared tileset,
-// patching the output WED and recording in `tileset` what the output TIS holds.
+// whose keys are noted, patching the output WED and recording in `tileset`
+// what the output TIS holds.
 [[nodiscard]] PassOutcome convertOverlayTiles(const OverlayPassInput& input,
                                               const PassProgress& progress, OutputTileset& tileset);
 

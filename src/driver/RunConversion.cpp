@@ -10,6 +10,7 @@
 #include "output/HeldFiles.h"
 #include "output/InputArea.h"
 #include "output/OutputArea.h"
+#include "output/OutputTis.h"
 #include "output/RunLog.h"
 #include "report/Messages.h"
 #include "report/Reporter.h"
@@ -229,9 +230,11 @@ StepResult Run::convertTiles() {
     tileset_.emplace();
     const PassOutcome prepared = prepareOutputTileset(census_, layout_, tisSource_, memory_, *tileset_);
     if (const StepResult failed = passResult(prepared)) return failed;
+    if (const StepResult failed = readInputTileKeys(platform_, input_.tisFile(), tisSource_.firstTile, *tileset_)) {
+        return failed;
+    }
     if (!options_.silent) reporter_.consoleLine("");
-    const OverlayPassInput input{census_, layout_, WedImage{wed}, output,
-                                 InputTiles{input_.tis(), tisSource_.firstTile}};
+    const OverlayPassInput input{census_, layout_, WedImage{wed}, output};
     PassProgress progress;
     if (!options_.silent) {
         progress = [this](std::int32_t tile, std::int32_t basicTiles) {

@@ -23,7 +23,7 @@ constexpr std::size_t kMostBytesPerWrite = std::size_t{1} << 20;
 // most kMostBytesPerWrite bytes; false when a call fails or falls short.
 bool writePieces(Platform& platform, FileHandle file, std::uint64_t& offset,
                  std::span<const WritePiece> pieces) {
-    std::array<WritePiece, kMostPiecesPerBatch> call;
+    std::array<WritePiece, 8> call;
     std::size_t count = 0;
     std::size_t bytes = 0;
     const auto write = [&] {
@@ -49,6 +49,27 @@ bool writePieces(Platform& platform, FileHandle file, std::uint64_t& offset,
 }
 
 }  // namespace
+
+StepResult readInputTileKeys(Platform& platform, FileHandle input, std::uint64_t firstTile,
+                             OutputTileset& tileset) {
+    // Into the writer's room, a batch's tiles a read: the pass is to see
+    // nothing of the tiles but their keys.
+    const std::span<TileBytes> room = tileset.scratch();
+    const auto batch = static_cast<std::int32_t>(std::min<std::size_t>(room.size(), kBatchTiles));
+    const std::int32_t copied = tileset.copiedTileCount();
+    for (std::int32_t first = 0; first < copied; first += batch) {
+        const auto tiles = static_cast<std::size_t>(std::min(batch, copied - first));
+        const std::span<std::uint8_t> into(room.front().data(), tiles * tis::kTileSize);
+        std::size_t got = 0;
+        if (!platform.readFile(input, firstTile + std::uint64_t{tis::kTileSize} * static_cast<std::uint64_t>(first),
+                               into, got) ||
+            got != into.size()) {
+            return Failure{messages::kMapInputTis};
+        }
+        tileset.noteKeys(first, into);
+    }
+    return {};
+}
 
 std::uint64_t outputTisBytes(const OutputTileset& tileset, bool saveHeader) {
     return (saveHeader ? tis::kHeaderSize : 0) +

@@ -11,6 +11,11 @@
 
 namespace wedmorph {
 
+// Reads the input TIS `input`, whose tiles begin at `firstTile`, once, in
+// order, to note which of the tiles the output copies are keyed.
+[[nodiscard]] StepResult readInputTileKeys(Platform& platform, FileHandle input, std::uint64_t firstTile,
+                                           OutputTileset& tileset);
+
 // The file's size once written.
 std::uint64_t outputTisBytes(const OutputTileset& tileset, bool saveHeader);
 

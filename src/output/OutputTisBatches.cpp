@@ -44,15 +44,13 @@ bool spinUntil(Done done) {
 }  // namespace
 
 OutputTisBatches::OutputTisBatches(OutputTileset& tileset, std::uint64_t firstTile, InputReader read,
-                                   bool saveHeader, std::size_t piecesPerBatch, TileMaking making)
+                                   bool saveHeader, std::size_t tilesPerBatch, TileMaking making)
     : tileset_(tileset),
       firstTile_(firstTile),
       read_(std::move(read)),
       header_(makeTisHeader(static_cast<std::uint32_t>(tileset.nextTileIndex()))),
       headerDue_(saveHeader),
-      tilesAt_(saveHeader ? tis::kHeaderSize : 0),
-      piecesPerBatch_(std::clamp<std::size_t>(piecesPerBatch, 2, kMostPiecesPerBatch)),
-      roomTiles_(tileset.scratch().size() / 4) {
+      tilesAt_(saveHeader ? tis::kHeaderSize : 0) {
     const std::span<const std::int32_t> starts = tileset.extraRunStarts();
     runs_ = starts.size();
     for (std::size_t r = 0; r < runs_; ++r) {
@@ -64,20 +62,23 @@ OutputTisBatches::OutputTisBatches(OutputTileset& tileset, std::uint64_t firstTi
     std::int64_t toMake = tileset.extraTileCount();
     for (std::int32_t tile = 0; tile < tileset.copiedTileCount(); ++tile) toMake += tileset.isFilled(tile);
     const bool alongside = making == TileMaking::Alongside && toMake >= kTilesWorthAThread;
+    // Each batch's room: its input tiles, then as many extra tiles.
+    std::size_t room = tileset.scratch().size() / 4;
     TileBytes* const scratch = tileset.scratch().data();
     if (alongside) {
         batches_[0].input = scratch;
-        batches_[1].input = scratch + 2 * roomTiles_;
+        batches_[1].input = scratch + 2 * room;
     } else {
         // Each batch is read and made once the one before it is written: one
         // room serves both, and a smaller one, so that fewer pages are touched.
-        roomTiles_ = std::min(roomTiles_, kTilesMadeInTurn);
+        room = std::min(room, kTilesMadeInTurn);
         batches_[0].input = batches_[1].input = scratch;
     }
-    for (Batch& batch : batches_) batch.room = batch.input != nullptr ? batch.input + roomTiles_ : nullptr;
+    tilesPerBatch_ = std::clamp<std::size_t>(tilesPerBatch, 1, std::max<std::size_t>(room, 1));
+    for (Batch& batch : batches_) batch.room = batch.input != nullptr ? batch.input + room : nullptr;
     plan(batches_[0]);
     readInput(batches_[0]);
-    if (alongside && batches_[0].madeCount > 0 && !batches_[0].failed) {
+    if (alongside && batches_[0].makingCount > 0 && !batches_[0].failed) {
         // The first batch goes to the thread as it starts: its tiles are
         // made while the writer readies the file.
         handedToMaker_ = 0;
@@ -104,68 +105,59 @@ OutputTisBatches::~OutputTisBatches() {
 bool OutputTisBatches::planned() const { return next_ == tileset_.copiedTileCount() && !headerDue_; }
 
 void OutputTisBatches::plan(Batch& batch) {
-    WritePiece* const pieces = batch.pieces.data();
-    std::size_t count = 0;
-    std::size_t writeStart = 0;  // the first piece of the write being planned
-    batch.writeCount = 0;
-    batch.madeCount = 0;
-    batch.first = next_;
-    batch.read = false;
-    batch.failed = false;
-    // Appends `bytes` to the last piece of the write when they continue it,
-    // else takes a new piece, which the caller has counted.
-    auto add = [&](const std::uint8_t* bytes) {
-        if (count > writeStart && pieces[count - 1].data() + pieces[count - 1].size() == bytes) {
-            pieces[count - 1] = {pieces[count - 1].data(), pieces[count - 1].size() + tis::kTileSize};
-        } else {
-            pieces[count++] = {bytes, tis::kTileSize};
-        }
-    };
     const std::int32_t copied = tileset_.copiedTileCount();
     const std::array<std::int32_t, wed::kOverlayCount> runFirst = runNext_;
+    batch.writeCount = 0;
+    batch.makingCount = 0;
+    batch.first = next_;
+    batch.end = std::min<std::int32_t>(copied, next_ + static_cast<std::int32_t>(tilesPerBatch_));
+    batch.read = false;
+    batch.failed = false;
 
-    // The copied tiles, read into the input room; the filled ones made into
-    // the room, and so are the extra tiles whose sources they are.
-    std::uint64_t offset = tilesAt_ + std::uint64_t{tis::kTileSize} * static_cast<std::uint64_t>(next_);
-    if (headerDue_) {
-        pieces[count++] = {header_.data(), header_.size()};
-        offset = 0;
-        headerDue_ = false;
-    }
-    std::size_t extras = 0;  // pieces the extra tiles take after the copied ones
-    for (; next_ < copied; ++next_) {
-        const auto slot = static_cast<std::size_t>(next_ - batch.first);
-        if (slot == roomTiles_) break;
+    // Which input tiles are filled or the sources of extra tiles: each run's
+    // next source is met in turn.
+    for (std::int32_t tile = batch.first; tile < batch.end; ++tile) {
         std::size_t run = runs_;
         for (std::size_t r = 0; r < runs_; ++r) {
-            if (runNext_[r] < runEnd_[r] && tileset_.extraSource(runNext_[r]) == next_) run = r;
+            if (runNext_[r] < runEnd_[r] && tileset_.extraSource(runNext_[r]) == tile) run = r;
         }
-        const bool filled = tileset_.isFilled(next_);
-        const std::size_t making = std::size_t{filled} + (run < runs_);
-        if (batch.madeCount + making > roomTiles_ || count + extras + making + !filled > piecesPerBatch_) break;
-        add(filled ? batch.room[batch.madeCount].data() : batch.input[slot].data());
-        if (filled) batch.made[batch.madeCount++] = {next_, static_cast<std::int32_t>(slot)};
-        if (run < runs_) {
-            batch.made[batch.madeCount++] = {copied + runNext_[run]++, static_cast<std::int32_t>(slot)};
-            ++extras;
-        }
+        const bool fill = tileset_.isFilled(tile);
+        if (!fill && run == runs_) continue;
+        // The extra tile's number for now; its place in the room below.
+        batch.making[batch.makingCount++] = {tile - batch.first, run < runs_ ? runNext_[run]++ : -1,
+                                             static_cast<std::uint8_t>(run), fill};
     }
-    batch.end = next_;
-    if (count > 0) batch.writes[batch.writeCount++] = {offset, {pieces, count}};
+    next_ = batch.end;
 
-    // The extra tiles made here, a write for each run, as their sources came.
+    // The copied tiles, led by the header when it is due.
+    std::size_t pieces = 0;
+    if (headerDue_) batch.pieces[pieces++] = {header_.data(), header_.size()};
+    const std::size_t tiles = static_cast<std::size_t>(batch.end - batch.first);
+    if (tiles > 0) batch.pieces[pieces++] = {batch.input->data(), tiles * tis::kTileSize};
+    if (pieces > 0) {
+        batch.writes[batch.writeCount++] = {headerDue_ ? 0 : tilesAt_ + std::uint64_t{tis::kTileSize} *
+                                                                          static_cast<std::uint64_t>(batch.first),
+                                            {batch.pieces.data(), pieces}};
+    }
+    headerDue_ = false;
+
+    // The extra tiles of each run made here, side by side in the room.
+    std::array<std::int32_t, wed::kOverlayCount> place{};  // each run's first
+    std::int32_t roomUsed = 0;
     for (std::size_t r = 0; r < runs_; ++r) {
-        if (runNext_[r] == runFirst[r]) continue;
-        writeStart = count;
-        for (std::size_t k = 0; k < batch.madeCount; ++k) {
-            const std::int32_t extra = batch.made[k].tile - copied;
-            if (extra >= runFirst[r] && extra < runNext_[r]) add(batch.room[k].data());
-        }
+        const std::int32_t count = runNext_[r] - runFirst[r];
+        if (count == 0) continue;
+        place[r] = roomUsed;
+        batch.pieces[pieces] = {batch.room[roomUsed].data(), static_cast<std::size_t>(count) * tis::kTileSize};
         batch.writes[batch.writeCount++] = {
             tilesAt_ + std::uint64_t{tis::kTileSize} * static_cast<std::uint64_t>(copied + runFirst[r]),
-            {pieces + writeStart, count - writeStart}};
+            {&batch.pieces[pieces++], 1}};
+        roomUsed += count;
     }
-    batch.count = count;
+    for (std::size_t k = 0; k < batch.makingCount; ++k) {
+        Making& making = batch.making[k];
+        if (making.extra >= 0) making.extra = place[making.run] + (making.extra - runFirst[making.run]);
+    }
     batch.taken.store(0, std::memory_order_relaxed);
     batch.finished.store(0, std::memory_order_relaxed);
 }
@@ -179,11 +171,20 @@ void OutputTisBatches::readInput(Batch& batch) {
 }
 
 void OutputTisBatches::makeTakenTiles(Batch& batch) const {
+    const std::int32_t copied = tileset_.copiedTileCount();
+    TileBytes filled;
     for (;;) {
         const std::size_t k = batch.taken.fetch_add(1, std::memory_order_relaxed);
-        if (k >= batch.madeCount) return;
-        const Made& made = batch.made[k];
-        makeOutputTile(tileset_, made.tile, batch.input[made.source].data(), batch.room[k]);
+        if (k >= batch.makingCount) return;
+        const Making& making = batch.making[k];
+        TileBytes& input = batch.input[making.slot];
+        // The extra tile first, a copy of the tile as it was read (any
+        // index past the copied tiles names an extra tile).
+        if (making.extra >= 0) makeOutputTile(tileset_, copied, input.data(), batch.room[making.extra]);
+        if (making.fill) {
+            makeOutputTile(tileset_, batch.first + making.slot, input.data(), filled);
+            input = filled;
+        }
         batch.finished.fetch_add(1, std::memory_order_release);
     }
 }
@@ -215,7 +216,7 @@ std::optional<std::span<const OutputWrite>> OutputTisBatches::nextBatch() {
     // What the other thread has not taken on yet is made here, and what it
     // has is waited for.
     makeTakenTiles(batch);
-    const auto made = [&batch] { return batch.finished.load(std::memory_order_acquire) == batch.madeCount; };
+    const auto made = [&batch] { return batch.finished.load(std::memory_order_acquire) == batch.makingCount; };
     if (!spinUntil(made)) {
         std::unique_lock lock(mutex_);
         makerFinishedBatch_.wait(lock, made);
@@ -245,7 +246,7 @@ std::optional<std::span<const OutputWrite>> OutputTisBatches::nextBatch() {
         readInput(following);
         {
             const std::lock_guard lock(mutex_);
-            if (following.madeCount > 0 && !following.failed) handedToMaker_ = handOut_;
+            if (following.makingCount > 0 && !following.failed) handedToMaker_ = handOut_;
             // Nothing is left to make after this batch: the thread ends
             // while the last batches are written, not after them.
             if (planned()) stop_ = true;

@@ -1,14 +1,16 @@
 // The output TIS as its writer takes it: its bytes a batch at a time, each
 // batch a few writes at given offsets. The input is read once, in order, a
-// batch of tiles at a time, into one half of the tileset's scratch room; the
-// tiles the pass leaves alone are written from there, and the filled tiles
-// and the extra tiles made from them (each a trimmed copy of a filled input
-// tile, found in the same batch since each run of them follows its sources'
-// order) are made into the room beside it. While the writer writes one
-// batch, a second thread makes the tiles of the next from what the writer
-// has read into the other half, so that making them adds little to the
-// writes' time. Reading into memory rather than writing from a mapping of
-// the input costs the same whatever the page cache holds.
+// batch of tiles at a time, into one half of the tileset's scratch room,
+// where the filled tiles are made in place: the copied tiles go out from
+// there in one piece. The extra tiles made from them (each a trimmed copy of
+// a filled input tile, met in the same batch since each run of them follows
+// its sources' order) are made into the room beside it, each run's together,
+// and go out as a piece a run. While the writer writes one batch, a second
+// thread makes the tiles of the next from what the writer has read into the
+// other half, so that making them adds little to the writes' time. Reading
+// into memory rather than writing from a mapping of the input costs the same
+// whatever the page cache holds, and whole pieces write as fast as the
+// system writes.
 #pragma once
 
 #include <array>
@@ -28,9 +30,6 @@
 #include "formats/Wed.h"
 
 namespace wedmorph {
-
-// Pieces a batch holds at most: as many as one system call takes.
-inline constexpr std::size_t kMostPiecesPerBatch = 1024;
 
 // Input tiles a batch reads at most where the writer's thread makes the
 // tiles itself, each batch once the one before it is written.
@@ -56,37 +55,39 @@ struct OutputWrite {
 class OutputTisBatches {
 public:
     // The header goes first when `saveHeader` is set. `firstTile` is where
-    // the input file's tiles begin. A batch holds at most `piecesPerBatch`
-    // pieces (2 to kMostPiecesPerBatch). One OutputTisBatches at a time per
-    // tileset: they share its scratch room. The reader is called on the
-    // thread that calls the constructor and nextBatch, never on another.
+    // the input file's tiles begin. A batch reads at most `tilesPerBatch`
+    // input tiles (at least one; no more than its room holds). One
+    // OutputTisBatches at a time per tileset: they share its scratch room.
+    // The reader is called on the thread that calls the constructor and
+    // nextBatch, never on another.
     OutputTisBatches(OutputTileset& tileset, std::uint64_t firstTile, InputReader read, bool saveHeader,
-                     std::size_t piecesPerBatch = kMostPiecesPerBatch,
-                     TileMaking making = TileMaking::Alongside);
+                     std::size_t tilesPerBatch = kBatchTiles, TileMaking making = TileMaking::Alongside);
     // Stops the thread that makes tiles, whatever it was doing, and waits for it.
     ~OutputTisBatches();
     OutputTisBatches(const OutputTisBatches&) = delete;
     OutputTisBatches& operator=(const OutputTisBatches&) = delete;
 
-    // The next writes of the file, pieces of the scratch room (a piece that
-    // continues the one before it in memory joined to it); none once the
-    // file is done; nothing at all when the input could not be read. A
-    // batch ends when its pieces are full or its half of the scratch room
-    // is; its pieces stay valid until the next call.
+    // The next writes of the file, each one piece of the scratch room (the
+    // first led by the header); none once the file is done; nothing at all
+    // when the input could not be read. Its pieces stay valid until the
+    // next call.
     std::optional<std::span<const OutputWrite>> nextBatch();
 
 private:
     // The copied tiles' write and one for each run of extra tiles.
     static constexpr std::size_t kMostWrites = 1 + wed::kOverlayCount;
 
-    struct Made {
-        std::int32_t tile;    // the output tile
-        std::int32_t source;  // its input tile's place in the batch's input room
+    // An input tile of the batch to make something of: filled in place, or
+    // the source of an extra tile, or both.
+    struct Making {
+        std::int32_t slot;   // its place in the batch's input room
+        std::int32_t extra;  // the room tile its extra tile is made into; -1: none
+        std::uint8_t run;    // the run of that extra tile
+        bool fill;
     };
 
     struct Batch {
-        std::array<WritePiece, kMostPiecesPerBatch> pieces;
-        std::size_t count = 0;
+        std::array<WritePiece, kMostWrites + 1> pieces;
         std::array<OutputWrite, kMostWrites> writes;
         std::size_t writeCount = 0;
         std::int32_t first = 0;  // the input tiles read into `input`: first to end
@@ -94,11 +95,10 @@ private:
         bool read = false;    // `input` holds them
         bool failed = false;  // they could not be read
         TileBytes* input = nullptr;
-        // The output tile made into each tile of the batch's room, in order.
-        std::array<Made, kBatchTiles> made;
-        std::size_t madeCount = 0;
-        TileBytes* room = nullptr;
-        // Tiles of `made` that a thread has taken on, and those done: either
+        TileBytes* room = nullptr;  // the extra tiles, each run's together
+        std::array<Making, kBatchTiles> making;
+        std::size_t makingCount = 0;
+        // Tiles of `making` that a thread has taken on, and those done: either
         // thread takes the next one left, so that the writer, when it is
         // ahead, makes what the other thread has not reached.
         std::atomic<std::size_t> taken = 0;
@@ -120,8 +120,7 @@ private:
     TisHeader header_;
     bool headerDue_;
     std::uint64_t tilesAt_;  // where the output's first tile goes
-    std::size_t piecesPerBatch_;
-    std::size_t roomTiles_;  // tiles each batch can read, and make
+    std::size_t tilesPerBatch_;  // tiles each batch reads, and room for as many extra tiles
     std::int32_t next_ = 0;  // the next copied tile to plan
     // Each run of extra tiles: the next to plan and the end.
     std::array<std::int32_t, wed::kOverlayCount> runNext_{};

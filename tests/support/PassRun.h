@@ -45,7 +45,8 @@ struct PassRun {
             outcome = prepareOutputTileset(census, layout, source, memory, tileset);
             if (outcome != PassOutcome::Done) return;
         }
-        const OverlayPassInput input{census, layout, WedImage{in.wed}, WritableWedImage{outWed}, tiles()};
+        tileset.noteKeys(0, std::span(in.tis).subspan(source.firstTile));
+        const OverlayPassInput input{census, layout, WedImage{in.wed}, WritableWedImage{outWed}};
         PassProgress show;
         if (!silent) {
             show = [this](std::int32_t tile, std::int32_t basicTiles) {
@@ -57,16 +58,18 @@ struct PassRun {
         outcome = convertOverlayTiles(input, show, tileset);
     }
 
-    InputTiles tiles() const { return {in.tis, source.firstTile}; }
+    const std::uint8_t* tile(std::int64_t t) const {
+        return in.tis.data() + source.firstTile + 5120 * static_cast<std::size_t>(t);
+    }
     WedTilemapEntry entry(int k) const { return readTilemapEntry(WedImage{outWed}, layout, k); }
     // The output TIS without a header, each tile made or left as the conversion has it.
     std::vector<std::uint8_t> outputTis() const {
         std::vector<std::uint8_t> bytes;
         TileBytes made;
         for (std::int32_t t = 0; t < tileset.nextTileIndex(); ++t) {
-            if (tileset.isMade(t)) makeOutputTile(tileset, t, tiles().tile(tileset.sourceOf(t)), made);
-            const std::uint8_t* tile = tileset.isMade(t) ? made.data() : tiles().tile(t);
-            bytes.insert(bytes.end(), tile, tile + tis::kTileSize);
+            if (tileset.isMade(t)) makeOutputTile(tileset, t, tile(tileset.sourceOf(t)), made);
+            const std::uint8_t* bytesOf = tileset.isMade(t) ? made.data() : tile(t);
+            bytes.insert(bytes.end(), bytesOf, bytesOf + tis::kTileSize);
         }
         return bytes;
     }
@@ -74,7 +77,7 @@ struct PassRun {
         const std::vector<std::uint8_t> tis = outputTis();
         return {tis.begin() + 5120 * t, tis.begin() + 5120 * (t + 1)};
     }
-    const std::uint8_t* inputTile(int t) const { return tiles().tile(t); }
+    const std::uint8_t* inputTile(int t) const { return tile(t); }
 };
 
 // A plan whose overlay 0 has `width` × `height` plain cells, and overlay 1 (water) one.
