@@ -29,10 +29,8 @@ void makeOverlayTile(const std::uint8_t* in, std::uint8_t* out) {
 
 bool OutputTileset::reserve(TileMemory& memory, std::int32_t copied, std::int32_t extraCapacity) {
     filled_ = MemoryArray<std::uint8_t>::allocate(memory, static_cast<std::size_t>(copied));
-    keyed_ = MemoryArray<std::uint8_t>::allocate(memory, static_cast<std::size_t>(copied));
-    if (!filled_ || !keyed_) return false;
+    if (!filled_) return false;
     std::fill_n(&filled_[0], copied, std::uint8_t{0});
-    std::fill_n(&keyed_[0], copied, std::uint8_t{0});
     copied_ = copied;
     if (extraCapacity > 0) {
         extraSources_ = MemoryArray<std::int32_t>::allocate(memory, static_cast<std::size_t>(extraCapacity));
@@ -52,16 +50,13 @@ void OutputTileset::noteKeys(std::int32_t first, std::span<const std::uint8_t> t
     const auto count = std::min<std::int64_t>(static_cast<std::int64_t>(tiles.size() / tis::kTileSize),
                                               std::int64_t{copied_} - first);
     for (std::int64_t k = 0; k < count; ++k) {
-        keyed_[static_cast<std::size_t>(first + k)] = isKeyColour(tiles.data() + tis::kTileSize * k);
+        std::uint8_t& filled = filled_[static_cast<std::size_t>(first + k)];
+        if (filled != kNotFilled && !isKeyColour(tiles.data() + tis::kTileSize * k)) filled = kNotFilled;
     }
 }
 
 bool OutputTileset::addExtra(std::int32_t source) {
     if (extras_ >= extraCapacity()) return false;
-    if (extras_ == 0 || source <= extraSources_[static_cast<std::size_t>(extras_ - 1)]) {
-        if (runs_ == runStarts_.size()) return false;
-        runStarts_[runs_++] = extras_;
-    }
     extraSources_[static_cast<std::size_t>(extras_++)] = source;
     return true;
 }
@@ -101,16 +96,45 @@ PassOutcome prepareOutputTileset(const TileCensus& census, const WedLayout& layo
     return PassOutcome::Done;
 }
 
+namespace {
+
+// The tile map bit of overlay `overlay`, or 0 where the overlay has no cells.
+std::uint8_t overlayMask(const OverlayPassInput& input, int overlay) {
+    const WedOverlay record = readOverlay(input.inputWed, input.layout, overlay);
+    return record.width > 0 && record.height > 0 ? static_cast<std::uint8_t>(1u << overlay) : 0;
+}
+
+}  // namespace
+
+void markFillCandidates(const OverlayPassInput& input, OutputTileset& tileset) {
+    // A cell matches at most one overlay: its mask is one overlay's bit.
+    const std::int32_t convertible = tileset.extraCapacity();
+    bool leading = true;  // the first overlay with cells, whose extra tiles come first
+    for (int overlay = 1; overlay < wed::kOverlayCount; ++overlay) {
+        const std::uint8_t mask = overlayMask(input, overlay);
+        if (mask == 0) continue;
+        for (std::int32_t i = 0; i < convertible; ++i) {
+            const WedTilemapEntry cell = readTilemapEntry(input.inputWed, input.layout, i);
+            if (cell.overlayMask == mask) tileset.markFilled(i, leading && cell.secondaryTile < 0);
+        }
+        leading = false;
+    }
+    // The door tiles that follow the basic tiles: filled when keyed, nothing more.
+    for (std::int32_t j = std::max(input.census.basicTiles, 0); j < tileset.copiedTileCount(); ++j) {
+        tileset.markFilled(j, false);
+    }
+}
+
 PassOutcome convertOverlayTiles(const OverlayPassInput& input, const PassProgress& progress,
                                 OutputTileset& tileset) {
     const std::int32_t basicTiles = input.census.basicTiles;
     // The room for extra tiles is one per convertible index (see prepareOutputTileset).
     const std::int32_t convertible = tileset.extraCapacity();
     // Overlay 0 is the base layer itself; the others are what shows through it.
+    bool leading = true;  // the first overlay with cells
     for (int overlay = 1; overlay < wed::kOverlayCount; ++overlay) {
-        const WedOverlay record = readOverlay(input.outputWed, input.layout, overlay);
-        if (record.width <= 0 || record.height <= 0) continue;
-        const std::uint8_t mask = static_cast<std::uint8_t>(1u << overlay);
+        const std::uint8_t mask = overlayMask(input, overlay);
+        if (mask == 0) continue;
 
         // Past the convertible indices only the progress line is left to do.
         const std::int32_t visited = progress ? basicTiles : convertible;
@@ -119,12 +143,8 @@ PassOutcome convertOverlayTiles(const OverlayPassInput& input, const PassProgres
             if (i >= convertible) continue;
             const WedTilemapEntry cell = readTilemapEntry(input.inputWed, input.layout, i);
             if (cell.overlayMask != mask) continue;
-            if (!tileset.isKeyed(i)) {
-                writeOverlayMask(input.outputWed, input.layout, i, 0);
-                continue;
-            }
-            tileset.markFilled(i);
-            if (cell.secondaryTile >= 0) {
+            // Marked to fill, it is still marked where it is keyed.
+            if (!tileset.isFilled(i) || cell.secondaryTile >= 0) {
                 writeOverlayMask(input.outputWed, input.layout, i, 0);
                 continue;
             }
@@ -133,11 +153,8 @@ PassOutcome convertOverlayTiles(const OverlayPassInput& input, const PassProgres
             if (!tileset.addExtra(i)) return PassOutcome::NoMemory;
             writeSecondaryTile(input.outputWed, input.layout, i, static_cast<std::int16_t>(index));
         }
-    }
-
-    // The door tiles that follow the basic tiles: filled when keyed, nothing more.
-    for (std::int32_t j = std::max(basicTiles, 0); j < tileset.copiedTileCount(); ++j) {
-        if (tileset.isKeyed(j)) tileset.markFilled(j);
+        if (leading) tileset.endLeadingExtras();
+        leading = false;
     }
     return PassOutcome::Done;
 }

@@ -9,7 +9,6 @@
 // from the input, so no copy of the whole tileset is ever held in memory.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -35,33 +34,43 @@ public:
     // The output header's tile count: the copied tiles and the extra ones.
     std::int32_t nextTileIndex() const { return copied_ + extras_; }
 
-    bool isFilled(std::int32_t tile) const { return filled_[static_cast<std::size_t>(tile)] != 0; }
-    // Whether copied tile `tile` is keyed: what the pass looks at in a tile,
-    // noted as the input is read, so that the pass reads no tile itself.
-    bool isKeyed(std::int32_t tile) const { return keyed_[static_cast<std::size_t>(tile)] != 0; }
-    // Notes which of the whole tiles in `tiles`, the input's from copied tile
-    // `first` on, are keyed; tiles past the copied ones are left out.
-    void noteKeys(std::int32_t first, std::span<const std::uint8_t> tiles);
+    // Whether copied tile `tile` is filled: marked by markFillCandidates as
+    // one the pass fills if it is keyed, and still marked once noteKeys has
+    // seen it.
+    bool isFilled(std::int32_t tile) const { return filled_[static_cast<std::size_t>(tile)] != kNotFilled; }
+    // Whether copied tile `tile` is filled and the source of an extra tile
+    // of the first overlay the pass converts: those extra tiles come first,
+    // in the order of their sources, so that the writer can make each as it
+    // reads its source with the copied tiles, before the pass has run.
+    bool isLeadingExtraSource(std::int32_t tile) const {
+        return filled_[static_cast<std::size_t>(tile)] == kFilledWithExtra;
+    }
+    // The extra tiles of that first overlay, once the pass has run.
+    std::int32_t leadingExtraCount() const { return leadingExtras_; }
     // Whether output tile `tile` is made by makeOutputTile; any other is the
     // input tile of its index, unchanged.
     bool isMade(std::int32_t tile) const { return tile >= copied_ || isFilled(tile); }
-    // The input tile that extra tile k is a trimmed copy of.
+    // The input tile that extra tile k is a trimmed copy of. The pass adds
+    // the extra tiles an overlay at a time, each overlay's in the order of
+    // their sources.
     std::int32_t extraSource(std::int32_t k) const { return extraSources_[static_cast<std::size_t>(k)]; }
     // The input tile that made tile `tile` is made from.
     std::int32_t sourceOf(std::int32_t tile) const { return tile < copied_ ? tile : extraSource(tile - copied_); }
-    // Where each run of extra tiles whose sources ascend begins, in order:
-    // the pass adds the extra tiles of one overlay at a time, each overlay's
-    // in the order of their sources, so there are at most as many runs as
-    // overlays, and a writer that reads the input once, in order, meets the
-    // sources of each run in turn.
-    std::span<const std::int32_t> extraRunStarts() const { return {runStarts_.data(), runs_}; }
+    // Takes the marks of the tiles that are not keyed away, for the whole
+    // tiles in `tiles`, the input's from copied tile `first` on (tiles past
+    // the copied ones are left out): what the pass needs to know of a tile,
+    // noted as the input is read, so that the pass reads no tile itself.
+    void noteKeys(std::int32_t first, std::span<const std::uint8_t> tiles);
 
     // Room for the marks of `copied` tiles and up to `extraCapacity` extra
     // tiles, and to make tiles in; false when the memory has none.
     bool reserve(TileMemory& memory, std::int32_t copied, std::int32_t extraCapacity);
     std::int32_t extraCapacity() const { return static_cast<std::int32_t>(extraSources_.size()); }
-    void markFilled(std::int32_t tile) { filled_[static_cast<std::size_t>(tile)] = 1; }
-    // False when there is no room for one more, or for one more run.
+    void markFilled(std::int32_t tile, bool leadingExtraSource) {
+        filled_[static_cast<std::size_t>(tile)] = leadingExtraSource ? kFilledWithExtra : kFilled;
+    }
+    void endLeadingExtras() { leadingExtras_ = extras_; }
+    // False when there is no room for one more.
     bool addExtra(std::int32_t source);
 
     // Where the output TIS's writer reads input tiles and makes the tiles it
@@ -75,13 +84,13 @@ public:
 
 private:
     std::int32_t copied_ = 0;
+    static constexpr std::uint8_t kNotFilled = 0, kFilled = 1, kFilledWithExtra = 2;
+
     std::int32_t extras_ = 0;
+    std::int32_t leadingExtras_ = 0;
     MemoryArray<std::uint8_t> filled_;        // a mark per copied tile
-    MemoryArray<std::uint8_t> keyed_;         // a mark per copied tile
     MemoryArray<std::int32_t> extraSources_;  // an input tile index per extra tile
     MemoryArray<TileBytes> scratch_;
-    std::array<std::int32_t, wed::kOverlayCount> runStarts_{};
-    std::size_t runs_ = 0;
 };
 
 // Makes output tile `tile`, one that the tileset marks as made, into `into`
@@ -132,14 +141,20 @@ struct OverlayPassInput {
     WritableWedImage outputWed;
 };
 
+// Marks the tiles the pass fills where they are keyed: those of the cells
+// under an overlay that it converts, and the door tiles that follow the
+// basic tiles. The output's tiles are then read, their keys noted
+// (noteKeys), before the pass runs.
+void markFillCandidates(const OverlayPassInput& input, OutputTileset& tileset);
+
 // Called with the number of each tile as the pass reaches it (counted from 1)
 // and the number of basic tiles. An empty one shows nothing, and the pass
 // stops where nothing is left to convert.
 using PassProgress = std::function<void(std::int32_t tile, std::int32_t basicTiles)>;
 
-// Runs the overlay pass and the door-tile pass over the prepared tileset,
-// whose keys are noted, patching the output WED and recording in `tileset`
-// what the output TIS holds.
+// Runs the overlay pass over the prepared tileset, whose keys are noted,
+// patching the output WED and recording in `tileset` the extra tiles the
+// output TIS holds.
 [[nodiscard]] PassOutcome convertOverlayTiles(const OverlayPassInput& input,
                                               const PassProgress& progress, OutputTileset& tileset);
 

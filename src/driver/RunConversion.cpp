@@ -10,7 +10,6 @@
 #include "output/HeldFiles.h"
 #include "output/InputArea.h"
 #include "output/OutputArea.h"
-#include "output/OutputTis.h"
 #include "output/RunLog.h"
 #include "report/Messages.h"
 #include "report/Reporter.h"
@@ -93,7 +92,9 @@ private:
     StepResult copyCompanions();
     StepResult convertTiles();
     StepResult writeWed();
-    StepResult writeTis();
+    StepResult prepareTiles();
+    StepResult writeTisTiles();
+    StepResult writeTisExtras();
     int finish();
     int abandon(Failure failure);
 
@@ -131,7 +132,8 @@ int Run::execute() {
     // rename; from then on the run finishes first.
     using Step = StepResult (Run::*)();
     for (const Step step : {&Run::openInputs, &Run::checkInputs, &Run::reportSourcesAndCensus, &Run::holdOutputs,
-                            &Run::copyCompanions, &Run::convertTiles, &Run::writeWed, &Run::writeTis}) {
+                            &Run::copyCompanions, &Run::prepareTiles, &Run::writeTisTiles, &Run::convertTiles,
+                            &Run::writeTisExtras, &Run::writeWed}) {
         if (platform_.interrupted()) return abandon(Failure{messages::kRunInterrupted});
         if (const StepResult failed = (this->*step)()) return abandon(*failed);
     }
@@ -218,9 +220,10 @@ StepResult Run::holdOutputs() {
 
 StepResult Run::copyCompanions() { return output_.copyCompanions(input_, reporter_); }
 
-// The pass patches a copy of the input WED in memory and records what
-// becomes of each tile; the tiles are made as the output TIS is written.
-StepResult Run::convertTiles() {
+// What the output keeps and the room to make its tiles in, reserved before
+// any byte of the TIS is written, and the tiles the pass fills if they are
+// keyed marked.
+StepResult Run::prepareTiles() {
     const std::span<const std::uint8_t> wed = input_.wed();
     patchedWed_ = MemoryArray<std::uint8_t>::allocate(memory_, wed.size());
     if (!patchedWed_) return Failure{messages::kNoMemory};
@@ -230,9 +233,20 @@ StepResult Run::convertTiles() {
     tileset_.emplace();
     const PassOutcome prepared = prepareOutputTileset(census_, layout_, tisSource_, memory_, *tileset_);
     if (const StepResult failed = passResult(prepared)) return failed;
-    if (const StepResult failed = readInputTileKeys(platform_, input_.tisFile(), tisSource_.firstTile, *tileset_)) {
-        return failed;
-    }
+    markFillCandidates(OverlayPassInput{census_, layout_, WedImage{wed}, output}, *tileset_);
+    return {};
+}
+
+// The copied tiles go out as the input is read, once; the keys noted on the
+// way are all the pass needs of the tiles.
+StepResult Run::writeTisTiles() {
+    return output_.writeTisTiles(*tileset_, input_.tisFile(), tisSource_.firstTile, options_.saveHeader);
+}
+
+// The pass patches the copy of the input WED and places the extra tiles.
+StepResult Run::convertTiles() {
+    const std::span<const std::uint8_t> wed = input_.wed();
+    const WritableWedImage output{std::span(&patchedWed_[0], wed.size())};
     if (!options_.silent) reporter_.consoleLine("");
     const OverlayPassInput input{census_, layout_, WedImage{wed}, output};
     PassProgress progress;
@@ -251,9 +265,9 @@ StepResult Run::writeWed() {
     return {};
 }
 
-StepResult Run::writeTis() {
+StepResult Run::writeTisExtras() {
     if (const StepResult failed =
-            output_.writeTis(*tileset_, input_.tisFile(), tisSource_.firstTile, options_.saveHeader)) {
+            output_.writeTisExtras(*tileset_, input_.tisFile(), tisSource_.firstTile, options_.saveHeader)) {
         return failed;
     }
     extraTileCount_ = tileset_->extraTileCount();

@@ -74,9 +74,14 @@ StepResult OutputArea::writeWed(FileHandle inputWed, WedImage patched, const Wed
     return writeOutputWed(platform_, inputWed, files_[kWed].file.get(), patched, layout);
 }
 
-StepResult OutputArea::writeTis(OutputTileset& tileset, FileHandle input, std::uint64_t firstTile,
-                                bool saveHeader) {
-    return writeOutputTis(platform_, files_[kTis].file.get(), tileset, input, firstTile, saveHeader);
+StepResult OutputArea::writeTisTiles(OutputTileset& tileset, FileHandle input, std::uint64_t firstTile,
+                                     bool saveHeader) {
+    return writeOutputTisTiles(platform_, files_[kTis].file.get(), tileset, input, firstTile, saveHeader);
+}
+
+StepResult OutputArea::writeTisExtras(OutputTileset& tileset, FileHandle input, std::uint64_t firstTile,
+                                      bool saveHeader) {
+    return writeOutputTisExtras(platform_, files_[kTis].file.get(), tileset, input, firstTile, saveHeader);
 }
 
 StepResult OutputArea::commit(bool durable, Reporter& reporter) {

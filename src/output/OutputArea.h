@@ -40,8 +40,11 @@ public:
     // copies between two of them.
     [[nodiscard]] StepResult copyCompanions(const InputArea& input, Reporter& reporter);
     [[nodiscard]] StepResult writeWed(FileHandle inputWed, WedImage patched, const WedLayout& layout);
-    [[nodiscard]] StepResult writeTis(OutputTileset& tileset, FileHandle input, std::uint64_t firstTile,
-                                      bool saveHeader);
+    // The TIS in two parts, the pass between them (see OutputTis.h).
+    [[nodiscard]] StepResult writeTisTiles(OutputTileset& tileset, FileHandle input, std::uint64_t firstTile,
+                                           bool saveHeader);
+    [[nodiscard]] StepResult writeTisExtras(OutputTileset& tileset, FileHandle input, std::uint64_t firstTile,
+                                            bool saveHeader);
 
     // Gives every temporary its target's name: the companions, then the TIS,
     // then the WED. When `durable`, or where a temporary replaces a file,

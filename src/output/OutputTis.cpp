@@ -50,47 +50,29 @@ bool writePieces(Platform& platform, FileHandle file, std::uint64_t& offset,
 
 }  // namespace
 
-StepResult readInputTileKeys(Platform& platform, FileHandle input, std::uint64_t firstTile,
-                             OutputTileset& tileset) {
-    // Into the writer's room, a batch's tiles a read: the pass is to see
-    // nothing of the tiles but their keys.
-    const std::span<TileBytes> room = tileset.scratch();
-    const auto batch = static_cast<std::int32_t>(std::min<std::size_t>(room.size(), kBatchTiles));
-    const std::int32_t copied = tileset.copiedTileCount();
-    for (std::int32_t first = 0; first < copied; first += batch) {
-        const auto tiles = static_cast<std::size_t>(std::min(batch, copied - first));
-        const std::span<std::uint8_t> into(room.front().data(), tiles * tis::kTileSize);
-        std::size_t got = 0;
-        if (!platform.readFile(input, firstTile + std::uint64_t{tis::kTileSize} * static_cast<std::uint64_t>(first),
-                               into, got) ||
-            got != into.size()) {
-            return Failure{messages::kMapInputTis};
-        }
-        tileset.noteKeys(first, into);
-    }
-    return {};
-}
-
 std::uint64_t outputTisBytes(const OutputTileset& tileset, bool saveHeader) {
     return (saveHeader ? tis::kHeaderSize : 0) +
            std::uint64_t{tis::kTileSize} * static_cast<std::uint64_t>(tileset.nextTileIndex());
 }
 
-StepResult writeOutputTis(Platform& platform, FileHandle file, OutputTileset& tileset, FileHandle input,
-                          std::uint64_t firstTile, bool saveHeader) {
+namespace {
+
+// Writes one part of the file's tiles, reading the input as it goes, after
+// reserving the room of the file as far as the tileset tells it now.
+StepResult writePart(Platform& platform, FileHandle file, OutputTileset& tileset, TisPart part,
+                     FileHandle input, std::uint64_t firstTile, bool saveHeader) {
     const InputReader read = [&platform, input](std::uint64_t offset, std::span<std::uint8_t> into) {
         std::size_t got = 0;
         return platform.readFile(input, offset, into, got) && got == into.size();
     };
-    // The first batch's tiles are made while the file is emptied and its room
-    // taken. The thread that makes them never takes an interruption: this one
-    // does, and looks at it between two batches.
+    // The first batch's tiles are made while the room is taken. The thread
+    // that makes them never takes an interruption: this one does, and looks
+    // at it between two batches.
     std::optional<OutputTisBatches> batches;
-    platform.startThreadShielded([&] { batches.emplace(tileset, firstTile, read, saveHeader); });
-    if (!platform.emptyFile(file)) return Failure{messages::kWriteOutputTis};
-    // The whole file's room first: the file system finds it once, not page
-    // by page as the writes come, and a disk without it fails here, before
-    // any byte is written. Where nothing can be reserved, the writes find out.
+    platform.startThreadShielded([&] { batches.emplace(tileset, part, firstTile, read, saveHeader); });
+    // The room first: the file system finds it once, not page by page as the
+    // writes come, and a disk without it fails here, before the part's first
+    // byte. Where nothing can be reserved, the writes find out.
     if (platform.reserveSpace(file, outputTisBytes(tileset, saveHeader)) == Reservation::NoSpace) {
         return Failure{messages::kWriteOutputTis};
     }
@@ -104,6 +86,28 @@ StepResult writeOutputTis(Platform& platform, FileHandle file, OutputTileset& ti
             if (!writePieces(platform, file, offset, write.pieces)) return Failure{messages::kWriteOutputTis};
         }
     }
+}
+
+}  // namespace
+
+StepResult writeOutputTisTiles(Platform& platform, FileHandle file, OutputTileset& tileset, FileHandle input,
+                               std::uint64_t firstTile, bool saveHeader) {
+    if (!platform.emptyFile(file)) return Failure{messages::kWriteOutputTis};
+    return writePart(platform, file, tileset, TisPart::CopiedTiles, input, firstTile, saveHeader);
+}
+
+StepResult writeOutputTisExtras(Platform& platform, FileHandle file, OutputTileset& tileset, FileHandle input,
+                                std::uint64_t firstTile, bool saveHeader) {
+    if (const StepResult failed = writePart(platform, file, tileset, TisPart::ExtraTiles, input, firstTile, saveHeader)) {
+        return failed;
+    }
+    if (!saveHeader) return {};
+    // The header counts the extra tiles too: it goes last.
+    const TisHeader header = makeTisHeader(static_cast<std::uint32_t>(tileset.nextTileIndex()));
+    const WritePiece piece(header.data(), header.size());
+    std::uint64_t offset = 0;
+    if (!writePieces(platform, file, offset, {&piece, 1})) return Failure{messages::kWriteOutputTis};
+    return {};
 }
 
 }  // namespace wedmorph

@@ -11,20 +11,22 @@
 
 namespace wedmorph {
 
-// Reads the input TIS `input`, whose tiles begin at `firstTile`, once, in
-// order, to note which of the tiles the output copies are keyed.
-[[nodiscard]] StepResult readInputTileKeys(Platform& platform, FileHandle input, std::uint64_t firstTile,
-                                           OutputTileset& tileset);
-
-// The file's size once written.
+// The file's size once written: as far as the extra tiles the pass has made
+// so far.
 std::uint64_t outputTisBytes(const OutputTileset& tileset, bool saveHeader);
 
-// Empties `file`, which the caller has open and keeps, reserves the room of
-// the whole output TIS on the disk, and writes it into the file, reading the
-// input TIS `input`, whose tiles begin at `firstTile`, once, in order.
-// Every read's and write's result and byte count is checked. An
-// interruption stops the writing between two batches.
-[[nodiscard]] StepResult writeOutputTis(Platform& platform, FileHandle file, OutputTileset& tileset,
-                                        FileHandle input, std::uint64_t firstTile, bool saveHeader);
+// Empties `file`, which the caller has open and keeps, and writes the copied
+// tiles into it, reading the input TIS `input`, whose tiles begin at
+// `firstTile`, once, in order, and noting the tiles' keys for the pass. The
+// room of the file is reserved on the disk first. Every read's and write's
+// result and byte count is checked. An interruption stops the writing
+// between two batches.
+[[nodiscard]] StepResult writeOutputTisTiles(Platform& platform, FileHandle file, OutputTileset& tileset,
+                                             FileHandle input, std::uint64_t firstTile, bool saveHeader);
+
+// Once the pass has run: writes the extra tiles after the copied ones,
+// reading their sources again, and then the header when `saveHeader` is set.
+[[nodiscard]] StepResult writeOutputTisExtras(Platform& platform, FileHandle file, OutputTileset& tileset,
+                                              FileHandle input, std::uint64_t firstTile, bool saveHeader);
 
 }  // namespace wedmorph

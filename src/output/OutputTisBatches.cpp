@@ -43,24 +43,26 @@ bool spinUntil(Done done) {
 
 }  // namespace
 
-OutputTisBatches::OutputTisBatches(OutputTileset& tileset, std::uint64_t firstTile, InputReader read,
-                                   bool saveHeader, std::size_t tilesPerBatch, TileMaking making)
+OutputTisBatches::OutputTisBatches(OutputTileset& tileset, TisPart part, std::uint64_t firstTile,
+                                   InputReader read, bool saveHeader, std::size_t tilesPerBatch,
+                                   TileMaking making)
     : tileset_(tileset),
+      part_(part),
       firstTile_(firstTile),
       read_(std::move(read)),
-      header_(makeTisHeader(static_cast<std::uint32_t>(tileset.nextTileIndex()))),
-      headerDue_(saveHeader),
       tilesAt_(saveHeader ? tis::kHeaderSize : 0) {
-    const std::span<const std::int32_t> starts = tileset.extraRunStarts();
-    runs_ = starts.size();
-    for (std::size_t r = 0; r < runs_; ++r) {
-        runNext_[r] = starts[r];
-        runEnd_[r] = r + 1 < runs_ ? starts[r + 1] : tileset.extraTileCount();
-    }
     // Starting a thread and waiting for it to end costs about as much as
-    // making a thousand tiles: a file with fewer has them made in turn.
-    std::int64_t toMake = tileset.extraTileCount();
-    for (std::int32_t tile = 0; tile < tileset.copiedTileCount(); ++tile) toMake += tileset.isFilled(tile);
+    // making a thousand tiles: a part with fewer has them made in turn.
+    std::int64_t toMake = 0;
+    if (part == TisPart::CopiedTiles) {
+        for (std::int32_t tile = 0; tile < tileset.copiedTileCount(); ++tile) {
+            toMake += std::int64_t{tileset.isFilled(tile)} + tileset.isLeadingExtraSource(tile);
+        }
+    } else {
+        // Those the pass places first are made with the copied tiles.
+        next_ = tileset.leadingExtraCount();
+        toMake = tileset.extraTileCount() - next_;
+    }
     const bool alongside = making == TileMaking::Alongside && toMake >= kTilesWorthAThread;
     // Each batch's room: its input tiles, then as many extra tiles.
     std::size_t room = tileset.scratch().size() / 4;
@@ -76,9 +78,8 @@ OutputTisBatches::OutputTisBatches(OutputTileset& tileset, std::uint64_t firstTi
     }
     tilesPerBatch_ = std::clamp<std::size_t>(tilesPerBatch, 1, std::max<std::size_t>(room, 1));
     for (Batch& batch : batches_) batch.room = batch.input != nullptr ? batch.input + room : nullptr;
-    plan(batches_[0]);
-    readInput(batches_[0]);
-    if (alongside && batches_[0].makingCount > 0 && !batches_[0].failed) {
+    prepare(batches_[0]);
+    if (alongside && batches_[0].makingCount > 0) {
         // The first batch goes to the thread as it starts: its tiles are
         // made while the writer readies the file.
         handedToMaker_ = 0;
@@ -102,72 +103,75 @@ OutputTisBatches::~OutputTisBatches() {
     maker_.join();
 }
 
-bool OutputTisBatches::planned() const { return next_ == tileset_.copiedTileCount() && !headerDue_; }
-
-void OutputTisBatches::plan(Batch& batch) {
-    const std::int32_t copied = tileset_.copiedTileCount();
-    const std::array<std::int32_t, wed::kOverlayCount> runFirst = runNext_;
-    batch.writeCount = 0;
-    batch.makingCount = 0;
-    batch.first = next_;
-    batch.end = std::min<std::int32_t>(copied, next_ + static_cast<std::int32_t>(tilesPerBatch_));
-    batch.read = false;
-    batch.failed = false;
-
-    // Which input tiles are filled or the sources of extra tiles: each run's
-    // next source is met in turn.
-    for (std::int32_t tile = batch.first; tile < batch.end; ++tile) {
-        std::size_t run = runs_;
-        for (std::size_t r = 0; r < runs_; ++r) {
-            if (runNext_[r] < runEnd_[r] && tileset_.extraSource(runNext_[r]) == tile) run = r;
-        }
-        const bool fill = tileset_.isFilled(tile);
-        if (!fill && run == runs_) continue;
-        // The extra tile's number for now; its place in the room below.
-        batch.making[batch.makingCount++] = {tile - batch.first, run < runs_ ? runNext_[run]++ : -1,
-                                             static_cast<std::uint8_t>(run), fill};
-    }
-    next_ = batch.end;
-
-    // The copied tiles, led by the header when it is due.
-    std::size_t pieces = 0;
-    if (headerDue_) batch.pieces[pieces++] = {header_.data(), header_.size()};
-    const std::size_t tiles = static_cast<std::size_t>(batch.end - batch.first);
-    if (tiles > 0) batch.pieces[pieces++] = {batch.input->data(), tiles * tis::kTileSize};
-    if (pieces > 0) {
-        batch.writes[batch.writeCount++] = {headerDue_ ? 0 : tilesAt_ + std::uint64_t{tis::kTileSize} *
-                                                                          static_cast<std::uint64_t>(batch.first),
-                                            {batch.pieces.data(), pieces}};
-    }
-    headerDue_ = false;
-
-    // The extra tiles of each run made here, side by side in the room.
-    std::array<std::int32_t, wed::kOverlayCount> place{};  // each run's first
-    std::int32_t roomUsed = 0;
-    for (std::size_t r = 0; r < runs_; ++r) {
-        const std::int32_t count = runNext_[r] - runFirst[r];
-        if (count == 0) continue;
-        place[r] = roomUsed;
-        batch.pieces[pieces] = {batch.room[roomUsed].data(), static_cast<std::size_t>(count) * tis::kTileSize};
-        batch.writes[batch.writeCount++] = {
-            tilesAt_ + std::uint64_t{tis::kTileSize} * static_cast<std::uint64_t>(copied + runFirst[r]),
-            {&batch.pieces[pieces++], 1}};
-        roomUsed += count;
-    }
-    for (std::size_t k = 0; k < batch.makingCount; ++k) {
-        Making& making = batch.making[k];
-        if (making.extra >= 0) making.extra = place[making.run] + (making.extra - runFirst[making.run]);
-    }
-    batch.taken.store(0, std::memory_order_relaxed);
-    batch.finished.store(0, std::memory_order_relaxed);
+bool OutputTisBatches::done() const {
+    return next_ == (part_ == TisPart::CopiedTiles ? tileset_.copiedTileCount() : tileset_.extraTileCount());
 }
 
-void OutputTisBatches::readInput(Batch& batch) {
-    batch.read = true;
-    if (batch.end == batch.first) return;
-    const auto tiles = static_cast<std::size_t>(batch.end - batch.first);
-    const std::span<std::uint8_t> into(batch.input->data(), tiles * tis::kTileSize);
-    batch.failed = !read_(firstTile_ + std::uint64_t{tis::kTileSize} * static_cast<std::uint64_t>(batch.first), into);
+bool OutputTisBatches::read(Batch& batch, std::int32_t slot, std::int32_t first, std::int32_t count) {
+    const std::span<std::uint8_t> into(batch.input[slot].data(), static_cast<std::size_t>(count) * tis::kTileSize);
+    batch.failed = !read_(firstTile_ + std::uint64_t{tis::kTileSize} * static_cast<std::uint64_t>(first), into);
+    return !batch.failed;
+}
+
+void OutputTisBatches::prepare(Batch& batch) {
+    batch.ready = true;
+    batch.failed = false;
+    batch.makingCount = 0;
+    batch.writeCount = 0;
+    batch.taken.store(0, std::memory_order_relaxed);
+    batch.finished.store(0, std::memory_order_relaxed);
+    if (done()) return;
+    const auto most = static_cast<std::int32_t>(tilesPerBatch_);
+    if (part_ == TisPart::CopiedTiles) {
+        // The next tiles in order, their keys noted, those left marked filled
+        // in place; they go out as they were read. The extra tiles whose
+        // sources they are, where the pass places them first, are made too.
+        const std::int32_t first = next_;
+        const std::int32_t count = std::min(most, tileset_.copiedTileCount() - first);
+        next_ += count;
+        batch.first = first;
+        if (!read(batch, 0, first, count)) return;
+        const std::span<const std::uint8_t> tiles(batch.input->data(), static_cast<std::size_t>(count) * tis::kTileSize);
+        tileset_.noteKeys(first, tiles);
+        const std::int32_t firstExtra = leadingExtras_;
+        for (std::int32_t slot = 0; slot < count; ++slot) {
+            if (!tileset_.isFilled(first + slot)) continue;
+            const bool extra = tileset_.isLeadingExtraSource(first + slot);
+            batch.making[batch.makingCount++] = {slot, extra ? leadingExtras_++ - firstExtra : -1, true};
+        }
+        const std::int32_t copied = tileset_.copiedTileCount();
+        batch.pieces[0] = tiles;
+        batch.writes[0] = {tilesAt_ + std::uint64_t{tis::kTileSize} * static_cast<std::uint64_t>(first),
+                           {&batch.pieces[0], 1}};
+        batch.writeCount = 1;
+        if (leadingExtras_ > firstExtra) {
+            batch.pieces[1] = {batch.room->data(), static_cast<std::size_t>(leadingExtras_ - firstExtra) * tis::kTileSize};
+            batch.writes[1] = {tilesAt_ + std::uint64_t{tis::kTileSize} * static_cast<std::uint64_t>(copied + firstExtra),
+                               {&batch.pieces[1], 1}};
+            batch.writeCount = 2;
+        }
+        return;
+    }
+    // The next extra tiles, their sources read into the input room in order,
+    // each run of sources that follow one another in the input in one read.
+    const std::int32_t firstExtra = next_;
+    const std::int32_t last = std::min(tileset_.extraTileCount(), firstExtra + most);
+    for (std::int32_t run = firstExtra; run < last;) {
+        const std::int32_t source = tileset_.extraSource(run);
+        std::int32_t end = run + 1;
+        while (end < last && tileset_.extraSource(end) == source + (end - run)) ++end;
+        if (!read(batch, run - firstExtra, source, end - run)) return;
+        run = end;
+    }
+    for (next_ = firstExtra; next_ < last; ++next_) {
+        const auto k = static_cast<std::int32_t>(batch.makingCount++);
+        batch.making[static_cast<std::size_t>(k)] = {k, k, false};
+    }
+    batch.pieces[0] = {batch.room->data(), batch.makingCount * tis::kTileSize};
+    const std::int64_t index = std::int64_t{tileset_.copiedTileCount()} + firstExtra;
+    batch.writes[0] = {tilesAt_ + std::uint64_t{tis::kTileSize} * static_cast<std::uint64_t>(index),
+                       {&batch.pieces[0], 1}};
+    batch.writeCount = 1;
 }
 
 void OutputTisBatches::makeTakenTiles(Batch& batch) const {
@@ -178,8 +182,7 @@ void OutputTisBatches::makeTakenTiles(Batch& batch) const {
         if (k >= batch.makingCount) return;
         const Making& making = batch.making[k];
         TileBytes& input = batch.input[making.slot];
-        // The extra tile first, a copy of the tile as it was read (any
-        // index past the copied tiles names an extra tile).
+        // Any index past the copied tiles names an extra tile.
         if (making.extra >= 0) makeOutputTile(tileset_, copied, input.data(), batch.room[making.extra]);
         if (making.fill) {
             makeOutputTile(tileset_, batch.first + making.slot, input.data(), filled);
@@ -211,7 +214,7 @@ void OutputTisBatches::work() {
 
 std::optional<std::span<const OutputWrite>> OutputTisBatches::nextBatch() {
     Batch& batch = batches_[static_cast<std::size_t>(handOut_)];
-    if (!batch.read) readInput(batch);
+    if (!batch.ready) prepare(batch);
     if (batch.failed) return std::nullopt;
     // What the other thread has not taken on yet is made here, and what it
     // has is waited for.
@@ -221,35 +224,27 @@ std::optional<std::span<const OutputWrite>> OutputTisBatches::nextBatch() {
         std::unique_lock lock(mutex_);
         makerFinishedBatch_.wait(lock, made);
     }
-    if (batch.writeCount == 0) {
-        // Every extra tile is made from a source read on the way: one left
-        // means the tileset broke the order it promises.
-        for (std::size_t r = 0; r < runs_; ++r) {
-            if (runNext_[r] != runEnd_[r]) return std::nullopt;
-        }
-        return std::span<const OutputWrite>();
-    }
+    if (batch.writeCount == 0) return std::span<const OutputWrite>();
     // The writer is done with the other batch, handed out last time: the
     // one after this takes its room, once the other thread is out of it, is
-    // read here and made while this one is written.
+    // read here and made while this one is written; where one room serves
+    // both, it is read once this one is written.
     const int handed = handOut_;
     handOut_ = 1 - handed;
     Batch& following = batches_[static_cast<std::size_t>(handOut_)];
-    if (!maker_.joinable()) {
-        plan(following);
-    } else {
+    following.ready = false;
+    if (maker_.joinable()) {
         {
             std::unique_lock lock(mutex_);
             makerFinishedBatch_.wait(lock, [this] { return beingMade_ != handOut_; });
         }
-        plan(following);
-        readInput(following);
+        prepare(following);
         {
             const std::lock_guard lock(mutex_);
             if (following.makingCount > 0 && !following.failed) handedToMaker_ = handOut_;
             // Nothing is left to make after this batch: the thread ends
             // while the last batches are written, not after them.
-            if (planned()) stop_ = true;
+            if (done()) stop_ = true;
         }
         batchHandedOver_.notify_one();
     }

@@ -1,16 +1,17 @@
-// The output TIS as its writer takes it: its bytes a batch at a time, each
-// batch a few writes at given offsets. The input is read once, in order, a
-// batch of tiles at a time, into one half of the tileset's scratch room,
-// where the filled tiles are made in place: the copied tiles go out from
-// there in one piece. The extra tiles made from them (each a trimmed copy of
-// a filled input tile, met in the same batch since each run of them follows
-// its sources' order) are made into the room beside it, each run's together,
-// and go out as a piece a run. While the writer writes one batch, a second
-// thread makes the tiles of the next from what the writer has read into the
-// other half, so that making them adds little to the writes' time. Reading
+// The output TIS as its writer takes it, in two parts: the copied tiles,
+// then the extra tiles that the first part leaves. Each part is handed out a
+// batch at a time, a batch a whole piece or two to write at given offsets.
+// For the copied tiles the input is read once, in order, a batch of tiles at
+// a time, into one half of the tileset's scratch room: the keys of the tiles
+// are noted there (the pass needs nothing else of them), the tiles to fill
+// are made in place, so that the batch goes out in one piece, and the extra
+// tiles of the first overlay, placed first and in the order of their
+// sources, are made into the room beside them. The extra tiles of any other
+// overlay, once the pass has placed them, are made from their sources read
+// again. While the writer writes one batch, a second thread makes the tiles
+// of the next, so that making them adds little to the writes' time. Reading
 // into memory rather than writing from a mapping of the input costs the same
-// whatever the page cache holds, and whole pieces write as fast as the
-// system writes.
+// whatever the page cache holds.
 #pragma once
 
 #include <array>
@@ -27,7 +28,6 @@
 #include "base/WritePiece.h"
 #include "convert/OverlayPass.h"
 #include "formats/Tis.h"
-#include "formats/Wed.h"
 
 namespace wedmorph {
 
@@ -42,6 +42,12 @@ inline constexpr std::size_t kTilesMadeInTurn = 128;
 // can be had). The bytes are the same.
 enum class TileMaking { Alongside, InTurn };
 
+// The two parts of the output TIS's tiles.
+enum class TisPart {
+    CopiedTiles,  // the input's tiles, their keys noted, and the extra tiles made from them first
+    ExtraTiles,   // the other extra tiles, once the pass has placed them
+};
+
 // Reads `into.size()` bytes of the input TIS from `offset`; false when they
 // cannot all be had.
 using InputReader = std::function<bool(std::uint64_t offset, std::span<std::uint8_t> into)>;
@@ -54,48 +60,45 @@ struct OutputWrite {
 
 class OutputTisBatches {
 public:
-    // The header goes first when `saveHeader` is set. `firstTile` is where
-    // the input file's tiles begin. A batch reads at most `tilesPerBatch`
-    // input tiles (at least one; no more than its room holds). One
-    // OutputTisBatches at a time per tileset: they share its scratch room.
-    // The reader is called on the thread that calls the constructor and
-    // nextBatch, never on another.
-    OutputTisBatches(OutputTileset& tileset, std::uint64_t firstTile, InputReader read, bool saveHeader,
-                     std::size_t tilesPerBatch = kBatchTiles, TileMaking making = TileMaking::Alongside);
+    // `firstTile` is where the input file's tiles begin; the output's first
+    // tile goes after the header when `saveHeader` is set. A batch reads at
+    // most `tilesPerBatch` input tiles (at least one; no more than its room
+    // holds). One OutputTisBatches at a time per tileset: they share its
+    // scratch room. The reader is called on the thread that calls the
+    // constructor and nextBatch, never on another.
+    OutputTisBatches(OutputTileset& tileset, TisPart part, std::uint64_t firstTile, InputReader read,
+                     bool saveHeader, std::size_t tilesPerBatch = kBatchTiles,
+                     TileMaking making = TileMaking::Alongside);
     // Stops the thread that makes tiles, whatever it was doing, and waits for it.
     ~OutputTisBatches();
     OutputTisBatches(const OutputTisBatches&) = delete;
     OutputTisBatches& operator=(const OutputTisBatches&) = delete;
 
-    // The next writes of the file, each one piece of the scratch room (the
-    // first led by the header); none once the file is done; nothing at all
-    // when the input could not be read. Its pieces stay valid until the
-    // next call.
+    // The next writes of the part, each one piece of the scratch room; none
+    // once the part is done; nothing at all when the input could not be
+    // read. Its pieces stay valid until the next call.
     std::optional<std::span<const OutputWrite>> nextBatch();
 
 private:
-    // The copied tiles' write and one for each run of extra tiles.
-    static constexpr std::size_t kMostWrites = 1 + wed::kOverlayCount;
-
     // An input tile of the batch to make something of: filled in place, or
-    // the source of an extra tile, or both.
+    // the source of an extra tile.
     struct Making {
         std::int32_t slot;   // its place in the batch's input room
         std::int32_t extra;  // the room tile its extra tile is made into; -1: none
-        std::uint8_t run;    // the run of that extra tile
         bool fill;
     };
 
     struct Batch {
-        std::array<WritePiece, kMostWrites + 1> pieces;
-        std::array<OutputWrite, kMostWrites> writes;
+        // The tiles read, or the extra tiles; with the copied tiles, the
+        // extra tiles made with them.
+        std::array<WritePiece, 2> pieces;
+        std::array<OutputWrite, 2> writes;
         std::size_t writeCount = 0;
-        std::int32_t first = 0;  // the input tiles read into `input`: first to end
-        std::int32_t end = 0;
-        bool read = false;    // `input` holds them
-        bool failed = false;  // they could not be read
+        bool ready = false;   // read and planned
+        bool failed = false;  // its input could not be read
+        std::int32_t first = 0;  // the copied tile read first into `input`
         TileBytes* input = nullptr;
-        TileBytes* room = nullptr;  // the extra tiles, each run's together
+        TileBytes* room = nullptr;  // the extra tiles
         std::array<Making, kBatchTiles> making;
         std::size_t makingCount = 0;
         // Tiles of `making` that a thread has taken on, and those done: either
@@ -105,27 +108,27 @@ private:
         std::atomic<std::size_t> finished = 0;
     };
 
-    // Picks the writes of the batch after the one planned last; its input is
-    // read by readInput, its tiles made later, by makeTakenTiles.
-    void plan(Batch& batch);
-    void readInput(Batch& batch);
+    // Reads the next batch's input tiles and plans what is made of them;
+    // its tiles are made later, by makeTakenTiles.
+    void prepare(Batch& batch);
+    // Reads `count` input tiles from `first` on into the batch's input room
+    // from `slot` on.
+    bool read(Batch& batch, std::int32_t slot, std::int32_t first, std::int32_t count);
     // Makes the batch's tiles that no thread has taken yet, one at a time.
     void makeTakenTiles(Batch& batch) const;
     void work();
-    bool planned() const;
+    bool done() const;
 
-    const OutputTileset& tileset_;
+    OutputTileset& tileset_;
+    TisPart part_;
     std::uint64_t firstTile_;
     InputReader read_;
-    TisHeader header_;
-    bool headerDue_;
     std::uint64_t tilesAt_;  // where the output's first tile goes
-    std::size_t tilesPerBatch_;  // tiles each batch reads, and room for as many extra tiles
-    std::int32_t next_ = 0;  // the next copied tile to plan
-    // Each run of extra tiles: the next to plan and the end.
-    std::array<std::int32_t, wed::kOverlayCount> runNext_{};
-    std::array<std::int32_t, wed::kOverlayCount> runEnd_{};
-    std::size_t runs_ = 0;
+    std::size_t tilesPerBatch_ = 1;
+    std::int32_t next_ = 0;  // the next copied or extra tile to plan
+    // With the copied tiles: the extra tiles made so far, those that the
+    // pass places first.
+    std::int32_t leadingExtras_ = 0;
     std::array<Batch, 2> batches_;
     int handOut_ = 0;  // the batch that the next call hands out
 

@@ -45,8 +45,9 @@ struct PassRun {
             outcome = prepareOutputTileset(census, layout, source, memory, tileset);
             if (outcome != PassOutcome::Done) return;
         }
-        tileset.noteKeys(0, std::span(in.tis).subspan(source.firstTile));
         const OverlayPassInput input{census, layout, WedImage{in.wed}, WritableWedImage{outWed}};
+        markFillCandidates(input, tileset);
+        tileset.noteKeys(0, std::span(in.tis).subspan(source.firstTile));
         PassProgress show;
         if (!silent) {
             show = [this](std::int32_t tile, std::int32_t basicTiles) {
