@@ -83,9 +83,10 @@ public:
     }
 
 private:
-    std::int32_t copied_ = 0;
+    // A copied tile's mark.
     static constexpr std::uint8_t kNotFilled = 0, kFilled = 1, kFilledWithExtra = 2;
 
+    std::int32_t copied_ = 0;
     std::int32_t extras_ = 0;
     std::int32_t leadingExtras_ = 0;
     MemoryArray<std::uint8_t> filled_;        // a mark per copied tile
