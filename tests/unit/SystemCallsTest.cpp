@@ -70,6 +70,17 @@ bool copies(Platform& platform, const TempDir& dir) {
     return copied && test::readBytes(dir / "out.tis") == test::readBytes(dir / "in.tis");
 }
 
+// Reads the whole input and asks for more: the read stops at the file's end.
+bool reads(Platform& platform, const TempDir& dir) {
+    FileHandle from = platform.openInput(dir / "in.tis", InputUse::Read).file;
+    std::vector<std::uint8_t> bytes(test::readBytes(dir / "in.tis").size() + 9);
+    std::size_t read = 0;
+    const bool ok = from.isOpen() && platform.readFile(from, 0, bytes, read);
+    if (from.isOpen()) platform.closeFile(from);
+    bytes.resize(read);
+    return ok && bytes == test::readBytes(dir / "in.tis");
+}
+
 struct Case {
     const char* name;
     std::vector<Fault> faults;
@@ -141,6 +152,8 @@ TEST(SystemCalls, FailingCallsGiveTheirResults) {
              platform.closeFile(file);
              return deleted || test::readText(dir / "in.tis") != "another file";
          }, false, 0},
+        {"an interrupted read goes on to the file's end", {{Call::Pread, EINTR, 1}}, reads, true, 3},
+        {"a read that fails is a failure", {{Call::Pread, EIO, -1}}, reads, false, 1},
 #if defined(__linux__)
         // Past the 1 MiB buffer, so that the copy through it takes two rounds.
         {"interrupted kernel copy is retried", {{Call::CopyFileRange, EINTR, 1}}, copies, true, 2},
