@@ -35,6 +35,8 @@ public:
 
     const AreaFilePaths& paths() const { return paths_; }
     std::span<const std::uint8_t> wed() const { return wedView_.bytes(); }
+    // The TIS's view serves its header and size; its tiles are read as the
+    // output TIS is written.
     std::span<const std::uint8_t> tis() const { return tisView_.bytes(); }
     FileHandle wedFile() const { return wed_.file.get(); }
     FileHandle tisFile() const { return tis_.file.get(); }
