@@ -53,9 +53,10 @@ TEST(OutputTisBatches, HandOutTheFileInBatchesOfWholePieces) {
                     ASSERT_EQ(write.pieces.size(), 1u);
                     const WritePiece piece = write.pieces.front();
                     EXPECT_LE(piece.size(), std::min(room, 204u) * 5120) << room;
-                    ASSERT_LE(write.offset + piece.size(), bytes.size()) << room;
-                    std::copy(piece.begin(), piece.end(), bytes.begin() + static_cast<std::ptrdiff_t>(write.offset));
-                    for (std::size_t b = write.offset; b < write.offset + piece.size(); ++b) ++times[b];
+                    const auto at = static_cast<std::size_t>(write.offset);
+                    ASSERT_LE(at + piece.size(), bytes.size()) << room;
+                    std::copy(piece.begin(), piece.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
+                    for (std::size_t b = at; b < at + piece.size(); ++b) ++times[b];
                 }
             }
         }
