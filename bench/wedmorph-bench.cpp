@@ -156,73 +156,92 @@ void linkInputs(const Setup& setup) {
     }
 }
 
+// How a run finds its folder: fresh outputs, inputs to delete (-d), or an
+// older area under the output's names to replace.
+enum class Mode { Fresh, Durable, OverExisting };
+
+
+// The state the input files are in as a run starts: as the generator wrote
+// them (each file in one write: large page-cache folios), replaced by a `cp`
+// copy of themselves as an installer places them (not flushed), or out of the
+// page cache. The programs read the same files (hard links to one set),
+// except with -d, where each run gets files of its own.
+enum class InputState { AsWritten, Copied, Uncached };
+const char* const kStateNames[] = {"as written", "placed by cp", "uncached"};
+
+// Puts the file `path` into `state`, from `from` when given (a copy kept
+// aside), else from itself; false when the page cache kept some of its pages
+// (a virtual machine's host may keep its own cache besides, which no program
+// in the guest sees).
+bool putFileInState(const std::string& path, InputState state, const std::string& from = "") {
+    if (!from.empty() && state != InputState::Copied) {
+        // As the generator writes: the whole file in one write, on the disk
+        // before the run starts, so that no run pays for another's writes.
+        const std::vector<std::uint8_t> bytes = wedmorph::areagen::readFileBytes(from).value_or(std::vector<std::uint8_t>{});
+        fs::remove(path);
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                   static_cast<std::streamsize>(bytes.size()));
+        const int fd = ::open(path.c_str(), O_RDONLY);
+        if (fd >= 0) ::fsync(fd), ::close(fd);
+    }
+    if (state == InputState::AsWritten) return true;
+    if (state == InputState::Copied) {
+        runProcess({"/bin/cp", from.empty() ? path : from, path + ".cp"});
+        fs::rename(path + ".cp", path);
+        return true;
+    }
+    bool evicted = true;
+#if defined(__linux__)
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    if (fd < 0) return true;
+    ::fdatasync(fd);
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+    const std::size_t size = fs::file_size(path);
+    if (size > 0) {
+        void* view = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
+        if (view != MAP_FAILED) {
+            const long page = ::sysconf(_SC_PAGESIZE);
+            std::vector<unsigned char> resident((size + static_cast<std::size_t>(page) - 1) / static_cast<std::size_t>(page));
+            if (::mincore(view, size, resident.data()) == 0) {
+                for (unsigned char in : resident) evicted = evicted && (in & 1) == 0;
+            }
+            ::munmap(view, size);
+        }
+    }
+    ::close(fd);
+#else
+    evicted = false;  // no way to drop a file's pages here without root
+#endif
+    return evicted;
+}
+
+// Puts `area`'s inputs into `state` before a run.
+bool putInputsInState(const Setup& setup, const Area& area, InputState state) {
+    if (state == InputState::AsWritten) return true;
+    bool evicted = true;
+    for (const std::string& name : areaFiles(area.input)) {
+        const std::string path = setup.dir + name;
+        if (fs::exists(path)) evicted = putFileInState(path, state) && evicted;
+    }
+    if (state == InputState::Copied) relinkInputs(setup, area);
+    return evicted;
+}
+
 // With -d a run deletes its inputs: each run gets files of its own back from
-// copies kept aside, and the copies are on the disk before the run starts,
-// so that no run pays for them.
-void restoreInputs(const Setup& setup, Program program) {
+// copies kept aside, in `state`.
+bool restoreInputs(const Setup& setup, Program program, InputState state) {
     const std::string kept = setup.dir + "kept/";
     const std::string folder = folderOf(setup, program);
+    bool evicted = true;
     for (const Area& area : setup.areas) {
         for (const std::string& name : areaFiles(area.input)) {
             if (!fs::exists(kept + name)) {
                 fs::create_directories(kept);
                 fs::copy_file(setup.dir + name, kept + name);
             }
-            fs::remove(folder + name);
-            fs::copy_file(kept + name, folder + name);
+            evicted = putFileInState(folder + name, state, kept + name) && evicted;
         }
     }
-    ::sync();
-}
-
-// How a run finds its folder: fresh outputs, inputs to delete (-d), or an
-// older area under the output's names to replace.
-enum class Mode { Fresh, Durable, OverExisting };
-
-// The state the input files are in as a run starts: as the generator wrote
-// them (each file in one write: large page-cache folios), replaced by a `cp`
-// copy of themselves as an installer places them (not flushed), or out of the
-// page cache. The programs read the same files (hard links to one set).
-enum class InputState { AsWritten, Copied, Uncached };
-const char* const kStateNames[] = {"as written", "placed by cp", "uncached"};
-
-// Puts `area`'s inputs into `state` before a run; false when the page cache
-// kept some of their pages (a virtual machine's host may keep its own cache
-// besides, which no program in the guest sees).
-bool putInputsInState(const Setup& setup, const Area& area, InputState state) {
-    if (state == InputState::AsWritten) return true;
-    bool evicted = true;
-    for (const std::string& name : areaFiles(area.input)) {
-        const std::string path = setup.dir + name;
-        if (!fs::exists(path)) continue;
-        if (state == InputState::Copied) {
-            runProcess({"/bin/cp", path, path + ".cp"});
-            fs::rename(path + ".cp", path);
-            continue;
-        }
-#if defined(__linux__)
-        const int fd = ::open(path.c_str(), O_RDONLY);
-        if (fd < 0) continue;
-        ::fdatasync(fd);
-        ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
-        const std::size_t size = fs::file_size(path);
-        if (size > 0) {
-            void* view = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
-            if (view != MAP_FAILED) {
-                const long page = ::sysconf(_SC_PAGESIZE);
-                std::vector<unsigned char> resident((size + static_cast<std::size_t>(page) - 1) / static_cast<std::size_t>(page));
-                if (::mincore(view, size, resident.data()) == 0) {
-                    for (unsigned char in : resident) evicted = evicted && (in & 1) == 0;
-                }
-                ::munmap(view, size);
-            }
-        }
-        ::close(fd);
-#else
-        evicted = false;  // no way to drop a file's pages here without root
-#endif
-    }
-    if (state == InputState::Copied) relinkInputs(setup, area);
     return evicted;
 }
 
@@ -237,7 +256,8 @@ void placeOldOutputs(const Setup& setup, const Area& area, Program program) {
     ::sync();
 }
 
-Process runOnce(const Setup& setup, const Area& area, Program program, Mode mode) {
+Process runOnce(const Setup& setup, const Area& area, Program program, Mode mode,
+                InputState state = InputState::AsWritten, bool* evicted = nullptr) {
     const bool durable = mode == Mode::Durable;
     std::vector<std::string> command = {folderOf(setup, program) + kProgramFiles[static_cast<int>(program)]};
     if (program == Program::Converter) command.push_back("-s");
@@ -246,7 +266,10 @@ Process runOnce(const Setup& setup, const Area& area, Program program, Mode mode
     if (program == Program::OutputFloor || program == Program::ReservedFloor) {
         command.push_back(std::to_string(area.outputTisBytes));
     }
-    if (durable) restoreInputs(setup, program);
+    if (durable) {
+        const bool dropped = restoreInputs(setup, program, state);
+        if (evicted != nullptr) *evicted = dropped && *evicted;
+    }
     if (mode == Mode::OverExisting) placeOldOutputs(setup, area, program);
     const Process process = runProcess(command);
     if (process.status != 0) {
@@ -287,8 +310,8 @@ Comparison compare(Setup& setup, int runs, Mode mode = Mode::Fresh, InputState s
         for (const Area& area : setup.areas) {
             for (Program program : kPrograms) {
                 if (mode != Mode::Fresh && program == Program::CopyFloor) continue;
-                result.evicted = putInputsInState(setup, area, state) && result.evicted;
-                const Process process = runOnce(setup, area, program, mode);
+                if (!durable) result.evicted = putInputsInState(setup, area, state) && result.evicted;
+                const Process process = runOnce(setup, area, program, mode, state, &result.evicted);
                 total[static_cast<int>(program)] += process.seconds;
                 if (program == Program::Converter) result.peakKb = std::max(result.peakKb, process.peakKb);
             }
@@ -297,7 +320,7 @@ Comparison compare(Setup& setup, int runs, Mode mode = Mode::Fresh, InputState s
     }
     removeOutputs(setup);
     if (durable) {
-        for (Program program : kPrograms) restoreInputs(setup, program);
+        for (Program program : kPrograms) restoreInputs(setup, program, InputState::AsWritten);
     }
     for (int p = 0; p < kProgramCount; ++p) result.seconds[p] = median(totals[p]);
     return result;
@@ -509,14 +532,20 @@ int main(int argc, char** argv) {
         }
     }
     if (only.find('e') != std::string::npos) {
-        const Comparison durable = compare(c.setup, runs, Mode::Durable);
         std::printf("(e) largest area with -d: outputs flushed (each file, then the folder), sources deleted\n");
-        printTimes(durable, 1.10, " -d");
+        for (InputState state : kStates) {
+            const Comparison durable = compare(c.setup, runs, Mode::Durable, state);
+            stateOf(durable, state);
+            printTimes(durable, 1.10, " -d");
+        }
     }
     if (only.find('f') != std::string::npos) {
-        const Comparison replacing = compare(c.setup, runs, Mode::OverExisting);
         std::printf("(f) largest area over an existing one: temporaries flushed and renamed over it\n");
-        printTimes(replacing, 1.10, " over it");
+        for (InputState state : kStates) {
+            const Comparison replacing = compare(c.setup, runs, Mode::OverExisting, state);
+            stateOf(replacing, state);
+            printTimes(replacing, 1.10, " over it");
+        }
     }
 
     if (only.find('d') == std::string::npos) {
