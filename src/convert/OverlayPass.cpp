@@ -36,11 +36,10 @@ bool OutputTileset::reserve(TileMemory& memory, std::int32_t copied, std::int32_
         extraSources_ = MemoryArray<std::int32_t>::allocate(memory, static_cast<std::size_t>(extraCapacity));
         if (!extraSources_) return false;
     }
-    // Two batches' room, each to read input tiles into and make as many: one
-    // is written while the next is made.
+    // A batch's room to read input tiles into and make as many.
     const std::int32_t batch = std::min(kBatchTiles, copied + extraCapacity);
     if (batch > 0) {
-        scratch_ = MemoryArray<TileBytes>::allocate(memory, 4 * static_cast<std::size_t>(batch));
+        scratch_ = MemoryArray<TileBytes>::allocate(memory, 2 * static_cast<std::size_t>(batch));
         if (!scratch_) return false;
     }
     return true;

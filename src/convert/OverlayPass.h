@@ -74,8 +74,8 @@ public:
     bool addExtra(std::int32_t source);
 
     // Where the output TIS's writer reads input tiles and makes the tiles it
-    // hands out, two batches of them (kBatchTiles): no part of what the
-    // tileset records, only room reserved with the rest, so that writing the
+    // hands out, a batch of each (kBatchTiles): no part of what the tileset
+    // records, only room reserved with the rest, so that writing the
     // file allocates nothing and a run without the memory ends before any
     // byte is written. Empty when the output has no tile.
     std::span<TileBytes> scratch() {
@@ -97,16 +97,14 @@ private:
 // Makes output tile `tile`, one that the tileset marks as made, into `into`
 // from `source`, the bytes of its input tile (sourceOf): that tile with its
 // key pixels filled, or an extra tile, a trimmed copy of it. It reads only
-// the tileset's record and `source`, so that threads can make tiles of one
-// tileset side by side.
+// the tileset's record and `source`.
 void makeOutputTile(const OutputTileset& tileset, std::int32_t tile, const std::uint8_t* source,
                     TileBytes& into);
 
-// Input tiles the output TIS's writer reads at a time, into each of two
-// batches, with room to make as many: about a megabyte, as many bytes as a
-// write takes, few enough to stay in the processor's cache while the tiles
-// are made from them.
-inline constexpr std::int32_t kBatchTiles = 204;
+// Input tiles the output TIS's writer reads at a time, with room to make as
+// many: enough that a read and a write each move over half a megabyte, few
+// enough that the tiles stay in the processor's cache while they are made.
+inline constexpr std::int32_t kBatchTiles = 128;
 
 // The highest tile index a tile map entry can name.
 inline constexpr std::int32_t kMaxTileIndex = 32767;

@@ -65,20 +65,17 @@ StepResult writePart(Platform& platform, FileHandle file, OutputTileset& tileset
         std::size_t got = 0;
         return platform.readFile(input, offset, into, got) && got == into.size();
     };
-    // The first batch's tiles are made while the room is taken. The thread
-    // that makes them never takes an interruption: this one does, and looks
-    // at it between two batches.
-    std::optional<OutputTisBatches> batches;
-    platform.startThreadShielded([&] { batches.emplace(tileset, part, firstTile, read, saveHeader); });
+    OutputTisBatches batches(tileset, part, firstTile, read, saveHeader);
     // The room first: the file system finds it once, not page by page as the
     // writes come, and a disk without it fails here, before the part's first
     // byte. Where nothing can be reserved, the writes find out.
     if (platform.reserveSpace(file, outputTisBytes(tileset, saveHeader)) == Reservation::NoSpace) {
         return Failure{messages::kWriteOutputTis};
     }
+    // An interruption is looked at between two batches.
     for (;;) {
         if (platform.interrupted()) return Failure{messages::kRunInterrupted};
-        const std::optional<std::span<const OutputWrite>> batch = batches->nextBatch();
+        const std::optional<std::span<const OutputWrite>> batch = batches.nextBatch();
         if (!batch) return Failure{messages::kWriteOutputTis};
         if (batch->empty()) return {};
         for (const OutputWrite& write : *batch) {

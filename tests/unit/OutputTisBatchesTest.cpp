@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <span>
-#include <utility>
 #include <vector>
 
 #include "output/OutputTisBatches.h"
@@ -18,8 +17,7 @@ using test::PassRun;
 
 TEST(OutputTisBatches, HandOutTheFileInBatchesOfWholePieces) {
     // 900 keyed water cells among 1,200 under two overlays, whose extra tiles
-    // interleave by source: 1,800 tiles to make, many batches' room and
-    // enough for a thread of their own.
+    // interleave by source: 1,800 tiles to make, many batches' room.
     areagen::WedPlan plan = oneOverlayPlan(1200, 1);
     plan.overlays[2] = {1, 1, "WTWAV2"};
     std::vector<areagen::Tile> tiles;
@@ -36,15 +34,12 @@ TEST(OutputTisBatches, HandOutTheFileInBatchesOfWholePieces) {
         std::copy_n(run.in.tis.begin() + static_cast<std::ptrdiff_t>(offset), into.size(), into.begin());
         return true;
     };
-    // Made alongside the writes (on a thread of their own) and in turn, as where no thread can be had.
-    for (const auto& [room, making] : {std::pair{1024u, TileMaking::Alongside}, {3u, TileMaking::Alongside},
-                                       {1u, TileMaking::Alongside}, {1024u, TileMaking::InTurn},
-                                       {3u, TileMaking::InTurn}}) {
+    for (const unsigned room : {1024u, 3u, 1u}) {
         std::vector<std::uint8_t> bytes(expected.begin(), expected.begin() + 24);  // the header goes last
         bytes.resize(expected.size());
         std::vector<int> times(expected.size());  // how often each byte is written
         for (const TisPart part : {TisPart::CopiedTiles, TisPart::ExtraTiles}) {
-            OutputTisBatches batches(run.tileset, part, run.source.firstTile, read, true, room, making);
+            OutputTisBatches batches(run.tileset, part, run.source.firstTile, read, true, room);
             for (;;) {
                 const auto writes = batches.nextBatch();
                 ASSERT_TRUE(writes) << room;
@@ -52,7 +47,7 @@ TEST(OutputTisBatches, HandOutTheFileInBatchesOfWholePieces) {
                 for (const OutputWrite& write : *writes) {
                     ASSERT_EQ(write.pieces.size(), 1u);
                     const WritePiece piece = write.pieces.front();
-                    EXPECT_LE(piece.size(), std::min(room, 204u) * 5120) << room;
+                    EXPECT_LE(piece.size(), std::min(room, 128u) * 5120) << room;
                     const auto at = static_cast<std::size_t>(write.offset);
                     ASSERT_LE(at + piece.size(), bytes.size()) << room;
                     std::copy(piece.begin(), piece.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
@@ -63,22 +58,16 @@ TEST(OutputTisBatches, HandOutTheFileInBatchesOfWholePieces) {
         EXPECT_EQ(bytes, expected) << room;
         EXPECT_TRUE(std::all_of(times.begin() + 24, times.end(), [](int n) { return n == 1; })) << room;
     }
-    // An input that cannot be read ends the file, whichever batch it falls in.
+    // An input that cannot be read ends the part, whichever batch it falls in.
     failAt = 3;
-    for (const TileMaking making : {TileMaking::Alongside, TileMaking::InTurn}) {
-        for (const TisPart part : {TisPart::CopiedTiles, TisPart::ExtraTiles}) {
-            reads = 0;
-            OutputTisBatches failing(run.tileset, part, run.source.firstTile, read, true, kBatchTiles, making);
-            std::optional<std::span<const OutputWrite>> writes;
-            while ((writes = failing.nextBatch()) && !writes->empty()) {
-            }
-            EXPECT_FALSE(writes);
+    for (const TisPart part : {TisPart::CopiedTiles, TisPart::ExtraTiles}) {
+        reads = 0;
+        OutputTisBatches failing(run.tileset, part, run.source.firstTile, read, true, 5);
+        std::optional<std::span<const OutputWrite>> writes;
+        while ((writes = failing.nextBatch()) && !writes->empty()) {
         }
+        EXPECT_FALSE(writes);
     }
-    // As a failed write leaves it: the second batch still being made when the writer goes.
-    failAt = 0;
-    OutputTisBatches abandoned(run.tileset, TisPart::CopiedTiles, run.source.firstTile, read, true);
-    EXPECT_FALSE(abandoned.nextBatch()->empty());
 }
 
 }  // namespace
