@@ -12,7 +12,7 @@ namespace {
 // runs of key pixels stay, palette entry 0 takes the hole colour so they do
 // not show green.
 void makeSolid(const std::uint8_t* in, std::uint8_t* out) {
-    std::copy_n(in, tis::kTileSize, out);
+    if (out != in) std::copy_n(in, tis::kTileSize, out);
     if (fillKeyPixels(tilePixels(in), tilePixels(out), tis::kTileSide, tis::kTileSide)) {
         applyHoleColour(out);
     }

@@ -96,8 +96,9 @@ private:
 
 // Makes output tile `tile`, one that the tileset marks as made, into `into`
 // from `source`, the bytes of its input tile (sourceOf): that tile with its
-// key pixels filled, or an extra tile, a trimmed copy of it. It reads only
-// the tileset's record and `source`.
+// key pixels filled, or an extra tile, a trimmed copy of it. A filled tile
+// may be made in place (`into` holding `source`). It reads only the
+// tileset's record and `source`.
 void makeOutputTile(const OutputTileset& tileset, std::int32_t tile, const std::uint8_t* source,
                     TileBytes& into);
 

@@ -34,11 +34,11 @@ std::uint64_t keyMask(const std::uint8_t* row) {
 }
 
 // Writes in[c - 1] (in[1] for column 0) into out[c] for every key pixel c of a
-// row whose key mask is `keys`.
+// row whose key mask is `keys`, from the right: `out` may be `in`.
 void fillRow(const std::uint8_t* in, std::uint8_t* out, std::uint64_t keys) {
 #if defined(__SSE2__)
     const __m128i zero = _mm_setzero_si128();
-    for (int block = 0; block < 4; ++block) {
+    for (int block = 3; block >= 0; --block) {
         if (((keys >> (16 * block)) & 0xFFFF) == 0) continue;
         const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 16 * block));
         // The left neighbours; within block 0 column 0 gets a placeholder, set below.
@@ -52,8 +52,8 @@ void fillRow(const std::uint8_t* in, std::uint8_t* out, std::uint64_t keys) {
     }
     if (keys & 1) out[0] = in[1];
 #else
-    for (std::uint64_t left = keys; left != 0; left &= left - 1) {
-        const int c = std::countr_zero(left);
+    for (std::uint64_t left = keys; left != 0; left &= ~(std::uint64_t{1} << (63 - std::countl_zero(left)))) {
+        const int c = 63 - std::countl_zero(left);
         out[c] = c == 0 ? in[1] : in[c - 1];
     }
 #endif
@@ -118,7 +118,7 @@ bool fillKeyPixels(const std::uint8_t* source, std::uint8_t* destination, int wi
         const std::uint8_t* in = source + static_cast<long>(r) * width;
         std::uint8_t* out = destination + static_cast<long>(r) * width;
         int run = 0;
-        for (int c = 0; c < width; ++c) {
+        for (int c = width - 1; c >= 0; --c) {
             if (in[c] != 0) {
                 run = 0;
                 continue;

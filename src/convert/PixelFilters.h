@@ -8,9 +8,12 @@
 
 namespace wedmorph {
 
-// Fills each key pixel from its left neighbour (in column 0, its right one).
-// True when some row holds two or more key pixels side by side: such runs are
-// left partly unfilled. Areas under 2 pixels wide or high are left alone.
+// Fills each key pixel from its left neighbour (in column 0, its right one),
+// as `source` has them: `destination` holds a copy of `source`, or is
+// `source` itself (each row is filled from its right end, so a pixel is read
+// before its left neighbour is written). True when some row holds two or
+// more key pixels side by side: such runs are left partly unfilled. Areas
+// under 2 pixels wide or high are left alone.
 bool fillKeyPixels(const std::uint8_t* source, std::uint8_t* destination, int width, int height);
 
 // Clears (sets to 0) the opaque pixels that have two or more key neighbours;

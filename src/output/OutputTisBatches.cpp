@@ -39,7 +39,6 @@ bool OutputTisBatches::copiedTiles() {
     tileset_.noteKeys(first, tiles);
     const std::int32_t copied = tileset_.copiedTileCount();
     const std::int32_t firstExtra = leadingExtras_;
-    TileBytes filled;
     for (std::int32_t slot = 0; slot < count; ++slot) {
         const std::int32_t tile = first + slot;
         if (!tileset_.isFilled(tile)) continue;
@@ -48,8 +47,7 @@ bool OutputTisBatches::copiedTiles() {
             makeOutputTile(tileset_, copied + leadingExtras_, input_[slot].data(), made_[leadingExtras_ - firstExtra]);
             ++leadingExtras_;
         }
-        makeOutputTile(tileset_, tile, input_[slot].data(), filled);
-        input_[slot] = filled;
+        makeOutputTile(tileset_, tile, input_[slot].data(), input_[slot]);
     }
     pieces_[0] = tiles;
     writes_[writeCount_++] = {tilesAt_ + std::uint64_t{tis::kTileSize} * static_cast<std::uint64_t>(first),

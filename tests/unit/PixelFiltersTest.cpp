@@ -139,6 +139,12 @@ TEST(PixelFilters, MatchTheRulesOnRandomTiles) {
         const bool wantRuns = test::referenceFillKeyPixels(source.data(), want.data(), 64, height);
         ASSERT_EQ(gotRuns, wantRuns) << "round " << round;
         ASSERT_EQ(got, want) << "round " << round;
+        // In place, over a copy of the source, as the writer fills its tiles.
+        got = source;
+        want = source;
+        ASSERT_EQ(fillKeyPixels(got.data(), got.data(), 64, height), wantRuns) << "round " << round;
+        test::referenceFillKeyPixels(source.data(), want.data(), 64, height);
+        ASSERT_EQ(got, want) << "round " << round;
 
         got = start;
         want = start;
