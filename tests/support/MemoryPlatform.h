@@ -1,20 +1,22 @@
 // A platform whose file system is a map in memory: folders are a set of
 // paths, files byte vectors. Fast and hermetic, for fuzzing the whole run and
-// for sweeping thousands of broken inputs. Paths are POSIX-style.
+// for sweeping thousands of broken inputs. Paths are POSIX-style. The process
+// itself (its interruptions, pages and clock) is the real one's.
 #pragma once
 
-#include <cstdlib>
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "platform/Platform.h"
+#include "platform/ForwardingPlatform.h"
 
 namespace wedmorph::test {
 
-class MemoryPlatform final : public Platform {
+class MemoryPlatform final : public ForwardingPlatform {
 public:
+    MemoryPlatform() : ForwardingPlatform(nativePlatform()) {}
+
     std::map<std::string, std::vector<std::uint8_t>> files;
     std::set<std::string> folders;  // each with its trailing "/"
     std::string console;
@@ -27,14 +29,6 @@ public:
     bool isLeadByte(unsigned char) const override { return false; }
     bool changeDirectory(const std::string& dir) override;
     void writeConsole(const char* text, std::size_t length) override;
-    std::tm localTimeNow() override { return {}; }
-    void* allocatePages(std::size_t bytes) override { return std::calloc(1, bytes); }
-    void releasePages(void* block, std::size_t) override { std::free(block); }
-
-    void catchInterruptions() override {}
-    bool interrupted() override { return false; }
-    void startThreadShielded(const std::function<void()>& start) override { start(); }
-    void runSettled() override {}
 
     bool plainFileExists(const std::string& path) override { return files.count(path) != 0; }
     std::vector<std::string> listPlainFiles(const std::string& dir) override;

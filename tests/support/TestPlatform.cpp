@@ -30,7 +30,7 @@ const char* opName(Op op) {
     return "?";
 }
 
-TestPlatform::TestPlatform() : real_(nativePlatform()) {
+TestPlatform::TestPlatform() : ForwardingPlatform(nativePlatform()) {
     fixedTime.tm_year = 2026 - 1900;
     fixedTime.tm_mon = 11;
     fixedTime.tm_mday = 6;
@@ -73,25 +73,23 @@ bool TestPlatform::shouldFail(Op op, const std::string& path) {
 
 bool TestPlatform::changeDirectory(const std::string& dir) {
     if (shouldFail(Op::ChangeDirectory, dir)) return false;
-    return real_.changeDirectory(dir);
+    return inner().changeDirectory(dir);
 }
 
 bool TestPlatform::plainFileExists(const std::string& path) {
     if (shouldFail(Op::FindFile, path)) return false;
-    return real_.plainFileExists(path);
+    return inner().plainFileExists(path);
 }
 
 std::vector<std::string> TestPlatform::listPlainFiles(const std::string& dir) {
     if (shouldFail(Op::List, dir)) return {};
-    return real_.listPlainFiles(dir);
+    return inner().listPlainFiles(dir);
 }
 
 FileStatus TestPlatform::statusOfPath(const std::string& path) {
     if (shouldFail(Op::Identify, path)) return {};
-    return real_.statusOfPath(path);
+    return inner().statusOfPath(path);
 }
-
-std::string TestPlatform::absolutePath(const std::string& path) { return real_.absolutePath(path); }
 
 FileHandle TestPlatform::held(FileHandle file, const std::string& path) {
     if (file.isOpen()) {
@@ -103,7 +101,7 @@ FileHandle TestPlatform::held(FileHandle file, const std::string& path) {
 
 ExistingFile TestPlatform::openInput(const std::string& path, InputUse use) {
     if (shouldFail(Op::OpenInput, path)) return {};
-    ExistingFile found = real_.openInput(path, use);
+    ExistingFile found = inner().openInput(path, use);
     held(found.file, path);
     return found;
 }
@@ -111,7 +109,7 @@ ExistingFile TestPlatform::openInput(const std::string& path, InputUse use) {
 ExistingFile TestPlatform::openExisting(const std::string& path, FinalLink link) {
     if (shouldFail(Op::OpenOutput, path)) return {};
     journal_.push_back("open " + path);
-    ExistingFile found = real_.openExisting(path, link);
+    ExistingFile found = inner().openExisting(path, link);
     held(found.file, found.path);
     return found;
 }
@@ -120,46 +118,46 @@ FileHandle TestPlatform::createNew(const std::string& path, bool& exists) {
     exists = false;
     if (shouldFail(Op::Create, path)) return {};
     journal_.push_back("create " + path);
-    return held(real_.createNew(path, exists), path);
+    return held(inner().createNew(path, exists), path);
 }
 
 bool TestPlatform::renameHeld(FileHandle file, const std::string& from, const std::string& to) {
     if (shouldFail(Op::Rename, to)) return false;
     journal_.push_back("rename " + from + " -> " + to);
-    if (!real_.renameHeld(file, from, to)) return false;
+    if (!inner().renameHeld(file, from, to)) return false;
     filePaths_[file.native] = to;
     return true;
 }
 
 bool TestPlatform::copyPermissions(FileHandle from, FileHandle to) {
     if (shouldFail(Op::Permissions, pathOf(to))) return false;
-    return real_.copyPermissions(from, to);
+    return inner().copyPermissions(from, to);
 }
 
 FileHandle TestPlatform::openLog(const std::string& path) {
     if (shouldFail(Op::OpenLog, path)) return {};
-    return held(real_.openLog(path), path);
+    return held(inner().openLog(path), path);
 }
 
 void TestPlatform::closeFile(FileHandle file) {
     --openFiles_;
     filePaths_.erase(file.native);
-    real_.closeFile(file);
+    inner().closeFile(file);
 }
 
 FileStatus TestPlatform::statusOf(FileHandle file) {
     if (shouldFail(Op::Identify, pathOf(file))) return {};
-    return real_.statusOf(file);
+    return inner().statusOf(file);
 }
 
 bool TestPlatform::emptyFile(FileHandle file) {
     if (shouldFail(Op::Empty, pathOf(file))) return false;
-    return real_.emptyFile(file);
+    return inner().emptyFile(file);
 }
 
 Reservation TestPlatform::reserveSpace(FileHandle file, std::uint64_t size) {
     if (shouldFail(Op::Reserve, pathOf(file))) return Reservation::NoSpace;
-    return real_.reserveSpace(file, size);
+    return inner().reserveSpace(file, size);
 }
 
 bool TestPlatform::writeFile(FileHandle file, std::uint64_t offset, std::span<const WritePiece> pieces,
@@ -178,71 +176,67 @@ bool TestPlatform::writeFile(FileHandle file, std::uint64_t offset, std::span<co
             half.push_back(piece.first(std::min(piece.size(), left)));
             left -= half.back().size();
         }
-        return real_.writeFile(file, offset, half, written);
+        return inner().writeFile(file, offset, half, written);
     }
-    return real_.writeFile(file, offset, pieces, written);
+    return inner().writeFile(file, offset, pieces, written);
 }
 
 bool TestPlatform::readFile(FileHandle file, std::uint64_t offset, std::span<std::uint8_t> into,
                             std::size_t& read) {
     read = 0;
     if (shouldFail(Op::Read, pathOf(file))) return false;
-    return real_.readFile(file, offset, into, read);
-}
-
-bool TestPlatform::appendLog(FileHandle log, std::string_view text) {
-    return real_.appendLog(log, text);
+    return inner().readFile(file, offset, into, read);
 }
 
 bool TestPlatform::copyContents(FileHandle source, FileHandle target) {
     if (shouldFail(Op::Copy, pathOf(source))) return false;
     journal_.push_back("copy " + pathOf(source) + " -> " + pathOf(target));
-    return real_.copyContents(source, target);
+    return inner().copyContents(source, target);
 }
 
 bool TestPlatform::flushFile(FileHandle file) {
     if (shouldFail(Op::Flush, pathOf(file))) return false;
-    return real_.flushFile(file);
+    return inner().flushFile(file);
 }
 
 bool TestPlatform::flushFolder(const std::string& dir) {
     if (shouldFail(Op::Flush, dir)) return false;
-    return real_.flushFolder(dir);
+    return inner().flushFolder(dir);
 }
 
 bool TestPlatform::deleteHeldFile(FileHandle file, const std::string& path) {
     if (shouldFail(Op::Delete, path)) return false;
     journal_.push_back("delete " + path);
-    return real_.deleteHeldFile(file, path);
+    return inner().deleteHeldFile(file, path);
 }
 
 std::span<const std::uint8_t> TestPlatform::mapFile(FileHandle file) {
     if (shouldFail(Op::Map, pathOf(file))) return {};
-    const std::span<const std::uint8_t> view = real_.mapFile(file);
+    const std::span<const std::uint8_t> view = inner().mapFile(file);
     if (view.data() != nullptr) ++openViews_;
     return view;
 }
 
 void TestPlatform::unmapFile(std::span<const std::uint8_t> view) {
     --openViews_;
-    real_.unmapFile(view);
+    inner().unmapFile(view);
 }
 
 void* TestPlatform::allocatePages(std::size_t bytes) {
     if (shouldFail(Op::AllocatePages, {})) return nullptr;
-    void* block = real_.allocatePages(bytes);
+    void* block = inner().allocatePages(bytes);
     if (block != nullptr) ++heldPages_;
     return block;
 }
 
 void TestPlatform::releasePages(void* block, std::size_t bytes) {
     --heldPages_;
-    real_.releasePages(block, bytes);
+    inner().releasePages(block, bytes);
 }
 
 void TestPlatform::runSettled() {
     journal_.push_back("settled");
-    real_.runSettled();
+    inner().runSettled();
 }
 
 void TestPlatform::writeConsole(const char* text, std::size_t length) {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "memory/TileMemory.h"
-#include "platform/Platform.h"
+#include "platform/ForwardingPlatform.h"
 
 namespace wedmorph::test {
 
@@ -39,7 +39,7 @@ enum class Op {
 
 const char* opName(Op op);
 
-class TestPlatform final : public Platform {
+class TestPlatform final : public ForwardingPlatform {
 public:
     TestPlatform();
 
@@ -66,9 +66,6 @@ public:
 
     std::tm fixedTime{};
 
-    PathStyle pathStyle() const override { return real_.pathStyle(); }
-    std::string ownProgramPath() override { return real_.ownProgramPath(); }
-    bool isLeadByte(unsigned char byte) const override { return real_.isLeadByte(byte); }
     bool changeDirectory(const std::string& dir) override;
     void writeConsole(const char* text, std::size_t length) override;
     std::tm localTimeNow() override { return fixedTime; }
@@ -79,15 +76,12 @@ public:
     // Raises the interruption flag, as Ctrl-C would; runSettled() then shows
     // in the journal as "settled".
     void interrupt() { interrupted_ = true; }
-    void catchInterruptions() override { real_.catchInterruptions(); }
-    bool interrupted() override { return interrupted_ || real_.interrupted(); }
-    void startThreadShielded(const std::function<void()>& start) override { real_.startThreadShielded(start); }
+    bool interrupted() override { return interrupted_ || inner().interrupted(); }
     void runSettled() override;
 
     bool plainFileExists(const std::string& path) override;
     std::vector<std::string> listPlainFiles(const std::string& dir) override;
     FileStatus statusOfPath(const std::string& path) override;
-    std::string absolutePath(const std::string& path) override;
 
     ExistingFile openInput(const std::string& path, InputUse use) override;
     ExistingFile openExisting(const std::string& path, FinalLink link) override;
@@ -101,7 +95,6 @@ public:
                    std::size_t& written) override;
     bool readFile(FileHandle file, std::uint64_t offset, std::span<std::uint8_t> into,
                   std::size_t& read) override;
-    bool appendLog(FileHandle log, std::string_view text) override;
     bool copyContents(FileHandle source, FileHandle target) override;
     bool flushFile(FileHandle file) override;
     bool flushFolder(const std::string& dir) override;
@@ -117,7 +110,6 @@ private:
     std::string pathOf(FileHandle file) const;
     FileHandle held(FileHandle file, const std::string& path);
 
-    Platform& real_;
     std::map<Op, int> failures_;
     std::vector<std::pair<Op, std::string>> failingPaths_;
     std::map<Op, std::vector<std::string>> calls_;  // the path of each call
