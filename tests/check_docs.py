@@ -12,7 +12,7 @@ from pathlib import Path
 EXEMPT = {'kUsage', 'kLogRule', 'kLogTime', 'kSourceWed', 'kSourceTis', 'kOutputWed',
           'kOutputTis', 'kNoHeader', 'kHeader', 'kBasicTiles', 'kDoorTiles', 'kAnimationTiles',
           'kOverlayedDoorTiles', 'kProgress', 'kConsoleSummary', 'kLogSummary',
-          'kCompanionCopyWarnings', 'kCompanionDeleteWarnings'}
+          'kCompanionCopyWarnings', 'kCompanionDeleteWarnings', 'kSystemReason'}
 
 
 def usage(root, program):

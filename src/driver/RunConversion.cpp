@@ -96,7 +96,7 @@ private:
     StepResult writeTisTiles();
     StepResult writeTisExtras();
     int finish();
-    int abandon(Failure failure);
+    int abandon(const Failure& failure);
 
     Platform& platform_;
     TileMemory& memory_;
@@ -162,7 +162,7 @@ StepResult Run::checkAreas() {
     }
     if (!platform_.changeDirectory(paths_.input.dir)) return Failure{messages::kInvalidInputDir};
     if (!platform_.changeDirectory(paths_.output.dir)) return Failure{messages::kInvalidOutputDir};
-    platform_.changeDirectory(paths_.programDir);  // only to leave the areas' folders
+    (void)platform_.changeDirectory(paths_.programDir);  // only to leave the areas' folders
     if (!platform_.plainFileExists(paths_.input.wed)) return Failure{messages::kInvalidInputName};
     if (!platform_.plainFileExists(paths_.input.tis)) return Failure{messages::kNoInputTis};
     return {};
@@ -240,7 +240,8 @@ StepResult Run::prepareTiles() {
 // The copied tiles go out as the input is read, once; the keys noted on the
 // way are all the pass needs of the tiles.
 StepResult Run::writeTisTiles() {
-    return output_.writeTisTiles(*tileset_, input_.tisFile(), tisSource_.firstTile, options_.saveHeader);
+    return output_.writeTisTiles(*tileset_, input_.tisFile(), paths_.input.tis, tisSource_.firstTile,
+                                 options_.saveHeader);
 }
 
 // The pass patches the copy of the input WED and places the extra tiles.
@@ -267,7 +268,8 @@ StepResult Run::writeWed() {
 
 StepResult Run::writeTisExtras() {
     if (const StepResult failed =
-            output_.writeTisExtras(*tileset_, input_.tisFile(), tisSource_.firstTile, options_.saveHeader)) {
+            output_.writeTisExtras(*tileset_, input_.tisFile(), paths_.input.tis, tisSource_.firstTile,
+                                   options_.saveHeader)) {
         return failed;
     }
     extraTileCount_ = tileset_->extraTileCount();
@@ -282,8 +284,11 @@ int Run::finish() {
     return kExitDone;
 }
 
-int Run::abandon(Failure failure) {
+// The message, and after it, where a system call's failure ended the run,
+// the system's reason on standard error.
+int Run::abandon(const Failure& failure) {
     reporter_.fail(failure.message);
+    if (isSystemError(failure.error)) reporter_.systemReason(failure.path, failure.error);
     return kExitFailed;
 }
 

@@ -14,7 +14,7 @@ int main(int argc, char** argv) {
     if (arguments.empty()) arguments.emplace_back();
     // The area directories hang off the program's real location, never off
     // argument 0 as it was typed: a run without it stops.
-    arguments[0] = platform.ownProgramPath();
+    arguments[0] = *platform.ownProgramPath();
     const int status = wedmorph::runConversion(arguments, platform);
     std::fflush(stdout);
     return status;

@@ -21,7 +21,7 @@ RunMemory::~RunMemory() {
 }
 
 RunMemory::Chunk* RunMemory::newChunk(std::size_t bytes) {
-    void* pages = platform_.allocatePages(bytes);
+    void* pages = *platform_.allocatePages(bytes);
     if (pages == nullptr) return nullptr;
     return new (pages) Chunk{bytes, kHeader, 0};
 }

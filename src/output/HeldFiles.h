@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <system_error>
 
 #include "area/AreaPaths.h"
 #include "platform/FileOwners.h"
@@ -43,6 +44,14 @@ enum class Hold {
     Failed,
 };
 
+// What came of holding a file, with the platform's reason when it was not:
+// none when the run refused the file itself (an input's name, say).
+struct Held {
+    Hold hold;
+    std::error_code error = {};
+    bool operator==(Hold other) const { return hold == other; }
+};
+
 struct InputFile {
     OwnedFile file;
     FileIdentity identity;
@@ -51,7 +60,7 @@ struct InputFile {
 // Opens an input and takes its identity, which joins `protectedFiles`; false
 // (nothing held) when either cannot be had: an input that cannot be told
 // apart from the outputs is not used.
-Hold holdInput(Platform& platform, const std::string& path, InputUse use,
+Held holdInput(Platform& platform, const std::string& path, InputUse use,
                ProtectedFiles& protectedFiles, InputFile& input);
 
 // An output: the file the run writes it to, a temporary beside its target,
@@ -105,20 +114,21 @@ private:
 // for writing (never one of `protectedFiles`, which it then joins), or
 // nothing when the name is free. Failed when it cannot be held or its name,
 // or a link's final file, is an input's.
-Hold holdTarget(Platform& platform, const std::string& dir, const std::string& path,
+Held holdTarget(Platform& platform, const std::string& dir, const std::string& path,
                 const InputNames& inputNames, ProtectedFiles& protectedFiles, OutputFile& output);
 
 // Creates and holds the temporary of a held target. One left by a run that
 // was killed is removed first, while this run holds it; one that another run
 // holds, or that is not a regular file, fails.
-Hold holdTemporary(Platform& platform, ProtectedFiles& protectedFiles, OutputFile& output);
+Held holdTemporary(Platform& platform, ProtectedFiles& protectedFiles, OutputFile& output);
 
 // Gives the temporary the target's name: the old file is let go first (no
 // system replaces a file that a handle holds without sharing).
-bool renameIntoPlace(Platform& platform, OutputFile& output);
+Result<> renameIntoPlace(Platform& platform, OutputFile& output);
 
 // Removes the temporary, unless it has taken its target's name, and lets go
-// of everything the output holds.
+// of everything the output holds. A temporary that cannot be removed stays
+// for the next run, which removes it as one left by a killed run.
 void discard(Platform& platform, OutputFile& output);
 
 }  // namespace wedmorph

@@ -15,16 +15,18 @@ InputArea::InputArea(Platform& platform, const AreaFilePaths& paths, InputUse us
     : platform_(platform), paths_(paths), use_(use), protected_(protectedFiles) {}
 
 StepResult InputArea::open() {
-    if (holdInput(platform_, paths_.wed, use_, protected_, wed_) != Hold::Held) {
-        return Failure{messages::kOpenInputWed};
+    if (const Held wed = holdInput(platform_, paths_.wed, use_, protected_, wed_); wed != Hold::Held) {
+        return Failure{messages::kOpenInputWed, wed.error, paths_.wed};
     }
-    wedView_ = MappedRegion(platform_, wed_.file.get());
-    if (!wedView_) return Failure{messages::kMapInputWed};
-    if (holdInput(platform_, paths_.tis, use_, protected_, tis_) != Hold::Held) {
-        return Failure{messages::kOpenInputTis};
+    const Result<std::span<const std::uint8_t>> wedView = platform_.mapFile(wed_.file.get());
+    if (!wedView) return Failure{messages::kMapInputWed, wedView.error(), paths_.wed};
+    wedView_ = MappedRegion(platform_, *wedView);
+    if (const Held tis = holdInput(platform_, paths_.tis, use_, protected_, tis_); tis != Hold::Held) {
+        return Failure{messages::kOpenInputTis, tis.error, paths_.tis};
     }
-    tisView_ = MappedRegion(platform_, tis_.file.get());
-    if (!tisView_) return Failure{messages::kMapInputTis};
+    const Result<std::span<const std::uint8_t>> tisView = platform_.mapFile(tis_.file.get());
+    if (!tisView) return Failure{messages::kMapInputTis, tisView.error(), paths_.tis};
+    tisView_ = MappedRegion(platform_, *tisView);
     return {};
 }
 
@@ -32,9 +34,8 @@ StepResult InputArea::holdCompanions(bool bitmapsShared) {
     for (std::size_t n = 0; n < kCompanionCount; ++n) {
         const InputUse use = bitmapsShared && kCompanionKinds[n].byPrefix ? InputUse::Read : use_;
         // A missing or unreadable companion is only not copied: its warning comes then.
-        if (holdInput(platform_, paths_.companions[n], use, protected_, companions_[n]) == Hold::InUse) {
-            return Failure{messages::kAreaFilesInUse};
-        }
+        const Held held = holdInput(platform_, paths_.companions[n], use, protected_, companions_[n]);
+        if (held == Hold::InUse) return Failure{messages::kAreaFilesInUse, held.error, paths_.companions[n]};
     }
     return {};
 }
@@ -58,11 +59,11 @@ void InputArea::deleteFiles(Reporter& reporter, const CompanionsDone& done, bool
 
 bool otherAreaSharesBitmaps(Platform& platform, const AreaFilePaths& input, const FileIdentity& inputWed) {
     constexpr std::string_view kWed = ".wed";
-    const std::vector<std::string> names = platform.listPlainFiles(input.dir);
+    const Result<std::vector<std::string>> names = platform.listPlainFiles(input.dir);
     // The input's own WED is there: a listing without a name was not read,
     // and what cannot be known to be unshared is kept.
-    if (names.empty()) return true;
-    for (const std::string& name : names) {
+    if (!names || names->empty()) return true;
+    for (const std::string& name : *names) {
         if (name.size() <= kWed.size() ||
             !equalsIgnoringAsciiCase(std::string_view(name).substr(name.size() - kWed.size()), kWed)) {
             continue;
@@ -73,7 +74,7 @@ bool otherAreaSharesBitmaps(Platform& platform, const AreaFilePaths& input, cons
         // names keep their case, and another name of the file read (a link)
         // stays: only the input's own name, leading to the file read and to
         // no other name of it, goes with the run.
-        const FileStatus status = platform.statusOfPath(input.dir + name);
+        const FileStatus status = *platform.statusOfPath(input.dir + name);
         const bool ownName = equalsIgnoringAsciiCase(area, input.name) && status.identity.known &&
                              status.identity == inputWed && status.links <= 1;
         if (!ownName) return true;

@@ -17,31 +17,43 @@ OutputArea::OutputArea(Platform& platform, const AreaFilePaths& paths, Protected
 
 OutputArea::~OutputArea() { rollBack(); }
 
+const std::string& OutputArea::pathOf(std::size_t file) const {
+    if (file == kWed) return paths_.wed;
+    if (file == kTis) return paths_.tis;
+    return paths_.companions[file - kFirstCompanion];
+}
+
 StepResult OutputArea::hold(const InputNames& inputNames, const InputArea& input) {
     // Every target first: one that cannot be written fails before any
     // temporary is made.
-    if (holdTarget(platform_, paths_.dir, paths_.wed, inputNames, protected_, files_[kWed]) != Hold::Held) {
-        return Failure{messages::kCreateOutputWed};
+    if (const Held wed = holdTarget(platform_, paths_.dir, paths_.wed, inputNames, protected_, files_[kWed]);
+        wed != Hold::Held) {
+        return Failure{messages::kCreateOutputWed, wed.error, paths_.wed};
     }
-    if (holdTarget(platform_, paths_.dir, paths_.tis, inputNames, protected_, files_[kTis]) != Hold::Held) {
-        return Failure{messages::kSaveOutputTis};
+    if (const Held tis = holdTarget(platform_, paths_.dir, paths_.tis, inputNames, protected_, files_[kTis]);
+        tis != Hold::Held) {
+        return Failure{messages::kSaveOutputTis, tis.error, paths_.tis};
     }
     // A companion in use elsewhere ends the run: an installer that reads
     // only the exit status would take an area without it for a whole one.
     std::array<bool, kFileCount> wanted{true, true};
     for (std::size_t n = 0; n < kCompanionCount; ++n) {
         if (!input.companion(n).isOpen()) continue;
-        const Hold held =
+        const Held held =
             holdTarget(platform_, paths_.dir, paths_.companions[n], inputNames, protected_, files_[kFirstCompanion + n]);
-        if (held == Hold::InUse) return Failure{messages::kAreaFilesInUse};
+        if (held == Hold::InUse) return Failure{messages::kAreaFilesInUse, held.error, paths_.companions[n]};
         wanted[kFirstCompanion + n] = held == Hold::Held;
     }
-    if (holdTemporary(platform_, protected_, files_[kWed]) != Hold::Held) return Failure{messages::kCreateOutputWed};
-    if (holdTemporary(platform_, protected_, files_[kTis]) != Hold::Held) return Failure{messages::kSaveOutputTis};
+    if (const Held wed = holdTemporary(platform_, protected_, files_[kWed]); wed != Hold::Held) {
+        return Failure{messages::kCreateOutputWed, wed.error, paths_.wed};
+    }
+    if (const Held tis = holdTemporary(platform_, protected_, files_[kTis]); tis != Hold::Held) {
+        return Failure{messages::kSaveOutputTis, tis.error, paths_.tis};
+    }
     for (std::size_t file = kFirstCompanion; file < kFileCount; ++file) {
         if (!wanted[file]) continue;
-        const Hold held = holdTemporary(platform_, protected_, files_[file]);
-        if (held == Hold::InUse) return Failure{messages::kAreaFilesInUse};
+        const Held held = holdTemporary(platform_, protected_, files_[file]);
+        if (held == Hold::InUse) return Failure{messages::kAreaFilesInUse, held.error, pathOf(file)};
         if (held != Hold::Held) discard(platform_, files_[file]);
     }
     return {};
@@ -53,8 +65,9 @@ void OutputArea::dropCompanion(std::size_t n, Reporter& reporter) {
     if (const char* warning = messages::kCompanionCopyWarnings[n]) reporter.warn(warning);
 }
 
-StepResult OutputArea::failOutput(std::size_t file, const char* message, Reporter& reporter) {
-    if (file < kFirstCompanion) return Failure{message};
+StepResult OutputArea::failOutput(std::size_t file, const char* message, Reporter& reporter,
+                                  std::error_code error) {
+    if (file < kFirstCompanion) return Failure{message, error, pathOf(file)};
     dropCompanion(file - kFirstCompanion, reporter);
     return {};
 }
@@ -71,17 +84,19 @@ StepResult OutputArea::copyCompanions(const InputArea& input, Reporter& reporter
 }
 
 StepResult OutputArea::writeWed(FileHandle inputWed, WedImage patched, const WedLayout& layout) {
-    return writeOutputWed(platform_, inputWed, files_[kWed].file.get(), patched, layout);
+    return concerning(paths_.wed, writeOutputWed(platform_, inputWed, files_[kWed].file.get(), patched, layout));
 }
 
-StepResult OutputArea::writeTisTiles(OutputTileset& tileset, FileHandle input, std::uint64_t firstTile,
-                                     bool saveHeader) {
-    return writeOutputTisTiles(platform_, files_[kTis].file.get(), tileset, input, firstTile, saveHeader);
+StepResult OutputArea::writeTisTiles(OutputTileset& tileset, FileHandle input, const std::string& inputPath,
+                                     std::uint64_t firstTile, bool saveHeader) {
+    return concerning(paths_.tis, writeOutputTisTiles(platform_, files_[kTis].file.get(), tileset, input, inputPath,
+                                                      firstTile, saveHeader));
 }
 
-StepResult OutputArea::writeTisExtras(OutputTileset& tileset, FileHandle input, std::uint64_t firstTile,
-                                      bool saveHeader) {
-    return writeOutputTisExtras(platform_, files_[kTis].file.get(), tileset, input, firstTile, saveHeader);
+StepResult OutputArea::writeTisExtras(OutputTileset& tileset, FileHandle input, const std::string& inputPath,
+                                      std::uint64_t firstTile, bool saveHeader) {
+    return concerning(paths_.tis, writeOutputTisExtras(platform_, files_[kTis].file.get(), tileset, input, inputPath,
+                                                       firstTile, saveHeader));
 }
 
 StepResult OutputArea::commit(bool durable, Reporter& reporter) {
@@ -104,10 +119,11 @@ StepResult OutputArea::commit(bool durable, Reporter& reporter) {
         OutputFile& output = files_[file];
         if (!output.file) continue;
         // A replacement keeps the permissions of the file it replaces.
-        const bool ready = (!flush || platform_.flushFile(output.file.get())) &&
-                           (!output.replaces() || platform_.copyPermissions(output.target.get(), output.file.get()));
+        Result<> ready;
+        if (flush) ready = platform_.flushFile(output.file.get());
+        if (ready && output.replaces()) ready = platform_.copyPermissions(output.target.get(), output.file.get());
         if (!ready) {
-            if (const StepResult failed = failOutput(file, messageOf(file), reporter)) return failed;
+            if (const StepResult failed = failOutput(file, messageOf(file), reporter, ready.error())) return failed;
         }
     }
     if (platform_.interrupted()) return Failure{messages::kRunInterrupted};
@@ -117,8 +133,8 @@ StepResult OutputArea::commit(bool durable, Reporter& reporter) {
     for (std::size_t file : order) {
         OutputFile& output = files_[file];
         if (!output.file) continue;
-        if (!renameIntoPlace(platform_, output)) {
-            if (const StepResult failed = failOutput(file, messageOf(file), reporter)) return failed;
+        if (const Result<> renamed = renameIntoPlace(platform_, output); !renamed) {
+            if (const StepResult failed = failOutput(file, messageOf(file), reporter, renamed.error())) return failed;
             continue;
         }
         markWritten(platform_, output);
@@ -127,8 +143,9 @@ StepResult OutputArea::commit(bool durable, Reporter& reporter) {
     }
     if (flush) {
         for (const std::string& folder : folders) {
-            if (!platform_.flushFolder(folder.empty() ? paths_.dir : folder)) {
-                return Failure{messages::kWriteOutputWed};
+            const std::string& dir = folder.empty() ? paths_.dir : folder;
+            if (const Result<> flushed = platform_.flushFolder(dir); !flushed) {
+                return Failure{messages::kWriteOutputWed, flushed.error(), dir};
             }
         }
     }

@@ -40,11 +40,12 @@ public:
     // copies between two of them.
     [[nodiscard]] StepResult copyCompanions(const InputArea& input, Reporter& reporter);
     [[nodiscard]] StepResult writeWed(FileHandle inputWed, WedImage patched, const WedLayout& layout);
-    // The TIS in two parts, the pass between them (see OutputTis.h).
-    [[nodiscard]] StepResult writeTisTiles(OutputTileset& tileset, FileHandle input, std::uint64_t firstTile,
-                                           bool saveHeader);
-    [[nodiscard]] StepResult writeTisExtras(OutputTileset& tileset, FileHandle input, std::uint64_t firstTile,
-                                            bool saveHeader);
+    // The TIS in two parts, the pass between them (see OutputTis.h), from
+    // the input TIS `input` at `inputPath`.
+    [[nodiscard]] StepResult writeTisTiles(OutputTileset& tileset, FileHandle input, const std::string& inputPath,
+                                           std::uint64_t firstTile, bool saveHeader);
+    [[nodiscard]] StepResult writeTisExtras(OutputTileset& tileset, FileHandle input, const std::string& inputPath,
+                                            std::uint64_t firstTile, bool saveHeader);
 
     // Gives every temporary its target's name: the companions, then the TIS,
     // then the WED. When `durable`, or where a temporary replaces a file,
@@ -71,10 +72,13 @@ private:
     static constexpr std::size_t kFirstCompanion = 2;
     static constexpr std::size_t kFileCount = kFirstCompanion + kCompanionCount;
 
+    // The output's own name.
+    const std::string& pathOf(std::size_t file) const;
     // A companion copy that cannot be had: its warning, and its temporary goes.
     void dropCompanion(std::size_t n, Reporter& reporter);
-    // The output's own failure: its message, or for a companion its warning.
-    StepResult failOutput(std::size_t file, const char* message, Reporter& reporter);
+    // The output's own failure, for `error`: its message, or for a companion
+    // its warning.
+    StepResult failOutput(std::size_t file, const char* message, Reporter& reporter, std::error_code error);
 
     Platform& platform_;
     const AreaFilePaths& paths_;

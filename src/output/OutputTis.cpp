@@ -20,17 +20,18 @@ namespace {
 constexpr std::size_t kMostBytesPerWrite = std::size_t{1} << 20;
 
 // Writes `pieces` from `offset` on, which it moves past them, in calls of at
-// most kMostBytesPerWrite bytes; false when a call fails or falls short.
+// most kMostBytesPerWrite bytes; false when a call fails (`error` says why)
+// or falls short.
 bool writePieces(Platform& platform, FileHandle file, std::uint64_t& offset,
-                 std::span<const WritePiece> pieces) {
+                 std::span<const WritePiece> pieces, std::error_code& error) {
     std::array<WritePiece, 8> call;
     std::size_t count = 0;
     std::size_t bytes = 0;
     const auto write = [&] {
         std::size_t written = 0;
-        if (!platform.writeFile(file, offset, std::span(call).first(count), written) || written != bytes) {
-            return false;
-        }
+        const Result<> wrote = platform.writeFile(file, offset, std::span(call).first(count), written);
+        error = wrote.error();
+        if (!wrote || written != bytes) return false;
         offset += bytes;
         count = 0;
         bytes = 0;
@@ -60,27 +61,33 @@ namespace {
 // Writes one part of the file's tiles, reading the input as it goes, after
 // reserving the room of the file as far as the tileset tells it now.
 StepResult writePart(Platform& platform, FileHandle file, OutputTileset& tileset, TisPart part,
-                     FileHandle input, std::uint64_t firstTile, bool saveHeader) {
-    const InputReader read = [&platform, input](std::uint64_t offset, std::span<std::uint8_t> into) {
+                     FileHandle input, const std::string& inputPath, std::uint64_t firstTile, bool saveHeader) {
+    std::error_code readError;  // the last read's, on this thread
+    const InputReader read = [&platform, input, &readError](std::uint64_t offset, std::span<std::uint8_t> into) {
         std::size_t got = 0;
-        return platform.readFile(input, offset, into, got) && got == into.size();
+        const Result<> done = platform.readFile(input, offset, into, got);
+        readError = done.error();
+        return done && got == into.size();
     };
     OutputTisBatches batches(tileset, part, firstTile, read, saveHeader);
     // The room first: the file system finds it once, not page by page as the
     // writes come, and a disk without it fails here, before the part's first
     // byte. Where nothing can be reserved, the writes find out.
-    if (platform.reserveSpace(file, outputTisBytes(tileset, saveHeader)) == Reservation::NoSpace) {
-        return Failure{messages::kWriteOutputTis};
+    if (const Result<> reserved = platform.reserveSpace(file, outputTisBytes(tileset, saveHeader)); !reserved) {
+        return Failure{messages::kWriteOutputTis, reserved.error()};
     }
     // An interruption is looked at between two batches.
     for (;;) {
         if (platform.interrupted()) return Failure{messages::kRunInterrupted};
         const std::optional<std::span<const OutputWrite>> batch = batches.nextBatch();
-        if (!batch) return Failure{messages::kWriteOutputTis};
+        if (!batch) return Failure{messages::kWriteOutputTis, readError, inputPath};
         if (batch->empty()) return {};
         for (const OutputWrite& write : *batch) {
             std::uint64_t offset = write.offset;
-            if (!writePieces(platform, file, offset, write.pieces)) return Failure{messages::kWriteOutputTis};
+            std::error_code error;
+            if (!writePieces(platform, file, offset, write.pieces, error)) {
+                return Failure{messages::kWriteOutputTis, error};
+            }
         }
     }
 }
@@ -88,14 +95,17 @@ StepResult writePart(Platform& platform, FileHandle file, OutputTileset& tileset
 }  // namespace
 
 StepResult writeOutputTisTiles(Platform& platform, FileHandle file, OutputTileset& tileset, FileHandle input,
-                               std::uint64_t firstTile, bool saveHeader) {
-    if (!platform.emptyFile(file)) return Failure{messages::kWriteOutputTis};
-    return writePart(platform, file, tileset, TisPart::CopiedTiles, input, firstTile, saveHeader);
+                               const std::string& inputPath, std::uint64_t firstTile, bool saveHeader) {
+    if (const Result<> emptied = platform.emptyFile(file); !emptied) {
+        return Failure{messages::kWriteOutputTis, emptied.error()};
+    }
+    return writePart(platform, file, tileset, TisPart::CopiedTiles, input, inputPath, firstTile, saveHeader);
 }
 
 StepResult writeOutputTisExtras(Platform& platform, FileHandle file, OutputTileset& tileset, FileHandle input,
-                                std::uint64_t firstTile, bool saveHeader) {
-    if (const StepResult failed = writePart(platform, file, tileset, TisPart::ExtraTiles, input, firstTile, saveHeader)) {
+                                const std::string& inputPath, std::uint64_t firstTile, bool saveHeader) {
+    if (const StepResult failed =
+            writePart(platform, file, tileset, TisPart::ExtraTiles, input, inputPath, firstTile, saveHeader)) {
         return failed;
     }
     if (!saveHeader) return {};
@@ -103,7 +113,8 @@ StepResult writeOutputTisExtras(Platform& platform, FileHandle file, OutputTiles
     const TisHeader header = makeTisHeader(static_cast<std::uint32_t>(tileset.nextTileIndex()));
     const WritePiece piece(header.data(), header.size());
     std::uint64_t offset = 0;
-    if (!writePieces(platform, file, offset, {&piece, 1})) return Failure{messages::kWriteOutputTis};
+    std::error_code error;
+    if (!writePieces(platform, file, offset, {&piece, 1}, error)) return Failure{messages::kWriteOutputTis, error};
     return {};
 }
 

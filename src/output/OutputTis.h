@@ -20,13 +20,15 @@ std::uint64_t outputTisBytes(const OutputTileset& tileset, bool saveHeader);
 // `firstTile`, once, in order, and noting the tiles' keys for the pass. The
 // room of the file is reserved on the disk first. Every read's and write's
 // result and byte count is checked. An interruption stops the writing
-// between two batches.
+// between two batches. A read that fails is said to concern `inputPath`.
 [[nodiscard]] StepResult writeOutputTisTiles(Platform& platform, FileHandle file, OutputTileset& tileset,
-                                             FileHandle input, std::uint64_t firstTile, bool saveHeader);
+                                             FileHandle input, const std::string& inputPath, std::uint64_t firstTile,
+                                             bool saveHeader);
 
 // Once the pass has run: writes the extra tiles after the copied ones,
 // reading their sources again, and then the header when `saveHeader` is set.
 [[nodiscard]] StepResult writeOutputTisExtras(Platform& platform, FileHandle file, OutputTileset& tileset,
-                                              FileHandle input, std::uint64_t firstTile, bool saveHeader);
+                                              FileHandle input, const std::string& inputPath, std::uint64_t firstTile,
+                                              bool saveHeader);
 
 }  // namespace wedmorph

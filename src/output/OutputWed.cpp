@@ -6,11 +6,15 @@ namespace wedmorph {
 
 namespace {
 
-bool writeAt(Platform& platform, FileHandle file, std::size_t offset, WritePiece piece) {
-    if (piece.empty()) return true;
+// A write that fails or falls short: the system's reason, or none for a
+// short write.
+StepResult writeAt(Platform& platform, FileHandle file, std::size_t offset, WritePiece piece) {
+    if (piece.empty()) return {};
     std::size_t written = 0;
-    return platform.writeFile(file, offset, std::span(&piece, 1), written) &&
-           written == piece.size();
+    const Result<> wrote = platform.writeFile(file, offset, std::span(&piece, 1), written);
+    if (!wrote) return Failure{messages::kWriteOutputWed, wrote.error()};
+    if (written != piece.size()) return Failure{messages::kWriteOutputWed};
+    return {};
 }
 
 }  // namespace
@@ -21,13 +25,13 @@ StepResult writeOutputWed(Platform& platform, FileHandle input, FileHandle outpu
     // Overlay 0's record is the first of the table.
     const std::size_t name = std::size_t{layout.overlayTableOffset} + wed::kOverlayTilesetName;
     const std::size_t tilemapBytes = wed::kEntrySize * static_cast<std::size_t>(layout.entryCount);
-    if (!platform.copyContents(input, output) ||
-        !writeAt(platform, output, name, bytes.subspan(name, wed::kTilesetNameSize)) ||
-        !writeAt(platform, output, layout.tilemapOffset,
-                 bytes.subspan(layout.tilemapOffset, tilemapBytes))) {
-        return Failure{messages::kWriteOutputWed};
+    if (const Result<> copied = platform.copyContents(input, output); !copied) {
+        return Failure{messages::kWriteOutputWed, copied.error()};
     }
-    return {};
+    if (const StepResult failed = writeAt(platform, output, name, bytes.subspan(name, wed::kTilesetNameSize))) {
+        return failed;
+    }
+    return writeAt(platform, output, layout.tilemapOffset, bytes.subspan(layout.tilemapOffset, tilemapBytes));
 }
 
 }  // namespace wedmorph

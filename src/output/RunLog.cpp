@@ -17,7 +17,7 @@ bool apartFromAreaFiles(Platform& platform, const AreaPaths& paths, const FileId
         areaFiles.push_back(&paths.output.companions[n]);
     }
     for (const std::string* path : areaFiles) {
-        if (platform.statusOfPath(*path).identity == log) return false;
+        if (platform.statusOfPath(*path)->identity == log) return false;
     }
     const InputNames inputNames(platform, paths.input);
     return !inputNames.includes(paths.programDir, paths.logPath);
@@ -29,12 +29,12 @@ OwnedFile openRunLog(Platform& platform, const AreaPaths& paths, bool write,
                      ProtectedFiles& protectedFiles) {
     if (paths.logPath.size() > kMaxPathLength) return {};
     if (!write) {
-        protectedFiles.add(platform.statusOfPath(paths.logPath).identity);
+        protectedFiles.add(platform.statusOfPath(paths.logPath)->identity);
         return {};
     }
-    OwnedFile log(platform, platform.openLog(paths.logPath));
+    OwnedFile log(platform, platform.openForWriting(paths.logPath, WriteOpen::AppendLog).file);
     if (!log) return {};
-    const FileIdentity identity = platform.statusOf(log.get()).identity;
+    const FileIdentity identity = platform.statusOf(log.get())->identity;
     if (!identity.known) return {};
     protectedFiles.add(identity);
     if (!apartFromAreaFiles(platform, paths, identity)) return {};

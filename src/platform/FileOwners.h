@@ -43,9 +43,8 @@ private:
 class MappedRegion {
 public:
     MappedRegion() = default;
-    // Maps the whole of `file`; empty when it cannot be mapped.
-    MappedRegion(Platform& platform, FileHandle file)
-        : platform_(&platform), bytes_(platform.mapFile(file)) {}
+    // Takes a view that `platform` mapped.
+    MappedRegion(Platform& platform, std::span<const std::uint8_t> view) : platform_(&platform), bytes_(view) {}
     ~MappedRegion() { reset(); }
     MappedRegion(MappedRegion&& other) noexcept
         : platform_(other.platform_), bytes_(std::exchange(other.bytes_, {})) {}

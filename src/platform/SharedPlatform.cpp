@@ -10,6 +10,14 @@ void SharedPlatform::writeConsole(const char* text, std::size_t length) {
     if (std::fwrite(text, 1, length, stdout) != length) consoleFellShort();
 }
 
+void SharedPlatform::writeError(const std::string& text, std::error_code error) {
+    // After everything written before it, where both go to one place.
+    std::fflush(stdout);
+    const std::string line = text + reasonText(error) + "\n";
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fflush(stderr);
+}
+
 std::tm SharedPlatform::localTimeNow() { return localTimeOf(std::time(nullptr)); }
 
 std::uint8_t* SharedPlatform::copyBuffer() {

@@ -16,9 +16,14 @@ namespace wedmorph {
 class SharedPlatform : public Platform {
 public:
     void writeConsole(const char* text, std::size_t length) final;
+    void writeError(const std::string& text, std::error_code error) final;
     std::tm localTimeNow() final;
 
 protected:
+    // The text of `error`'s reason, on one line; the category's own message
+    // unless the system says it otherwise.
+    virtual std::string reasonText(const std::error_code& error) { return error.message(); }
+
     // The calendar time of `when` in the user's time zone; the C library's
     // localtime shares one result among threads, each system has its own
     // call that does not.

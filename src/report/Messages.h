@@ -53,6 +53,10 @@ inline constexpr const char* kOutputsChanged =
 inline constexpr const char* kRunInterrupted =
     "\nError :\t Run interrupted, output area left as it was\n\n";
 
+// Before the system's reason for the failure that ended a run, on standard
+// error: the file it concerns.
+inline constexpr const char* kSystemReason = "wedmorph: %s: ";
+
 inline constexpr const char* kLogRule = "----------------------------------------\n";
 inline constexpr const char* kLogTime = "Local time is: %s";
 

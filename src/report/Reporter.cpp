@@ -31,6 +31,15 @@ std::string formatText(const char* format, std::va_list args) {
     return text;
 }
 
+std::string formatted(const char* format, ...) WEDMORPH_PRINTF(1, 2);
+std::string formatted(const char* format, ...) {
+    std::va_list args;
+    va_start(args, format);
+    std::string text = formatText(format, args);
+    va_end(args);
+    return text;
+}
+
 }  // namespace
 
 std::string formatLogTime(const std::tm& local) {
@@ -58,8 +67,11 @@ void Reporter::toConsole(const std::string& text) {
 }
 
 void Reporter::toLog(const std::string& text) {
+    if (!log_) return;
+    const WritePiece piece(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+    std::size_t written = 0;
     // A log that cannot be written to is not looked at: the run goes on.
-    if (log_) platform_.appendLog(log_.get(), text);
+    (void)platform_.writeFile(log_.get(), kAppend, {&piece, 1}, written);
 }
 
 void Reporter::report(const char* format, ...) {
@@ -97,6 +109,10 @@ void Reporter::warn(const std::string& text) {
 void Reporter::fail(const std::string& text) {
     toConsole(text + "\n");
     toLog(text);
+}
+
+void Reporter::systemReason(const std::string& path, std::error_code error) {
+    platform_.writeError(formatted(messages::kSystemReason, path.c_str()), error);
 }
 
 }  // namespace wedmorph

@@ -4,6 +4,7 @@
 
 #include <ctime>
 #include <string>
+#include <system_error>
 
 #include "platform/FileOwners.h"
 
@@ -31,6 +32,9 @@ public:
     void consoleLine(const std::string& text);
     void warn(const std::string& text);
     void fail(const std::string& text);
+    // The system's reason for the failure that ended the run, on standard
+    // error, silent or not: "wedmorph: PATH: REASON".
+    void systemReason(const std::string& path, std::error_code error);
 
 private:
     void toConsole(const std::string& text);

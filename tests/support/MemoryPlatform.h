@@ -25,38 +25,38 @@ public:
     bool nothingOpen() const { return open_.empty() && views_.empty(); }
 
     PathStyle pathStyle() const override { return PathStyle::Posix; }
-    std::string ownProgramPath() override { return "/program/wedmorph"; }
+    Result<std::string> ownProgramPath() override { return std::string("/program/wedmorph"); }
     bool isLeadByte(unsigned char) const override { return false; }
-    bool changeDirectory(const std::string& dir) override;
+    Result<> changeDirectory(const std::string& dir) override;
     void writeConsole(const char* text, std::size_t length) override;
+    void writeError(const std::string&, std::error_code) override {}
 
     bool plainFileExists(const std::string& path) override { return files.count(path) != 0; }
-    std::vector<std::string> listPlainFiles(const std::string& dir) override;
-    FileStatus statusOfPath(const std::string& path) override;
+    Result<std::vector<std::string>> listPlainFiles(const std::string& dir) override;
+    Result<FileStatus> statusOfPath(const std::string& path) override;
     // Each path here is a name of its own, absolute already: taken as it is.
-    std::string absolutePath(const std::string& path) override { return path; }
+    Result<std::string> absolutePath(const std::string& path) override { return path; }
 
     ExistingFile openInput(const std::string& path, InputUse use) override;
-    ExistingFile openExisting(const std::string& path, FinalLink link) override;
-    FileHandle createNew(const std::string& path, bool& exists) override;
-    FileHandle openLog(const std::string&) override { return {}; }
+    // There is no log: it cannot be opened.
+    ExistingFile openForWriting(const std::string& path, WriteOpen how) override;
+    Result<FileHandle> createNew(const std::string& path, bool& exists) override;
     void closeFile(FileHandle file) override { open_.erase(file.native); }
-    FileStatus statusOf(FileHandle file) override { return statusOfPath(open_.at(file.native)); }
-    bool emptyFile(FileHandle file) override;
-    Reservation reserveSpace(FileHandle, std::uint64_t) override { return Reservation::Made; }
-    bool writeFile(FileHandle file, std::uint64_t offset, std::span<const WritePiece> pieces,
-                   std::size_t& written) override;
-    bool readFile(FileHandle file, std::uint64_t offset, std::span<std::uint8_t> into,
-                  std::size_t& read) override;
-    bool appendLog(FileHandle, std::string_view) override { return false; }
-    bool copyContents(FileHandle source, FileHandle target) override;
-    bool flushFile(FileHandle) override { return true; }
-    bool flushFolder(const std::string&) override { return true; }
-    bool renameHeld(FileHandle file, const std::string& from, const std::string& to) override;
-    bool copyPermissions(FileHandle, FileHandle) override { return true; }
-    bool deleteHeldFile(FileHandle file, const std::string& path) override;
+    Result<FileStatus> statusOf(FileHandle file) override { return statusOfPath(open_.at(file.native)); }
+    Result<> emptyFile(FileHandle file) override;
+    Result<> reserveSpace(FileHandle, std::uint64_t) override { return {}; }
+    Result<> writeFile(FileHandle file, std::uint64_t offset, std::span<const WritePiece> pieces,
+                       std::size_t& written) override;
+    Result<> readFile(FileHandle file, std::uint64_t offset, std::span<std::uint8_t> into,
+                      std::size_t& read) override;
+    Result<> copyContents(FileHandle source, FileHandle target) override;
+    Result<> flushFile(FileHandle) override { return {}; }
+    Result<> flushFolder(const std::string&) override { return {}; }
+    Result<> renameHeld(FileHandle file, const std::string& from, const std::string& to) override;
+    Result<> copyPermissions(FileHandle, FileHandle) override { return {}; }
+    Result<> deleteHeldFile(FileHandle file, const std::string& path) override;
 
-    std::span<const std::uint8_t> mapFile(FileHandle file) override;
+    Result<std::span<const std::uint8_t>> mapFile(FileHandle file) override;
     void unmapFile(std::span<const std::uint8_t> view) override;
 
 private:

@@ -56,23 +56,24 @@ std::string TestPlatform::pathOf(FileHandle file) const {
     return found == filePaths_.end() ? std::string() : found->second;
 }
 
-bool TestPlatform::shouldFail(Op op, const std::string& path) {
+std::error_code TestPlatform::shouldFail(Op op, const std::string& path) {
     if (beforeCall) beforeCall(op, path);
     std::vector<std::string>& calls = calls_[op];
     calls.push_back(path);
     const int call = static_cast<int>(calls.size());
     // An output is written to its temporary: "AR2600.tis" names "AR2600.ti~" too.
-    for (const auto& [failing, end] : failingPaths_) {
-        std::string temporary = end;
+    for (const FailingPath& failing : failingPaths_) {
+        std::string temporary = failing.end;
         if (!temporary.empty()) temporary.back() = '~';
-        if (failing == op && (path.ends_with(end) || path.ends_with(temporary))) return true;
+        if (failing.op == op && (path.ends_with(failing.end) || path.ends_with(temporary))) return failing.error;
     }
     auto found = failures_.find(op);
-    return found != failures_.end() && (found->second == 0 || found->second == call);
+    if (found == failures_.end() || (found->second.occurrence != 0 && found->second.occurrence != call)) return {};
+    return found->second.error;
 }
 
-bool TestPlatform::changeDirectory(const std::string& dir) {
-    if (shouldFail(Op::ChangeDirectory, dir)) return false;
+Result<> TestPlatform::changeDirectory(const std::string& dir) {
+    if (const std::error_code failed = shouldFail(Op::ChangeDirectory, dir)) return failed;
     return inner().changeDirectory(dir);
 }
 
@@ -81,13 +82,13 @@ bool TestPlatform::plainFileExists(const std::string& path) {
     return inner().plainFileExists(path);
 }
 
-std::vector<std::string> TestPlatform::listPlainFiles(const std::string& dir) {
-    if (shouldFail(Op::List, dir)) return {};
+Result<std::vector<std::string>> TestPlatform::listPlainFiles(const std::string& dir) {
+    if (const std::error_code failed = shouldFail(Op::List, dir)) return failed;
     return inner().listPlainFiles(dir);
 }
 
-FileStatus TestPlatform::statusOfPath(const std::string& path) {
-    if (shouldFail(Op::Identify, path)) return {};
+Result<FileStatus> TestPlatform::statusOfPath(const std::string& path) {
+    if (const std::error_code failed = shouldFail(Op::Identify, path)) return failed;
     return inner().statusOfPath(path);
 }
 
@@ -100,43 +101,41 @@ FileHandle TestPlatform::held(FileHandle file, const std::string& path) {
 }
 
 ExistingFile TestPlatform::openInput(const std::string& path, InputUse use) {
-    if (shouldFail(Op::OpenInput, path)) return {};
+    if (const std::error_code failed = shouldFail(Op::OpenInput, path)) return {.error = failed};
     ExistingFile found = inner().openInput(path, use);
     held(found.file, path);
     return found;
 }
 
-ExistingFile TestPlatform::openExisting(const std::string& path, FinalLink link) {
-    if (shouldFail(Op::OpenOutput, path)) return {};
-    journal_.push_back("open " + path);
-    ExistingFile found = inner().openExisting(path, link);
-    held(found.file, found.path);
+ExistingFile TestPlatform::openForWriting(const std::string& path, WriteOpen how) {
+    const bool log = how == WriteOpen::AppendLog;
+    if (const std::error_code failed = shouldFail(log ? Op::OpenLog : Op::OpenOutput, path)) return {.error = failed};
+    if (!log) journal_.push_back("open " + path);
+    ExistingFile found = inner().openForWriting(path, how);
+    held(found.file, log ? path : found.path);
     return found;
 }
 
-FileHandle TestPlatform::createNew(const std::string& path, bool& exists) {
+Result<FileHandle> TestPlatform::createNew(const std::string& path, bool& exists) {
     exists = false;
-    if (shouldFail(Op::Create, path)) return {};
+    if (const std::error_code failed = shouldFail(Op::Create, path)) return failed;
     journal_.push_back("create " + path);
-    return held(inner().createNew(path, exists), path);
+    Result<FileHandle> made = inner().createNew(path, exists);
+    held(*made, path);
+    return made;
 }
 
-bool TestPlatform::renameHeld(FileHandle file, const std::string& from, const std::string& to) {
-    if (shouldFail(Op::Rename, to)) return false;
+Result<> TestPlatform::renameHeld(FileHandle file, const std::string& from, const std::string& to) {
+    if (const std::error_code failed = shouldFail(Op::Rename, to)) return failed;
     journal_.push_back("rename " + from + " -> " + to);
-    if (!inner().renameHeld(file, from, to)) return false;
-    filePaths_[file.native] = to;
-    return true;
+    Result<> renamed = inner().renameHeld(file, from, to);
+    if (renamed) filePaths_[file.native] = to;
+    return renamed;
 }
 
-bool TestPlatform::copyPermissions(FileHandle from, FileHandle to) {
-    if (shouldFail(Op::Permissions, pathOf(to))) return false;
+Result<> TestPlatform::copyPermissions(FileHandle from, FileHandle to) {
+    if (const std::error_code failed = shouldFail(Op::Permissions, pathOf(to))) return failed;
     return inner().copyPermissions(from, to);
-}
-
-FileHandle TestPlatform::openLog(const std::string& path) {
-    if (shouldFail(Op::OpenLog, path)) return {};
-    return held(inner().openLog(path), path);
 }
 
 void TestPlatform::closeFile(FileHandle file) {
@@ -145,26 +144,27 @@ void TestPlatform::closeFile(FileHandle file) {
     inner().closeFile(file);
 }
 
-FileStatus TestPlatform::statusOf(FileHandle file) {
-    if (shouldFail(Op::Identify, pathOf(file))) return {};
+Result<FileStatus> TestPlatform::statusOf(FileHandle file) {
+    if (const std::error_code failed = shouldFail(Op::Identify, pathOf(file))) return failed;
     return inner().statusOf(file);
 }
 
-bool TestPlatform::emptyFile(FileHandle file) {
-    if (shouldFail(Op::Empty, pathOf(file))) return false;
+Result<> TestPlatform::emptyFile(FileHandle file) {
+    if (const std::error_code failed = shouldFail(Op::Empty, pathOf(file))) return failed;
     return inner().emptyFile(file);
 }
 
-Reservation TestPlatform::reserveSpace(FileHandle file, std::uint64_t size) {
-    if (shouldFail(Op::Reserve, pathOf(file))) return Reservation::NoSpace;
+Result<> TestPlatform::reserveSpace(FileHandle file, std::uint64_t size) {
+    if (const std::error_code failed = shouldFail(Op::Reserve, pathOf(file))) return failed;
     return inner().reserveSpace(file, size);
 }
 
-bool TestPlatform::writeFile(FileHandle file, std::uint64_t offset, std::span<const WritePiece> pieces,
-                             std::size_t& written) {
-    if (shouldFail(Op::Write, pathOf(file))) {
+Result<> TestPlatform::writeFile(FileHandle file, std::uint64_t offset, std::span<const WritePiece> pieces,
+                                 std::size_t& written) {
+    if (offset == kAppend) return inner().writeFile(file, offset, pieces, written);
+    if (const std::error_code failed = shouldFail(Op::Write, pathOf(file))) {
         written = 0;
-        return false;
+        return failed;
     }
     if (shouldFail(Op::ShortWrite, pathOf(file))) {
         // Half the bytes go out, and the call says so.
@@ -181,39 +181,39 @@ bool TestPlatform::writeFile(FileHandle file, std::uint64_t offset, std::span<co
     return inner().writeFile(file, offset, pieces, written);
 }
 
-bool TestPlatform::readFile(FileHandle file, std::uint64_t offset, std::span<std::uint8_t> into,
-                            std::size_t& read) {
+Result<> TestPlatform::readFile(FileHandle file, std::uint64_t offset, std::span<std::uint8_t> into,
+                                std::size_t& read) {
     read = 0;
-    if (shouldFail(Op::Read, pathOf(file))) return false;
+    if (const std::error_code failed = shouldFail(Op::Read, pathOf(file))) return failed;
     return inner().readFile(file, offset, into, read);
 }
 
-bool TestPlatform::copyContents(FileHandle source, FileHandle target) {
-    if (shouldFail(Op::Copy, pathOf(source))) return false;
+Result<> TestPlatform::copyContents(FileHandle source, FileHandle target) {
+    if (const std::error_code failed = shouldFail(Op::Copy, pathOf(source))) return failed;
     journal_.push_back("copy " + pathOf(source) + " -> " + pathOf(target));
     return inner().copyContents(source, target);
 }
 
-bool TestPlatform::flushFile(FileHandle file) {
-    if (shouldFail(Op::Flush, pathOf(file))) return false;
+Result<> TestPlatform::flushFile(FileHandle file) {
+    if (const std::error_code failed = shouldFail(Op::Flush, pathOf(file))) return failed;
     return inner().flushFile(file);
 }
 
-bool TestPlatform::flushFolder(const std::string& dir) {
-    if (shouldFail(Op::Flush, dir)) return false;
+Result<> TestPlatform::flushFolder(const std::string& dir) {
+    if (const std::error_code failed = shouldFail(Op::Flush, dir)) return failed;
     return inner().flushFolder(dir);
 }
 
-bool TestPlatform::deleteHeldFile(FileHandle file, const std::string& path) {
-    if (shouldFail(Op::Delete, path)) return false;
+Result<> TestPlatform::deleteHeldFile(FileHandle file, const std::string& path) {
+    if (const std::error_code failed = shouldFail(Op::Delete, path)) return failed;
     journal_.push_back("delete " + path);
     return inner().deleteHeldFile(file, path);
 }
 
-std::span<const std::uint8_t> TestPlatform::mapFile(FileHandle file) {
-    if (shouldFail(Op::Map, pathOf(file))) return {};
-    const std::span<const std::uint8_t> view = inner().mapFile(file);
-    if (view.data() != nullptr) ++openViews_;
+Result<std::span<const std::uint8_t>> TestPlatform::mapFile(FileHandle file) {
+    if (const std::error_code failed = shouldFail(Op::Map, pathOf(file))) return failed;
+    Result<std::span<const std::uint8_t>> view = inner().mapFile(file);
+    if (view) ++openViews_;
     return view;
 }
 
@@ -222,10 +222,10 @@ void TestPlatform::unmapFile(std::span<const std::uint8_t> view) {
     inner().unmapFile(view);
 }
 
-void* TestPlatform::allocatePages(std::size_t bytes) {
-    if (shouldFail(Op::AllocatePages, {})) return nullptr;
-    void* block = inner().allocatePages(bytes);
-    if (block != nullptr) ++heldPages_;
+Result<void*> TestPlatform::allocatePages(std::size_t bytes) {
+    if (const std::error_code failed = shouldFail(Op::AllocatePages, {})) return failed;
+    Result<void*> block = inner().allocatePages(bytes);
+    if (block) ++heldPages_;
     return block;
 }
 

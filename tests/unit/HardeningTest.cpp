@@ -177,6 +177,9 @@ TEST_F(FaultSweep, EveryOperationFailingAtEveryCall) {
             EXPECT_TRUE(faulty.nothingOpen()) << what;
             EXPECT_TRUE(!faulty.journal().empty() && faulty.journal().back() == "settled") << what << ": not settled last";
             EXPECT_EQ(memory.held(), 0) << what;
+            // Only the failure that ended the run is reported, with the code its call gave.
+            EXPECT_LE(faulty.errors().size(), status == -1 ? 1u : 0u) << what;
+            for (const auto& [text, code] : faulty.errors()) EXPECT_EQ(code, test::TestPlatform::kInjected) << what;
             const std::string& console = faulty.console();
             for (const std::string& name : test::listDir(dir.path())) {
                 EXPECT_FALSE(name.ends_with("~")) << what << ": a temporary left behind, " << name;

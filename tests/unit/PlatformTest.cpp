@@ -20,8 +20,8 @@ TEST_F(Platform, MappedFileFoundInAnyCaseShowsItsBytes) {
     test::writeText(dir / "a.wed", "abcdef");
     FileHandle file = platform.openInput(dir / "A.WED", InputUse::Read).file;
     ASSERT_TRUE(file.isOpen());
-    EXPECT_EQ(platform.statusOf(file).size, 6u);
-    const std::span<const std::uint8_t> view = platform.mapFile(file);
+    EXPECT_EQ(platform.statusOf(file)->size, 6u);
+    const std::span<const std::uint8_t> view = *platform.mapFile(file);
     ASSERT_NE(view.data(), nullptr);
     EXPECT_EQ(std::string(view.begin(), view.end()), "abcdef");
     platform.unmapFile(view);
@@ -32,7 +32,7 @@ TEST_F(Platform, EmptyFileCannotBeMapped) {
     test::writeText(dir / "empty.tis", "");
     FileHandle file = platform.openInput(dir / "EMPTY.TIS", InputUse::Read).file;
     ASSERT_TRUE(file.isOpen());
-    EXPECT_EQ(platform.mapFile(file).data(), nullptr);
+    EXPECT_EQ(platform.mapFile(file)->data(), nullptr);
     platform.closeFile(file);
 }
 
@@ -42,14 +42,14 @@ TEST_F(Platform, FilesHeldByOneRunAreNotWrittenByAnother) {
     test::writeText(dir / "in.tis", "input");
     test::writeText(dir / "out.wed", "output");
     FileHandle reading = platform.openInput(dir / "in.tis", InputUse::Read).file;
-    FileHandle writing = platform.openExisting(dir / "out.wed", FinalLink::Follow).file;
+    FileHandle writing = platform.openForWriting(dir / "out.wed", WriteOpen::Existing).file;
     ASSERT_TRUE(reading.isOpen());
     ASSERT_TRUE(writing.isOpen());
     FileHandle alsoReading = platform.openInput(dir / "IN.TIS", InputUse::Read).file;
     EXPECT_TRUE(alsoReading.isOpen()) << "readers share";
     if (alsoReading.isOpen()) platform.closeFile(alsoReading);
     for (const char* held : {"in.tis", "out.wed"}) {
-        FileHandle other = platform.openExisting(dir / held, FinalLink::Follow).file;
+        FileHandle other = platform.openForWriting(dir / held, WriteOpen::Existing).file;
         EXPECT_FALSE(other.isOpen()) << held;
         if (other.isOpen()) platform.closeFile(other);
         // Either the second holder is refused, or so is its delete.
@@ -81,7 +81,7 @@ TEST_F(Platform, GatheredPiecesAreWrittenInTheirOrder) {
         at += length;
     }
     bool exists = true;
-    FileHandle file = platform.createNew(dir / "out.tis", exists);
+    FileHandle file = *platform.createNew(dir / "out.tis", exists);
     ASSERT_TRUE(file.isOpen());
     EXPECT_FALSE(exists);
     std::size_t written = 0;
@@ -93,7 +93,7 @@ TEST_F(Platform, GatheredPiecesAreWrittenInTheirOrder) {
 
 TEST_F(Platform, PagesAreZeroedAndWritable) {
     const std::size_t bytes = std::size_t{3} << 20;
-    auto* pages = static_cast<std::uint8_t*>(platform.allocatePages(bytes));
+    auto* pages = static_cast<std::uint8_t*>(*platform.allocatePages(bytes));
     ASSERT_NE(pages, nullptr);
     EXPECT_EQ(pages[0], 0);
     EXPECT_EQ(pages[bytes - 1], 0);

@@ -47,7 +47,7 @@ protected:
 };
 
 TEST_F(PosixPlatform, OwnPathIsTheRealExecutable) {
-    const std::string own = platform.ownProgramPath();
+    const std::string own = *platform.ownProgramPath();
     ASSERT_FALSE(own.empty());
     EXPECT_EQ(own.front(), '/');
     struct stat info;
@@ -64,10 +64,10 @@ TEST_F(PosixPlatform, PlainFilesAreFoundIgnoringCaseButNotHiddenOnes) {
     EXPECT_FALSE(platform.plainFileExists(dir / "AR0300.wed"));
     EXPECT_FALSE(platform.plainFileExists(dir / "AR0400.wed"));
     EXPECT_FALSE(platform.plainFileExists(dir / ".wed"));
-    EXPECT_EQ(platform.listPlainFiles(dir.path()), std::vector<std::string>{"AR0100.WED"});
-    EXPECT_EQ(platform.statusOfPath(dir / "ar0100.wed").size, 1u);
-    EXPECT_TRUE(platform.statusOfPath(dir / "ar0300.WED").identity.known) << "folders too";
-    EXPECT_FALSE(platform.statusOfPath(dir / "AR0400.wed").identity.known);
+    EXPECT_EQ(*platform.listPlainFiles(dir.path()), std::vector<std::string>{"AR0100.WED"});
+    EXPECT_EQ(platform.statusOfPath(dir / "ar0100.wed")->size, 1u);
+    EXPECT_TRUE(platform.statusOfPath(dir / "ar0300.WED")->identity.known) << "folders too";
+    EXPECT_FALSE(platform.statusOfPath(dir / "AR0400.wed")->identity.known);
 }
 
 TEST_F(PosixPlatform, WildcardsMatchInTheFileSearchOnly) {
@@ -80,7 +80,7 @@ TEST_F(PosixPlatform, WildcardsMatchInTheFileSearchOnly) {
     test::writeText(dir / "AR01*.wed", "w");
     EXPECT_FALSE(platform.openInput(dir / "AR01*.wed", InputUse::Read).file.isOpen());
     EXPECT_FALSE(test::openForWriting(platform, dir / "AR01*.wed", created).isOpen());
-    EXPECT_FALSE(platform.statusOfPath(dir / "AR01*.wed").identity.known);
+    EXPECT_FALSE(platform.statusOfPath(dir / "AR01*.wed")->identity.known);
 }
 
 TEST_F(PosixPlatform, ExactNameComesFirstThenTheFirstCaseInsensitiveOne) {
@@ -91,7 +91,7 @@ TEST_F(PosixPlatform, ExactNameComesFirstThenTheFirstCaseInsensitiveOne) {
         FileHandle file = platform.openInput(dir / name, InputUse::Read).file;
         EXPECT_TRUE(file.isOpen()) << name;
         if (!file.isOpen()) return std::string();
-        const std::span<const std::uint8_t> view = platform.mapFile(file);
+        const std::span<const std::uint8_t> view = *platform.mapFile(file);
         std::string text(view.begin(), view.end());
         platform.unmapFile(view);
         platform.closeFile(file);
@@ -122,7 +122,7 @@ TEST_F(PosixPlatform, CopyReplacesTheTargetKeepingItsOnDiskName) {
 TEST_F(PosixPlatform, NoOutputLandsOnAProtectedFileByAnyName) {
     test::writeText(dir / "AR0100HT.bmp", "bitmap");
     ProtectedFiles protectedFiles;
-    protectedFiles.add(platform.statusOfPath(dir / "AR0100HT.bmp").identity);
+    protectedFiles.add(platform.statusOfPath(dir / "AR0100HT.bmp")->identity);
     ASSERT_EQ(::symlink((dir / "AR0100HT.bmp").c_str(), (dir / "link.bmp").c_str()), 0);
     const AreaFilePaths noInput;
     const InputNames noInputNames(platform, noInput);
@@ -140,7 +140,7 @@ TEST_F(PosixPlatform, OnlyRegularFilesAreWrittenAndNothingWaits) {
     for (const char* name : {"fifo.tis", "null.tis", "folder.tis"}) {
         EXPECT_FALSE(test::openForWriting(platform, dir / name, created).isOpen()) << name;
         EXPECT_FALSE(platform.openInput(dir / name, InputUse::Read).file.isOpen()) << name;
-        EXPECT_FALSE(platform.openLog(dir / name).isOpen()) << name;
+        EXPECT_FALSE(platform.openForWriting(dir / name, WriteOpen::AppendLog).file.isOpen()) << name;
     }
 }
 
@@ -194,12 +194,12 @@ TEST_F(PosixPlatform, OutputsOpenAsTheyStandUnderAnotherCaseAndAreEmptiedOnReque
 // Two runs may append to one log at once; a new log is found by its
 // own name in any case afterwards.
 TEST_F(PosixPlatform, LogsAppendUnlocked) {
-    FileHandle first = platform.openLog(dir / "wedmorph.log");
-    FileHandle second = platform.openLog(dir / "WEDMORPH.LOG");
+    FileHandle first = platform.openForWriting(dir / "wedmorph.log", WriteOpen::AppendLog).file;
+    FileHandle second = platform.openForWriting(dir / "WEDMORPH.LOG", WriteOpen::AppendLog).file;
     ASSERT_TRUE(first.isOpen());
     ASSERT_TRUE(second.isOpen());
-    EXPECT_TRUE(platform.appendLog(first, "one\n"));
-    EXPECT_TRUE(platform.appendLog(second, "two\n"));
+    EXPECT_TRUE(test::appendText(platform, first, "one\n"));
+    EXPECT_TRUE(test::appendText(platform, second, "two\n"));
     platform.closeFile(first);
     platform.closeFile(second);
     EXPECT_EQ(test::readText(dir / "wedmorph.log"), "one\ntwo\n");

@@ -29,7 +29,7 @@ TEST(Reporter, EachOperationReachesItsDestinations) {
     test::TestPlatform platform;
     {
         Reporter reporter(platform, false);
-        reporter.startLog(OwnedFile(platform, platform.openLog(dir / "wedmorph.log")));
+        reporter.startLog(OwnedFile(platform, platform.openForWriting(dir / "wedmorph.log", WriteOpen::AppendLog).file));
         reporter.report("a%d", 1);
         reporter.reportConsole("b");
         reporter.reportLog("c");
@@ -53,7 +53,7 @@ TEST(Reporter, SilentKeepsOnlyErrorsAndConsoleLines) {
     test::TestPlatform platform;
     {
         Reporter reporter(platform, true);
-        reporter.startLog(OwnedFile(platform, platform.openLog(dir / "wedmorph.log")));
+        reporter.startLog(OwnedFile(platform, platform.openForWriting(dir / "wedmorph.log", WriteOpen::AppendLog).file));
         reporter.report("a");
         reporter.reportConsole("b");
         reporter.warn("\nw");

@@ -1,7 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <system_error>
 #include <thread>
+
+#if !defined(_WIN32)
+#include <fcntl.h>
+
+#include "platform/posix/SystemCalls.h"
+#endif
 
 #include "driver/RunConversion.h"
 #include "support/Areas.h"
@@ -160,6 +167,11 @@ TEST_F(RunTest, OpeningAndMappingFailuresReleaseWhatIsHeld) {
         const std::string what = std::string(test::opName(c.op)) + " " + c.path;
         EXPECT_EQ(status, -1) << what;
         EXPECT_EQ(faulty.console(), c.message + "\n") << what;
+        // The reason concerns the failing file, or for the copy the output WED; a short write has none.
+        const std::string reported = c.op == Op::Copy ? "AR2600.wed" : c.path;
+        const std::vector<std::pair<std::string, std::error_code>> reason = {
+            {"wedmorph: " + dir / reported + ": ", test::TestPlatform::kInjected}};
+        EXPECT_EQ(faulty.errors(), c.op == Op::ShortWrite ? decltype(reason){} : reason) << what;
         EXPECT_TRUE(faulty.nothingOpen()) << what;
         EXPECT_EQ(counted.held(), 0) << what;
         expectInputsUnchanged();
@@ -170,6 +182,50 @@ TEST_F(RunTest, OpeningAndMappingFailuresReleaseWhatIsHeld) {
         const std::string logText = log();
         EXPECT_EQ(logText.substr(logText.size() - c.message.size()), c.message) << what;
     }
+}
+
+// A run that a system call's failure ends gives, silent or not, the system's
+// own code for it on standard error, with the file it concerns.
+TEST_F(RunTest, RunEndedByAFailingSystemCallReportsTheSystemsCode) {
+    test::writeArea(dir.path(), "AR2600", area, false);
+    std::vector<std::pair<std::string, std::error_code>> reported;
+    const auto runFailing = [&](const std::string& file, int code) {
+        EXPECT_EQ(run({"-s", "AR0100", "AR2600"}), -1) << code;
+        reported.emplace_back("wedmorph: " + dir / file + ": ", std::error_code(code, std::system_category()));
+        EXPECT_EQ(platform.errors(), reported);
+        expectNothingHeld();
+    };
+    {
+        // Held by another run, for real.
+        const FileHandle other = nativePlatform().openForWriting(dir / "AR2600.wed", WriteOpen::Existing).file;
+#if defined(_WIN32)
+        runFailing("AR2600.wed", 32);  // ERROR_SHARING_VIOLATION
+#else
+        runFailing("AR2600.wed", EWOULDBLOCK);
+#endif
+        nativePlatform().closeFile(other);
+    }
+#if !defined(_WIN32)
+    {
+        static const auto realOpen = posix::systemCalls().open;
+        const posix::ScopedSystemCall readOnly(&posix::SystemCalls::open, [](const char* path, int flags, mode_t mode) {
+            if (!std::string_view(path).ends_with("AR2600.wed") || (flags & O_ACCMODE) == O_RDONLY) {
+                return realOpen(path, flags, mode);
+            }
+            errno = EROFS;
+            return -1;
+        });
+        runFailing("AR2600.wed", EROFS);
+    }
+#endif
+#if defined(__linux__)
+    const posix::ScopedSystemCall full(&posix::SystemCalls::fallocate, [](int, int, off_t, off_t) {
+        errno = ENOSPC;
+        return -1;
+    });
+    runFailing("AR2600.tis", ENOSPC);
+#endif
+    EXPECT_EQ(test::readBytes(dir / "AR2600.wed"), area.wed);
 }
 
 TEST_F(RunTest, EveryFailedAllocationEndsTheRunCleanly) {

@@ -21,7 +21,7 @@ protected:
 };
 
 TEST_F(Win32Platform, OwnPathIsTheModuleFile) {
-    const std::string own = platform.ownProgramPath();
+    const std::string own = *platform.ownProgramPath();
     ASSERT_GT(own.size(), 3u);
     EXPECT_EQ(own[1], ':');
     EXPECT_EQ(own.substr(own.size() - 4), ".exe");
@@ -39,7 +39,7 @@ TEST_F(Win32Platform, HiddenAndSystemFilesAndDirectoriesAreNotPlainFiles) {
     EXPECT_FALSE(platform.plainFileExists(dir / "SYSTEM.wed"));
     EXPECT_FALSE(platform.plainFileExists(dir / "FOLDER.wed"));
     EXPECT_TRUE(platform.plainFileExists(dir / "*.wed"));
-    EXPECT_EQ(platform.listPlainFiles(dir.path()), std::vector<std::string>{"AR0100.WED"});
+    EXPECT_EQ(*platform.listPlainFiles(dir.path()), std::vector<std::string>{"AR0100.WED"});
     EXPECT_FALSE(platform.openInput(dir / "AR01*.wed", InputUse::Read).file.isOpen());
 }
 
@@ -49,7 +49,7 @@ TEST_F(Win32Platform, CopyReplacesButNeverOntoItself) {
     ProtectedFiles inputs;
     bool created = true;
     FileHandle source = platform.openInput(dir / "AR0100HT.bmp", InputUse::Read).file;
-    inputs.add(platform.statusOf(source).identity);
+    inputs.add(platform.statusOf(source)->identity);
     FileHandle target = test::openForWriting(platform, dir / "AR2600HT.bmp", created);
     ASSERT_TRUE(target.isOpen());
     EXPECT_FALSE(created);

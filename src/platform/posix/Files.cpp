@@ -20,6 +20,7 @@ namespace wedmorph {
 namespace {
 
 using posix::descriptorOf;
+using posix::lastError;
 using posix::systemCalls;
 
 // An open never waits on a pipe or a device, nor makes a terminal the
@@ -27,29 +28,45 @@ using posix::systemCalls;
 // regular one.
 constexpr int kOpenFlags = O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
 
-bool clearNonBlocking(int fd) {
+ExistingFile failed(ExistingFile& found, std::error_code error) {
+    found.error = error;
+    return found;
+}
+
+Result<> clearNonBlocking(int fd) {
     const int status = systemCalls().fcntl(fd, F_GETFL, 0);
-    return status >= 0 && systemCalls().fcntl(fd, F_SETFL, status & ~O_NONBLOCK) == 0;
+    if (status < 0 || systemCalls().fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0) return lastError();
+    return {};
 }
 
-bool isRegular(int fd) {
+// Fails only when another holder has the file: any other failure means a
+// file system without locks.
+Result<> lockFile(int fd, int how) {
+    if (posix::retryAfterSignal(systemCalls().flock, fd, how | LOCK_NB) == 0 || errno != EWOULDBLOCK) return {};
+    return lastError();
+}
+
+// Takes `fd` for a run: a regular file, locked as `how` says and blocking
+// again. It is closed when it cannot be had, with the reason, and `inUse`
+// when another holder has it.
+void holdRegular(int fd, int how, ExistingFile& found) {
     struct stat info;
-    return systemCalls().fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-}
-
-// False only when another holder has the file: any other failure means a file
-// system without locks.
-bool lockFile(int fd, int how) {
-    return posix::retryAfterSignal(systemCalls().flock, fd, how | LOCK_NB) == 0 || errno != EWOULDBLOCK;
-}
-
-// The file for a run to use: locked as `how` says and blocking again; closed
-// when it cannot be, `inUse` when another holder has it.
-int usable(int fd, int how, bool& inUse) {
-    inUse = !lockFile(fd, how);
-    if (!inUse && clearNonBlocking(fd)) return fd;
+    Result<> usable;
+    if (systemCalls().fstat(fd, &info) != 0) {
+        usable = lastError();
+    } else if (!S_ISREG(info.st_mode)) {
+        usable = refused(Refusal::NotRegularFile);
+    } else {
+        usable = lockFile(fd, how);
+        found.inUse = !usable;
+    }
+    if (usable) usable = clearNonBlocking(fd);
+    if (usable) {
+        found.file = {fd};
+        return;
+    }
+    found.error = usable.error();
     systemCalls().close(fd);
-    return -1;
 }
 
 #if defined(__linux__)
@@ -65,7 +82,10 @@ bool kernelCannotCopy(int error) {
 // a folder.
 bool folderCannotFlush(int error) { return error == EINVAL || error == EOPNOTSUPP || error == ENOTSUP; }
 
-bool fsyncRetried(int fd) { return posix::retryAfterSignal(systemCalls().fsync, fd) == 0; }
+Result<> fsyncRetried(int fd) {
+    if (posix::retryAfterSignal(systemCalls().fsync, fd) == 0) return {};
+    return lastError();
+}
 
 }  // namespace
 
@@ -73,31 +93,28 @@ ExistingFile PosixPlatform::openInput(const std::string& path, InputUse use) {
     // A file to be deleted is held exclusively, as Windows' DELETE access
     // holds it: no other run reads what this one is about to take away.
     ExistingFile found;
-    if (posix::nameHasWildcard(path)) return found;
+    if (posix::nameHasWildcard(path)) return failed(found, refused(Refusal::WildcardName));
     const Resolved entry = resolve(path);
     found.path = entry.path;
     found.missing = !entry.exists;
     const int fd = systemCalls().open(entry.path.c_str(), O_RDONLY | kOpenFlags, 0);
-    if (fd < 0) return found;
-    if (!isRegular(fd)) {
-        systemCalls().close(fd);
-        return found;
-    }
-    found.file = {usable(fd, use == InputUse::ReadThenDelete ? LOCK_EX : LOCK_SH, found.inUse)};
+    if (fd < 0) return failed(found, lastError());
+    holdRegular(fd, use == InputUse::ReadThenDelete ? LOCK_EX : LOCK_SH, found);
     return found;
 }
 
-ExistingFile PosixPlatform::openExisting(const std::string& path, FinalLink link) {
+ExistingFile PosixPlatform::openForWriting(const std::string& path, WriteOpen how) {
+    if (how == WriteOpen::AppendLog) return openLog(path);
     ExistingFile found;
-    if (posix::nameHasWildcard(path)) return found;
+    if (posix::nameHasWildcard(path)) return failed(found, refused(Refusal::WildcardName));
     const Resolved entry = resolve(path);
     found.path = entry.path;
     if (!entry.exists) {
         found.missing = true;
-        return found;
+        return failed(found, {ENOENT, std::system_category()});
     }
     int flags = O_RDWR | kOpenFlags;
-    if (link == FinalLink::Refuse) {
+    if (how == WriteOpen::ExistingNoLink) {
         flags |= O_NOFOLLOW;
     } else {
         // A link stays a link: the file it finally leads to is the one
@@ -105,7 +122,7 @@ ExistingFile PosixPlatform::openExisting(const std::string& path, FinalLink link
         struct stat info;
         if (systemCalls().lstat(entry.path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
             char* real = systemCalls().realpath(entry.path.c_str(), nullptr);
-            if (real == nullptr) return found;
+            if (real == nullptr) return failed(found, lastError());
             found.path = real;
             std::free(real);
         }
@@ -114,66 +131,78 @@ ExistingFile PosixPlatform::openExisting(const std::string& path, FinalLink link
     if (fd < 0) {
         // Gone since the lookup: nothing has the name any more.
         found.missing = errno == ENOENT;
-        return found;
+        return failed(found, lastError());
     }
-    if (!isRegular(fd)) {
-        systemCalls().close(fd);
-        return found;
-    }
-    found.file = {usable(fd, LOCK_EX, found.inUse)};
+    holdRegular(fd, LOCK_EX, found);
     return found;
 }
 
-FileHandle PosixPlatform::createNew(const std::string& path, bool& exists) {
+Result<FileHandle> PosixPlatform::createNew(const std::string& path, bool& exists) {
     exists = false;
-    if (posix::nameHasWildcard(path)) return {};
+    if (posix::nameHasWildcard(path)) return refused(Refusal::WildcardName);
     // Another run may take the new file for one left behind and remove it
     // between its creation and its lock: the name must still lead to the
     // locked file, else it is made again.
+    std::error_code last;
     for (int tries = 0; tries < 8; ++tries) {
         if (resolve(path).exists) {
             exists = true;
-            return {};
+            return std::error_code(EEXIST, std::system_category());
         }
         const int fd = systemCalls().open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | kOpenFlags, 0666);
         if (fd < 0) {
             exists = errno == EEXIST;
-            return {};
+            return lastError();
         }
         const posix::PathSplit split = posix::splitAtLastSlash(path);
         listings_.noteCreated(split.dir, split.name);
-        if (!lockFile(fd, LOCK_EX)) {
+        if (const Result<> locked = lockFile(fd, LOCK_EX); !locked) {
             // Taken by another run in that instant.
             systemCalls().close(fd);
             exists = true;
-            return {};
+            return locked.error();
         }
-        if (nameLeadsTo(path, fd) && clearNonBlocking(fd)) return {fd};
+        Result<> ready = nameLeadsTo(path, fd);
+        if (ready) ready = clearNonBlocking(fd);
+        if (ready) return FileHandle{fd};
+        last = ready.error();
         systemCalls().close(fd);
         listings_.forget(split.dir);
     }
-    return {};
+    return last;
 }
 
-FileHandle PosixPlatform::openLog(const std::string& path) {
+ExistingFile PosixPlatform::openLog(const std::string& path) {
     // No lock: two runs may append to one log. A log someone made a link,
     // symbolic or hard, may be another area's file under another name: it is
     // left alone, and nothing is created where a dangling link points.
+    ExistingFile found;
     const Resolved target = resolve(path);
+    found.path = target.path;
     const int fd = systemCalls().open(target.path.c_str(),
                                       O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | kOpenFlags, 0666);
-    if (fd < 0) return {};
+    if (fd < 0) return failed(found, lastError());
     if (!target.exists) {
         const posix::PathSplit split = posix::splitAtLastSlash(target.path);
         listings_.noteCreated(split.dir, split.name);
     }
     struct stat info;
-    if (systemCalls().fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink != 1 ||
-        !clearNonBlocking(fd)) {
-        systemCalls().close(fd);
-        return {};
+    Result<> usable;
+    if (systemCalls().fstat(fd, &info) != 0) {
+        usable = lastError();
+    } else if (!S_ISREG(info.st_mode)) {
+        usable = refused(Refusal::NotRegularFile);
+    } else if (info.st_nlink != 1) {
+        usable = refused(Refusal::MoreThanOneName);
+    } else {
+        usable = clearNonBlocking(fd);
     }
-    return {fd};
+    if (!usable) {
+        systemCalls().close(fd);
+        return failed(found, usable.error());
+    }
+    found.file = {fd};
+    return found;
 }
 
 void PosixPlatform::closeFile(FileHandle file) {
@@ -182,42 +211,45 @@ void PosixPlatform::closeFile(FileHandle file) {
     systemCalls().close(descriptorOf(file));
 }
 
-FileStatus PosixPlatform::statusOf(FileHandle file) {
+Result<FileStatus> PosixPlatform::statusOf(FileHandle file) {
     struct stat info;
-    if (systemCalls().fstat(descriptorOf(file), &info) != 0) return {};
+    if (systemCalls().fstat(descriptorOf(file), &info) != 0) return lastError();
     return posix::statusFrom(info);
 }
 
-bool PosixPlatform::emptyFile(FileHandle file) {
+Result<> PosixPlatform::emptyFile(FileHandle file) {
     // A file that holds nothing is left alone: truncating a new file makes
     // some file systems (ext4) write it out when it is closed.
     struct stat info;
-    if (systemCalls().fstat(descriptorOf(file), &info) != 0) return false;
-    return info.st_size == 0 || systemCalls().ftruncate(descriptorOf(file), 0) == 0;
+    if (systemCalls().fstat(descriptorOf(file), &info) != 0) return lastError();
+    if (info.st_size == 0 || systemCalls().ftruncate(descriptorOf(file), 0) == 0) return {};
+    return lastError();
 }
 
-Reservation PosixPlatform::reserveSpace(FileHandle file, std::uint64_t size) {
+Result<> PosixPlatform::reserveSpace(FileHandle file, std::uint64_t size) {
 #if defined(__linux__)
     // The blocks alone (FALLOC_FL_KEEP_SIZE): the size grows with the writes.
     // Never posix_fallocate, which writes zeros where the file system cannot
     // reserve: twice the writes for nothing.
-    if (size == 0) return Reservation::Made;
+    if (size == 0) return {};
     if (posix::retryAfterSignal(systemCalls().fallocate, descriptorOf(file), FALLOC_FL_KEEP_SIZE, off_t{0},
                                 static_cast<off_t>(size)) == 0) {
-        return Reservation::Made;
+        return {};
     }
-    return errno == ENOSPC || errno == EDQUOT ? Reservation::NoSpace : Reservation::NotMade;
+    if (errno == ENOSPC || errno == EDQUOT) return lastError();
+    return {};
 #else
     (void)file;
     (void)size;
-    return Reservation::NotMade;
+    return {};
 #endif
 }
 
-bool PosixPlatform::writeFile(FileHandle file, std::uint64_t offset, std::span<const WritePiece> pieces,
-                              std::size_t& written) {
-    // Up to IOV_MAX pieces a call, going on from where a call stopped short.
+Result<> PosixPlatform::writeFile(FileHandle file, std::uint64_t offset, std::span<const WritePiece> pieces,
+                                  std::size_t& written) {
     written = 0;
+    if (offset == kAppend) return append(descriptorOf(file), pieces, written);
+    // Up to IOV_MAX pieces a call, going on from where a call stopped short.
     constexpr std::size_t kMostPieces = IOV_MAX;
     iovec vectors[kMostPieces];
     std::size_t next = 0;  // the first piece not wholly written
@@ -227,7 +259,7 @@ bool PosixPlatform::writeFile(FileHandle file, std::uint64_t offset, std::span<c
             ++next;
             done = 0;
         }
-        if (next == pieces.size()) return true;
+        if (next == pieces.size()) return {};
         int count = 0;
         for (std::size_t p = next; p < pieces.size() && count < static_cast<int>(kMostPieces); ++p) {
             const std::size_t skip = p == next ? done : 0;
@@ -236,8 +268,8 @@ bool PosixPlatform::writeFile(FileHandle file, std::uint64_t offset, std::span<c
         const ssize_t n = posix::retryAfterSignal(systemCalls().pwritev, descriptorOf(file),
                                                   static_cast<const iovec*>(vectors), count,
                                                   static_cast<off_t>(offset + written));
-        if (n < 0) return false;
-        if (n == 0) return true;
+        if (n < 0) return lastError();
+        if (n == 0) return {};
         written += static_cast<std::size_t>(n);
         for (std::size_t left = static_cast<std::size_t>(n); left > 0;) {
             const std::size_t take = std::min(left, pieces[next].size() - done);
@@ -251,125 +283,142 @@ bool PosixPlatform::writeFile(FileHandle file, std::uint64_t offset, std::span<c
     }
 }
 
-bool PosixPlatform::readFile(FileHandle file, std::uint64_t offset, std::span<std::uint8_t> into,
-                             std::size_t& read) {
+Result<> PosixPlatform::readFile(FileHandle file, std::uint64_t offset, std::span<std::uint8_t> into,
+                                 std::size_t& read) {
     read = 0;
     while (read < into.size()) {
         const ssize_t n = posix::retryAfterSignal(systemCalls().pread, descriptorOf(file),
                                                   static_cast<void*>(into.data() + read), into.size() - read,
                                                   static_cast<off_t>(offset + read));
-        if (n < 0) return false;
+        if (n < 0) return lastError();
         if (n == 0) break;
         read += static_cast<std::size_t>(n);
     }
-    return true;
+    return {};
 }
 
-bool PosixPlatform::appendLog(FileHandle log, std::string_view text) {
-    // POSIX has no text mode: "\n" is written as it is.
-    while (!text.empty()) {
-        const ssize_t n = posix::retryAfterSignal(systemCalls().write, descriptorOf(log),
-                                                  static_cast<const void*>(text.data()), text.size());
-        if (n <= 0) return false;
-        text.remove_prefix(static_cast<std::size_t>(n));
+Result<> PosixPlatform::append(int fd, std::span<const WritePiece> pieces, std::size_t& written) {
+    // O_APPEND puts every write at the end. POSIX has no text mode: "\n" is
+    // written as it is.
+    for (WritePiece piece : pieces) {
+        while (!piece.empty()) {
+            const ssize_t n = posix::retryAfterSignal(systemCalls().write, fd,
+                                                      static_cast<const void*>(piece.data()), piece.size());
+            if (n < 0) return lastError();
+            if (n == 0) return {};
+            written += static_cast<std::size_t>(n);
+            piece = piece.subspan(static_cast<std::size_t>(n));
+        }
     }
-    return true;
+    return {};
 }
 
-bool PosixPlatform::copyThroughBuffer(int from, int to, std::uint64_t offset) {
-    const auto read = [from](std::uint64_t at, std::uint8_t* data, std::size_t size) -> std::int64_t {
-        return posix::retryAfterSignal(systemCalls().pread, from, static_cast<void*>(data), size,
-                                       static_cast<off_t>(at));
+Result<> PosixPlatform::copyThroughBuffer(int from, int to, std::uint64_t offset) {
+    std::error_code error;  // stays empty for a short write, or for no buffer
+    const auto read = [from, &error](std::uint64_t at, std::uint8_t* data, std::size_t size) -> std::int64_t {
+        const ssize_t n = posix::retryAfterSignal(systemCalls().pread, from, static_cast<void*>(data), size,
+                                                  static_cast<off_t>(at));
+        if (n < 0) error = lastError();
+        return n;
     };
-    const auto write = [this, to](std::uint64_t at, const std::uint8_t* data, std::size_t size) {
+    const auto write = [this, to, &error](std::uint64_t at, const std::uint8_t* data, std::size_t size) {
         const WritePiece piece(data, size);
         std::size_t written = 0;
-        return writeFile({to}, at, {&piece, 1}, written) && written == size;
+        const Result<> wrote = writeFile({to}, at, {&piece, 1}, written);
+        error = wrote.error();
+        return wrote && written == size;
     };
-    return bufferedCopy(read, write, offset);
+    if (bufferedCopy(read, write, offset)) return {};
+    return error;
 }
 
-bool PosixPlatform::copyContents(FileHandle source, FileHandle target) {
+Result<> PosixPlatform::copyContents(FileHandle source, FileHandle target) {
     // The bytes alone: a new target keeps the mode it was created with, so a
     // read-only source never makes a copy that the next run cannot replace.
-    if (!emptyFile(target)) return false;
+    if (const Result<> emptied = emptyFile(target); !emptied) return emptied;
     const int from = descriptorOf(source);
     const int to = descriptorOf(target);
 #if defined(__linux__)
     // In the kernel, at explicit offsets: neither descriptor's position moves.
     struct stat info;
-    if (systemCalls().fstat(from, &info) != 0) return false;
+    if (systemCalls().fstat(from, &info) != 0) return lastError();
     loff_t fromAt = 0;
     loff_t toAt = 0;
     while (fromAt < info.st_size) {
         const ssize_t n = posix::retryAfterSignal(systemCalls().copy_file_range, from, &fromAt, to, &toAt,
                                                   static_cast<std::size_t>(info.st_size - fromAt), 0u);
         if (n > 0) continue;
-        if (n < 0 && !kernelCannotCopy(errno)) return false;
+        if (n < 0 && !kernelCannotCopy(errno)) return lastError();
         // Nothing copied where bytes remain: some file systems answer so
         // rather than with an error. The buffer finds the true end.
         return copyThroughBuffer(from, to, static_cast<std::uint64_t>(fromAt));
     }
-    return true;
+    return {};
 #elif defined(__APPLE__)
-    return systemCalls().fcopyfile(from, to, nullptr, COPYFILE_DATA) == 0;
+    if (systemCalls().fcopyfile(from, to, nullptr, COPYFILE_DATA) != 0) return lastError();
+    return {};
 #else
     return copyThroughBuffer(from, to, 0);
 #endif
 }
 
-bool PosixPlatform::flushFile(FileHandle file) {
+Result<> PosixPlatform::flushFile(FileHandle file) {
     const int fd = descriptorOf(file);
 #if defined(__APPLE__)
     // fsync leaves the bytes in the drive's cache on macOS; F_FULLFSYNC
     // does not, where the file system takes it.
-    if (posix::retryAfterSignal(systemCalls().fcntl, fd, F_FULLFSYNC, 0) == 0) return true;
-    if (errno != ENOTSUP && errno != EINVAL) return false;
+    if (posix::retryAfterSignal(systemCalls().fcntl, fd, F_FULLFSYNC, 0) == 0) return {};
+    if (errno != ENOTSUP && errno != EINVAL) return lastError();
 #endif
     return fsyncRetried(fd);
 }
 
-bool PosixPlatform::flushFolder(const std::string& dir) {
+Result<> PosixPlatform::flushFolder(const std::string& dir) {
     const int fd = systemCalls().open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
-    if (fd < 0) return false;
-    const bool flushed = fsyncRetried(fd) || folderCannotFlush(errno);
+    if (fd < 0) return lastError();
+    Result<> flushed = fsyncRetried(fd);
+    if (!flushed && folderCannotFlush(flushed.error().value())) flushed = Result<>();
     systemCalls().close(fd);
     return flushed;
 }
 
-bool PosixPlatform::nameLeadsTo(const std::string& path, int fd) {
+Result<> PosixPlatform::nameLeadsTo(const std::string& path, int fd) {
     struct stat named;
     struct stat held;
-    return systemCalls().stat(path.c_str(), &named) == 0 && systemCalls().fstat(fd, &held) == 0 &&
-           posix::identityOf(named) == posix::identityOf(held);
+    if (systemCalls().stat(path.c_str(), &named) != 0 || systemCalls().fstat(fd, &held) != 0) return lastError();
+    if (posix::identityOf(named) != posix::identityOf(held)) return refused(Refusal::LeadsElsewhere);
+    return {};
 }
 
-bool PosixPlatform::renameHeld(FileHandle file, const std::string& from, const std::string& to) {
-    if (posix::nameHasWildcard(from) || posix::nameHasWildcard(to)) return false;
-    if (!nameLeadsTo(from, descriptorOf(file))) return false;
-    if (systemCalls().rename(from.c_str(), to.c_str()) != 0) return false;
+Result<> PosixPlatform::renameHeld(FileHandle file, const std::string& from, const std::string& to) {
+    if (posix::nameHasWildcard(from) || posix::nameHasWildcard(to)) return refused(Refusal::WildcardName);
+    if (const Result<> same = nameLeadsTo(from, descriptorOf(file)); !same) return same;
+    if (systemCalls().rename(from.c_str(), to.c_str()) != 0) return lastError();
     listings_.forget(posix::splitAtLastSlash(to).dir);
-    return true;
+    return {};
 }
 
-bool PosixPlatform::copyPermissions(FileHandle from, FileHandle to) {
+Result<> PosixPlatform::copyPermissions(FileHandle from, FileHandle to) {
     struct stat info;
-    if (systemCalls().fstat(descriptorOf(from), &info) != 0) return false;
-    return posix::retryAfterSignal(systemCalls().fchmod, descriptorOf(to),
-                                   static_cast<mode_t>(info.st_mode & 07777)) == 0;
+    if (systemCalls().fstat(descriptorOf(from), &info) != 0) return lastError();
+    if (posix::retryAfterSignal(systemCalls().fchmod, descriptorOf(to),
+                                static_cast<mode_t>(info.st_mode & 07777)) != 0) {
+        return lastError();
+    }
+    return {};
 }
 
-bool PosixPlatform::deleteHeldFile(FileHandle file, const std::string& path) {
-    if (posix::nameHasWildcard(path)) return false;
+Result<> PosixPlatform::deleteHeldFile(FileHandle file, const std::string& path) {
+    if (posix::nameHasWildcard(path)) return refused(Refusal::WildcardName);
     const int fd = descriptorOf(file);
     // The shared lock made exclusive: no other run holds the file. A failed
     // upgrade can drop the shared lock; the file is then simply kept.
-    if (!lockFile(fd, LOCK_EX)) return false;
+    if (const Result<> locked = lockFile(fd, LOCK_EX); !locked) return locked;
     const std::string found = resolve(path).path;
-    if (!nameLeadsTo(found, fd)) return false;
-    if (systemCalls().unlink(found.c_str()) != 0) return false;
+    if (const Result<> same = nameLeadsTo(found, fd); !same) return same;
+    if (systemCalls().unlink(found.c_str()) != 0) return lastError();
     listings_.forget(posix::splitAtLastSlash(found).dir);
-    return true;
+    return {};
 }
 
 }  // namespace wedmorph

@@ -52,17 +52,17 @@ bool isPlainFile(const std::string& dir, std::string_view name) {
     return systemCalls().stat(full.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-// Calls `entry` with each name in `dir` until it returns false; false when
-// the folder cannot be read.
+// Calls `entry` with each name in `dir` until it returns false; a failure
+// when the folder cannot be read.
 template <typename Entry>
-bool forEachEntry(const std::string& dir, Entry entry) {
+Result<> forEachEntry(const std::string& dir, Entry entry) {
     DIR* folder = systemCalls().opendir(folderPath(dir));
-    if (folder == nullptr) return false;
+    if (folder == nullptr) return lastError();
     while (const dirent* found = systemCalls().readdir(folder)) {
         if (!entry(std::string_view(found->d_name))) break;
     }
     systemCalls().closedir(folder);
-    return true;
+    return {};
 }
 
 }  // namespace
@@ -107,7 +107,7 @@ const FolderListings::Listing* FolderListings::current(const std::string& dir) {
     const auto found = listings_.find(dir);
     if (found != listings_.end() && found->second.stamp == stampOf(info)) return &found->second;
     Listing listing{stampOf(info), {}};
-    const bool read = forEachEntry(dir, [&](std::string_view name) {
+    const Result<> read = forEachEntry(dir, [&](std::string_view name) {
         std::string& first = listing.names[foldedAscii(name)];
         if (first.empty() || name < first) first = name;
         return true;
@@ -132,36 +132,38 @@ bool PosixPlatform::plainFileExists(const std::string& path) {
         const posix::PathSplit found = posix::splitAtLastSlash(resolve(path).path);
         return posix::isPlainFile(found.dir, found.name);
     }
+    // A folder that cannot be read has nothing to find.
     bool exists = false;
-    posix::forEachEntry(split.dir, [&](std::string_view name) {
+    (void)posix::forEachEntry(split.dir, [&](std::string_view name) {
         exists = matchesWildcardIgnoringCase(split.name, name) && posix::isPlainFile(split.dir, name);
         return !exists;
     });
     return exists;
 }
 
-std::vector<std::string> PosixPlatform::listPlainFiles(const std::string& dir) {
+Result<std::vector<std::string>> PosixPlatform::listPlainFiles(const std::string& dir) {
     std::vector<std::string> names;
-    posix::forEachEntry(dir, [&](std::string_view name) {
+    const Result<> read = posix::forEachEntry(dir, [&](std::string_view name) {
         if (posix::isPlainFile(dir, name)) names.emplace_back(name);
         return true;
     });
+    if (!read) return read.error();
     // In byte order, not in the order the file system keeps: the same folder
     // lists the same on every machine.
     std::sort(names.begin(), names.end());
     return names;
 }
 
-FileStatus PosixPlatform::statusOfPath(const std::string& path) {
-    if (posix::nameHasWildcard(path)) return {};
+Result<FileStatus> PosixPlatform::statusOfPath(const std::string& path) {
+    if (posix::nameHasWildcard(path)) return refused(Refusal::WildcardName);
     struct stat info;
-    if (posix::systemCalls().stat(resolve(path).path.c_str(), &info) != 0) return {};
+    if (posix::systemCalls().stat(resolve(path).path.c_str(), &info) != 0) return posix::lastError();
     return posix::statusFrom(info);
 }
 
-std::string PosixPlatform::absolutePath(const std::string& path) {
+Result<std::string> PosixPlatform::absolutePath(const std::string& path) {
     char* real = posix::systemCalls().realpath(path.c_str(), nullptr);
-    if (real == nullptr) return {};
+    if (real == nullptr) return posix::lastError();
     std::string absolute = real;
     std::free(real);
     if (!path.empty() && path.back() == '/' && absolute.back() != '/') absolute += '/';

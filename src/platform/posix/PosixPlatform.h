@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
@@ -43,6 +44,10 @@ FileIdentity identityOf(const struct stat& info);
 FileStatus statusFrom(const struct stat& info);
 
 inline int descriptorOf(FileHandle file) { return static_cast<int>(file.native); }
+
+// The reason the system call just made failed: read before anything else
+// can change errno.
+inline std::error_code lastError() { return {errno, std::system_category()}; }
 
 // Folder listings for finding a name in any letter case. A folder is read
 // once and its listing serves every lookup until the folder changes: its
@@ -85,10 +90,10 @@ public:
     PosixPlatform();
 
     PathStyle pathStyle() const override { return PathStyle::Posix; }
-    std::string ownProgramPath() override;
+    Result<std::string> ownProgramPath() override;
     bool isLeadByte(unsigned char) const override { return false; }
-    bool changeDirectory(const std::string& dir) override;
-    void* allocatePages(std::size_t bytes) override;
+    Result<> changeDirectory(const std::string& dir) override;
+    Result<void*> allocatePages(std::size_t bytes) override;
     void releasePages(void* block, std::size_t bytes) override;
 
     void catchInterruptions() override;
@@ -97,31 +102,29 @@ public:
     void runSettled() override;
 
     bool plainFileExists(const std::string& path) override;
-    std::vector<std::string> listPlainFiles(const std::string& dir) override;
-    FileStatus statusOfPath(const std::string& path) override;
-    std::string absolutePath(const std::string& path) override;
+    Result<std::vector<std::string>> listPlainFiles(const std::string& dir) override;
+    Result<FileStatus> statusOfPath(const std::string& path) override;
+    Result<std::string> absolutePath(const std::string& path) override;
 
     ExistingFile openInput(const std::string& path, InputUse use) override;
-    ExistingFile openExisting(const std::string& path, FinalLink link) override;
-    FileHandle createNew(const std::string& path, bool& exists) override;
-    FileHandle openLog(const std::string& path) override;
+    ExistingFile openForWriting(const std::string& path, WriteOpen how) override;
+    Result<FileHandle> createNew(const std::string& path, bool& exists) override;
     void closeFile(FileHandle file) override;
-    FileStatus statusOf(FileHandle file) override;
-    bool emptyFile(FileHandle file) override;
-    Reservation reserveSpace(FileHandle file, std::uint64_t size) override;
-    bool writeFile(FileHandle file, std::uint64_t offset, std::span<const WritePiece> pieces,
-                   std::size_t& written) override;
-    bool readFile(FileHandle file, std::uint64_t offset, std::span<std::uint8_t> into,
-                  std::size_t& read) override;
-    bool appendLog(FileHandle log, std::string_view text) override;
-    bool copyContents(FileHandle source, FileHandle target) override;
-    bool flushFile(FileHandle file) override;
-    bool flushFolder(const std::string& dir) override;
-    bool renameHeld(FileHandle file, const std::string& from, const std::string& to) override;
-    bool copyPermissions(FileHandle from, FileHandle to) override;
-    bool deleteHeldFile(FileHandle file, const std::string& path) override;
+    Result<FileStatus> statusOf(FileHandle file) override;
+    Result<> emptyFile(FileHandle file) override;
+    Result<> reserveSpace(FileHandle file, std::uint64_t size) override;
+    Result<> writeFile(FileHandle file, std::uint64_t offset, std::span<const WritePiece> pieces,
+                       std::size_t& written) override;
+    Result<> readFile(FileHandle file, std::uint64_t offset, std::span<std::uint8_t> into,
+                      std::size_t& read) override;
+    Result<> copyContents(FileHandle source, FileHandle target) override;
+    Result<> flushFile(FileHandle file) override;
+    Result<> flushFolder(const std::string& dir) override;
+    Result<> renameHeld(FileHandle file, const std::string& from, const std::string& to) override;
+    Result<> copyPermissions(FileHandle from, FileHandle to) override;
+    Result<> deleteHeldFile(FileHandle file, const std::string& path) override;
 
-    std::span<const std::uint8_t> mapFile(FileHandle file) override;
+    Result<std::span<const std::uint8_t>> mapFile(FileHandle file) override;
     void unmapFile(std::span<const std::uint8_t> view) override;
 
 private:
@@ -139,9 +142,13 @@ private:
     // stay as typed.
     Resolved resolve(const std::string& path);
     // Whether the name `path` (as found) leads to the file `fd` holds.
-    bool nameLeadsTo(const std::string& path, int fd);
+    Result<> nameLeadsTo(const std::string& path, int fd);
     // Copies through the buffer from `offset` on, where the kernel cannot copy.
-    bool copyThroughBuffer(int from, int to, std::uint64_t offset);
+    Result<> copyThroughBuffer(int from, int to, std::uint64_t offset);
+    // Opens the log for appending, as WriteOpen::AppendLog says.
+    ExistingFile openLog(const std::string& path);
+    // Writes the pieces at the end of a log, each as it is.
+    Result<> append(int fd, std::span<const WritePiece> pieces, std::size_t& written);
 
     posix::FolderListings listings_;
 };

@@ -40,23 +40,28 @@ PosixPlatform::PosixPlatform() {
     std::signal(SIGXFSZ, SIG_IGN);
 }
 
-std::string PosixPlatform::ownProgramPath() {
+Result<std::string> PosixPlatform::ownProgramPath() {
 #if defined(__APPLE__)
     std::uint32_t size = 0;
     ::_NSGetExecutablePath(nullptr, &size);
     std::string raw(size, '\0');
-    if (::_NSGetExecutablePath(raw.data(), &size) != 0) return {};
+    if (::_NSGetExecutablePath(raw.data(), &size) != 0) return refused(Refusal::Unknown);
     // However long the real path is: no buffer of PATH_MAX.
     char* real = posix::systemCalls().realpath(raw.c_str(), nullptr);
-    if (real == nullptr) return {};
+    if (real == nullptr) return posix::lastError();
     std::string path(real);
     std::free(real);
     return path;
 #else
-    return pathGrownToFit(256, std::size_t{1} << 20, [](char* data, std::size_t size) -> std::size_t {
-        const ssize_t n = posix::systemCalls().readlink("/proc/self/exe", data, size);
-        return n <= 0 ? 0 : static_cast<std::size_t>(n);
-    });
+    std::error_code error;  // stays empty for a path too long to read
+    std::string path =
+        pathGrownToFit(256, std::size_t{1} << 20, [&error](char* data, std::size_t size) -> std::size_t {
+            const ssize_t n = posix::systemCalls().readlink("/proc/self/exe", data, size);
+            if (n < 0) error = posix::lastError();
+            return n <= 0 ? 0 : static_cast<std::size_t>(n);
+        });
+    if (path.empty()) return error;
+    return path;
 #endif
 }
 
@@ -83,8 +88,9 @@ void PosixPlatform::startThreadShielded(const std::function<void()>& start) {
     ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
 }
 
-bool PosixPlatform::changeDirectory(const std::string& dir) {
-    return posix::systemCalls().chdir(dir.c_str()) == 0;
+Result<> PosixPlatform::changeDirectory(const std::string& dir) {
+    if (posix::systemCalls().chdir(dir.c_str()) != 0) return posix::lastError();
+    return {};
 }
 
 void PosixPlatform::consoleFellShort() {

@@ -3,29 +3,33 @@
 
 namespace wedmorph {
 
-std::span<const std::uint8_t> Win32Platform::mapFile(FileHandle file) {
+Result<std::span<const std::uint8_t>> Win32Platform::mapFile(FileHandle file) {
     LARGE_INTEGER size{};
-    if (!::GetFileSizeEx(win32::toHandle(file), &size) || size.QuadPart <= 0) return {};
+    if (!::GetFileSizeEx(win32::toHandle(file), &size)) return win32::lastError();
+    if (size.QuadPart <= 0) return refused(Refusal::EmptyFile);
     const auto bytes = static_cast<std::uint64_t>(size.QuadPart);
     // A 32-bit process cannot view a file of 4 GiB or more.
-    if (bytes != static_cast<std::size_t>(bytes)) return {};
+    if (bytes != static_cast<std::size_t>(bytes)) return std::make_error_code(std::errc::file_too_large);
     HANDLE mapping =
         ::CreateFileMappingA(win32::toHandle(file), nullptr, PAGE_READONLY, 0, 0, nullptr);
-    if (mapping == nullptr) return {};
+    if (mapping == nullptr) return win32::lastError();
     const void* view = ::MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
+    const std::error_code error = view == nullptr ? win32::lastError() : std::error_code();
     // The view keeps the section alive by itself: the view is the one thing
     // left to release.
     ::CloseHandle(mapping);
-    if (view == nullptr) return {};
-    return {static_cast<const std::uint8_t*>(view), static_cast<std::size_t>(bytes)};
+    if (view == nullptr) return error;
+    return std::span<const std::uint8_t>(static_cast<const std::uint8_t*>(view), static_cast<std::size_t>(bytes));
 }
 
 void Win32Platform::unmapFile(std::span<const std::uint8_t> view) {
     ::UnmapViewOfFile(view.data());
 }
 
-void* Win32Platform::allocatePages(std::size_t bytes) {
-    return ::VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+Result<void*> Win32Platform::allocatePages(std::size_t bytes) {
+    void* block = ::VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+    if (block == nullptr) return win32::lastError();
+    return block;
 }
 
 void Win32Platform::releasePages(void* block, std::size_t) { ::VirtualFree(block, 0, MEM_RELEASE); }

@@ -43,12 +43,16 @@ BOOL WINAPI onConsoleEvent(DWORD event) {
 
 PathStyle Win32Platform::pathStyle() const { return PathStyle::Windows; }
 
-std::string Win32Platform::ownProgramPath() {
-    return pathGrownToFit(MAX_PATH + 1, 65536, [](char* data, std::size_t size) -> std::size_t {
+Result<std::string> Win32Platform::ownProgramPath() {
+    std::error_code error;  // stays empty for a path too long to read
+    std::string path = pathGrownToFit(MAX_PATH + 1, 65536, [&error](char* data, std::size_t size) -> std::size_t {
         // A path that fills the buffer, its terminating zero aside, may have been cut.
         const DWORD length = ::GetModuleFileNameA(nullptr, data, static_cast<DWORD>(size));
+        if (length == 0) error = win32::lastError();
         return length >= size - 1 ? size : length;
     });
+    if (path.empty()) return error;
+    return path;
 }
 
 void Win32Platform::catchInterruptions() {
@@ -64,8 +68,26 @@ void Win32Platform::runSettled() {
 
 bool Win32Platform::isLeadByte(unsigned char byte) const { return ::IsDBCSLeadByte(byte) != 0; }
 
-bool Win32Platform::changeDirectory(const std::string& dir) {
-    return ::SetCurrentDirectoryA(dir.c_str()) != 0;
+Result<> Win32Platform::changeDirectory(const std::string& dir) {
+    if (!::SetCurrentDirectoryA(dir.c_str())) return win32::lastError();
+    return {};
+}
+
+std::string Win32Platform::reasonText(const std::error_code& error) {
+    // Another category (a code a test chose, say) says it itself.
+    if (error.category() != std::system_category()) return error.message();
+    std::string text = "error " + std::to_string(error.value());
+    char* message = nullptr;
+    const DWORD length = ::FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        static_cast<DWORD>(error.value()), 0, reinterpret_cast<char*>(&message), 0, nullptr);
+    if (length != 0 && message != nullptr) {
+        std::string said(message, length);
+        while (!said.empty() && (said.back() == '\n' || said.back() == '\r' || said.back() == ' ')) said.pop_back();
+        if (!said.empty()) text += ": " + said;
+    }
+    if (message != nullptr) ::LocalFree(message);
+    return text;
 }
 
 std::tm Win32Platform::localTimeOf(std::time_t when) {

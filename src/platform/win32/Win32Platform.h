@@ -33,19 +33,22 @@ inline FileHandle toFile(HANDLE handle) {
     return {reinterpret_cast<std::intptr_t>(handle)};
 }
 
-// The identity and size of what `handle` leads to; an unknown identity when
-// the system cannot tell.
-FileStatus statusOfHandle(HANDLE handle);
+// The reason the system call just made failed: read before any other call
+// can change it.
+inline std::error_code lastError() { return {static_cast<int>(::GetLastError()), std::system_category()}; }
+
+// The identity and size of what `handle` leads to.
+Result<FileStatus> statusOfHandle(HANDLE handle);
 
 }  // namespace win32
 
 class Win32Platform final : public SharedPlatform {
 public:
     PathStyle pathStyle() const override;
-    std::string ownProgramPath() override;
+    Result<std::string> ownProgramPath() override;
     bool isLeadByte(unsigned char byte) const override;
-    bool changeDirectory(const std::string& dir) override;
-    void* allocatePages(std::size_t bytes) override;
+    Result<> changeDirectory(const std::string& dir) override;
+    Result<void*> allocatePages(std::size_t bytes) override;
     void releasePages(void* block, std::size_t bytes) override;
 
     void catchInterruptions() override;
@@ -55,35 +58,37 @@ public:
     void runSettled() override;
 
     bool plainFileExists(const std::string& path) override;
-    std::vector<std::string> listPlainFiles(const std::string& dir) override;
-    FileStatus statusOfPath(const std::string& path) override;
-    std::string absolutePath(const std::string& path) override;
+    Result<std::vector<std::string>> listPlainFiles(const std::string& dir) override;
+    Result<FileStatus> statusOfPath(const std::string& path) override;
+    Result<std::string> absolutePath(const std::string& path) override;
 
     ExistingFile openInput(const std::string& path, InputUse use) override;
-    ExistingFile openExisting(const std::string& path, FinalLink link) override;
-    FileHandle createNew(const std::string& path, bool& exists) override;
-    FileHandle openLog(const std::string& path) override;
+    ExistingFile openForWriting(const std::string& path, WriteOpen how) override;
+    Result<FileHandle> createNew(const std::string& path, bool& exists) override;
     void closeFile(FileHandle file) override;
-    FileStatus statusOf(FileHandle file) override;
-    bool emptyFile(FileHandle file) override;
-    Reservation reserveSpace(FileHandle file, std::uint64_t size) override;
-    bool writeFile(FileHandle file, std::uint64_t offset, std::span<const WritePiece> pieces,
-                   std::size_t& written) override;
-    bool readFile(FileHandle file, std::uint64_t offset, std::span<std::uint8_t> into,
-                  std::size_t& read) override;
-    bool appendLog(FileHandle log, std::string_view text) override;
-    bool copyContents(FileHandle source, FileHandle target) override;
-    bool flushFile(FileHandle file) override;
-    bool flushFolder(const std::string& dir) override;
-    bool renameHeld(FileHandle file, const std::string& from, const std::string& to) override;
-    bool copyPermissions(FileHandle, FileHandle) override { return true; }
-    bool deleteHeldFile(FileHandle file, const std::string& path) override;
+    Result<FileStatus> statusOf(FileHandle file) override;
+    Result<> emptyFile(FileHandle file) override;
+    Result<> reserveSpace(FileHandle file, std::uint64_t size) override;
+    Result<> writeFile(FileHandle file, std::uint64_t offset, std::span<const WritePiece> pieces,
+                       std::size_t& written) override;
+    Result<> readFile(FileHandle file, std::uint64_t offset, std::span<std::uint8_t> into,
+                      std::size_t& read) override;
+    Result<> copyContents(FileHandle source, FileHandle target) override;
+    Result<> flushFile(FileHandle file) override;
+    Result<> flushFolder(const std::string& dir) override;
+    Result<> renameHeld(FileHandle file, const std::string& from, const std::string& to) override;
+    Result<> copyPermissions(FileHandle, FileHandle) override { return {}; }
+    Result<> deleteHeldFile(FileHandle file, const std::string& path) override;
 
-    std::span<const std::uint8_t> mapFile(FileHandle file) override;
+    Result<std::span<const std::uint8_t>> mapFile(FileHandle file) override;
     void unmapFile(std::span<const std::uint8_t> view) override;
 
 private:
     std::tm localTimeOf(std::time_t when) override;
+    // "error N: " and the system's text for its own codes.
+    std::string reasonText(const std::error_code& error) override;
+    // Opens the log for appending, as WriteOpen::AppendLog says.
+    ExistingFile openLog(const std::string& path);
 };
 
 }  // namespace wedmorph
