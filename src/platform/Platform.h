@@ -159,7 +159,7 @@ public:
     virtual Result<std::vector<std::string>> listPlainFiles(const std::string& dir) = 0;
 
     // What the name leads to (a file or a folder, found in any letter case);
-    // an unknown identity when there is nothing.
+    // a failure, with an unknown identity, when there is nothing.
     virtual Result<FileStatus> statusOfPath(const std::string& path) = 0;
 
     // The absolute path that `path` names, with ".", ".." and, where the
