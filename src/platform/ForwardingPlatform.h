@@ -23,7 +23,6 @@ public:
 
     void catchInterruptions() override { inner_.catchInterruptions(); }
     bool interrupted() override { return inner_.interrupted(); }
-    void startThreadShielded(const std::function<void()>& start) override { inner_.startThreadShielded(start); }
     void runSettled() override { inner_.runSettled(); }
 
     bool plainFileExists(const std::string& path) override { return inner_.plainFileExists(path); }

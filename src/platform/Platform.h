@@ -10,7 +10,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
-#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -138,10 +137,6 @@ public:
     virtual void catchInterruptions() = 0;
     // Whether an interruption has come since they were caught.
     virtual bool interrupted() = 0;
-    // Runs `start` with the interruptions held back from the calling thread:
-    // a thread it starts never takes one, and they all reach the run's own
-    // thread.
-    virtual void startThreadShielded(const std::function<void()>& start) = 0;
     // The run has ended: its temporaries are removed or its commit is done.
     // A closing console that waits for this may end the process now.
     virtual void runSettled() = 0;

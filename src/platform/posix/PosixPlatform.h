@@ -98,7 +98,6 @@ public:
 
     void catchInterruptions() override;
     bool interrupted() override;
-    void startThreadShielded(const std::function<void()>& start) override;
     void runSettled() override;
 
     bool plainFileExists(const std::string& path) override;

@@ -1,6 +1,5 @@
 // The process on POSIX: its own program, its folder, the console, the clock
 // and the interruptions.
-#include <pthread.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -77,16 +76,6 @@ void PosixPlatform::catchInterruptions() {
 }
 
 bool PosixPlatform::interrupted() { return interruption.load(std::memory_order_relaxed); }
-
-void PosixPlatform::startThreadShielded(const std::function<void()>& start) {
-    sigset_t held;
-    sigset_t before;
-    sigemptyset(&held);
-    for (int signal : kInterruptions) sigaddset(&held, signal);
-    ::pthread_sigmask(SIG_BLOCK, &held, &before);
-    start();
-    ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
-}
 
 Result<> PosixPlatform::changeDirectory(const std::string& dir) {
     if (posix::systemCalls().chdir(dir.c_str()) != 0) return posix::lastError();

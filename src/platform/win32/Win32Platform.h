@@ -53,8 +53,6 @@ public:
 
     void catchInterruptions() override;
     bool interrupted() override;
-    // The system runs the console handler on a thread of its own: nothing to hold back.
-    void startThreadShielded(const std::function<void()>& start) override { start(); }
     void runSettled() override;
 
     bool plainFileExists(const std::string& path) override;
