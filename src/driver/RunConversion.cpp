@@ -10,6 +10,7 @@
 #include "output/HeldFiles.h"
 #include "output/InputArea.h"
 #include "output/OutputArea.h"
+#include "output/OutputTis.h"
 #include "output/RunLog.h"
 #include "report/Messages.h"
 #include "report/Reporter.h"
@@ -116,6 +117,7 @@ private:
     TileCensus census_;
     MemoryArray<std::uint8_t> patchedWed_;  // the output WED's bytes, patched by the pass
     std::optional<OutputTileset> tileset_;
+    StepResult tisTilesFailed_;  // the copied tiles' failure, told after the WED's
     std::int32_t extraTileCount_ = 0;
     bool bitmapsShared_ = false;  // another area in the input folder names the input's bitmaps
 };
@@ -133,7 +135,7 @@ int Run::execute() {
     using Step = StepResult (Run::*)();
     for (const Step step : {&Run::openInputs, &Run::checkInputs, &Run::reportSourcesAndCensus, &Run::holdOutputs,
                             &Run::copyCompanions, &Run::prepareTiles, &Run::writeTisTiles, &Run::convertTiles,
-                            &Run::writeTisExtras, &Run::writeWed}) {
+                            &Run::writeWed, &Run::writeTisExtras}) {
         if (platform_.interrupted()) return abandon(Failure{messages::kRunInterrupted});
         if (const StepResult failed = (this->*step)()) return abandon(*failed);
     }
@@ -238,14 +240,22 @@ StepResult Run::prepareTiles() {
 }
 
 // The copied tiles go out as the input is read, once; the keys noted on the
-// way are all the pass needs of the tiles.
+// way are all the pass needs of the tiles. A failure is told once the pass
+// has run and the WED is written, as the TIS's failures always are: the
+// console shows the pass's progress first, and a WED that fails too is the
+// failure told.
 StepResult Run::writeTisTiles() {
-    return output_.writeTisTiles(*tileset_, input_.tisFile(), paths_.input.tis, tisSource_.firstTile,
-                                 options_.saveHeader);
+    tisTilesFailed_ = output_.writeTisTiles(*tileset_, input_.tisFile(), paths_.input.tis, tisSource_.firstTile,
+                                            options_.saveHeader);
+    return {};
 }
 
 // The pass patches the copy of the input WED and places the extra tiles.
 StepResult Run::convertTiles() {
+    if (tisTilesFailed_ &&
+        noteInputTisKeys(platform_, *tileset_, input_.tisFile(), paths_.input.tis, tisSource_.firstTile)) {
+        return tisTilesFailed_;
+    }
     const std::span<const std::uint8_t> wed = input_.wed();
     const WritableWedImage output{std::span(&patchedWed_[0], wed.size())};
     if (!options_.silent) reporter_.consoleLine("");
@@ -267,6 +277,7 @@ StepResult Run::writeWed() {
 }
 
 StepResult Run::writeTisExtras() {
+    if (tisTilesFailed_) return tisTilesFailed_;
     if (const StepResult failed =
             output_.writeTisExtras(*tileset_, input_.tisFile(), paths_.input.tis, tisSource_.firstTile,
                                    options_.saveHeader)) {

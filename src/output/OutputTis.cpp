@@ -58,18 +58,22 @@ std::uint64_t outputTisBytes(const OutputTileset& tileset, bool saveHeader) {
 
 namespace {
 
+// Reads the input TIS `input`, keeping the reason of the last read in `error`.
+InputReader inputReader(Platform& platform, FileHandle input, std::error_code& error) {
+    return [&platform, input, &error](std::uint64_t offset, std::span<std::uint8_t> into) {
+        std::size_t got = 0;
+        const Result<> done = platform.readFile(input, offset, into, got);
+        error = done.error();
+        return done && got == into.size();
+    };
+}
+
 // Writes one part of the file's tiles, reading the input as it goes, after
 // reserving the room of the file as far as the tileset tells it now.
 StepResult writePart(Platform& platform, FileHandle file, OutputTileset& tileset, TisPart part,
                      FileHandle input, const std::string& inputPath, std::uint64_t firstTile, bool saveHeader) {
-    std::error_code readError;  // the last read's, on this thread
-    const InputReader read = [&platform, input, &readError](std::uint64_t offset, std::span<std::uint8_t> into) {
-        std::size_t got = 0;
-        const Result<> done = platform.readFile(input, offset, into, got);
-        readError = done.error();
-        return done && got == into.size();
-    };
-    OutputTisBatches batches(tileset, part, firstTile, read, saveHeader);
+    std::error_code readError;
+    OutputTisBatches batches(tileset, part, firstTile, inputReader(platform, input, readError), saveHeader);
     // The room first: the file system finds it once, not page by page as the
     // writes come, and a disk without it fails here, before the part's first
     // byte. Where nothing can be reserved, the writes find out.
@@ -100,6 +104,17 @@ StepResult writeOutputTisTiles(Platform& platform, FileHandle file, OutputTilese
         return Failure{messages::kWriteOutputTis, emptied.error()};
     }
     return writePart(platform, file, tileset, TisPart::CopiedTiles, input, inputPath, firstTile, saveHeader);
+}
+
+StepResult noteInputTisKeys(Platform& platform, OutputTileset& tileset, FileHandle input,
+                            const std::string& inputPath, std::uint64_t firstTile) {
+    std::error_code readError;
+    OutputTisBatches batches(tileset, TisPart::CopiedTiles, firstTile, inputReader(platform, input, readError), false);
+    for (;;) {
+        const std::optional<std::span<const OutputWrite>> batch = batches.nextBatch();
+        if (!batch) return Failure{messages::kWriteOutputTis, readError, inputPath};
+        if (batch->empty()) return {};
+    }
 }
 
 StepResult writeOutputTisExtras(Platform& platform, FileHandle file, OutputTileset& tileset, FileHandle input,

@@ -25,6 +25,12 @@ std::uint64_t outputTisBytes(const OutputTileset& tileset, bool saveHeader);
                                              FileHandle input, const std::string& inputPath, std::uint64_t firstTile,
                                              bool saveHeader);
 
+// Notes the keys of the copied tiles as writeOutputTisTiles does, writing
+// nothing: for a run whose copied tiles could not be written, whose pass is
+// still to run.
+[[nodiscard]] StepResult noteInputTisKeys(Platform& platform, OutputTileset& tileset, FileHandle input,
+                                          const std::string& inputPath, std::uint64_t firstTile);
+
 // Once the pass has run: writes the extra tiles after the copied ones,
 // reading their sources again, and then the header when `saveHeader` is set.
 [[nodiscard]] StepResult writeOutputTisExtras(Platform& platform, FileHandle file, OutputTileset& tileset,

@@ -182,6 +182,12 @@ TEST_F(RunTest, OpeningAndMappingFailuresReleaseWhatIsHeld) {
         const std::string logText = log();
         EXPECT_EQ(logText.substr(logText.size() - c.message.size()), c.message) << what;
     }
+    // Both outputs unwritable: the WED's failure is told, after the pass's progress.
+    test::TestPlatform both;
+    both.failOn(Op::Write);
+    EXPECT_EQ(runConversion({dir / "wedmorph", "AR0100", "AR2600"}, both), -1);
+    EXPECT_TRUE(both.console().ends_with(writeWed + "\n"));
+    EXPECT_NE(both.console().find("\rTiles processed:"), std::string::npos);
 }
 
 // A run that a system call's failure ends gives, silent or not, the system's
