@@ -100,7 +100,7 @@ namespace {
 // The tile map bit of overlay `overlay`, or 0 where the overlay has no cells.
 std::uint8_t overlayMask(const OverlayPassInput& input, int overlay) {
     const WedOverlay record = readOverlay(input.inputWed, input.layout, overlay);
-    return record.width > 0 && record.height > 0 ? static_cast<std::uint8_t>(1u << overlay) : 0;
+    return record.width > 0 && record.height > 0 ? static_cast<std::uint8_t>(1u << overlay) : std::uint8_t{0};
 }
 
 }  // namespace
