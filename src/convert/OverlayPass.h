@@ -104,7 +104,10 @@ void makeOutputTile(const OutputTileset& tileset, std::int32_t tile, const std::
 
 // Input tiles the output TIS's writer reads at a time, with room to make as
 // many: enough that a read and a write each move over half a megabyte, few
-// enough that the tiles stay in the processor's cache while they are made.
+// enough that the tiles stay in the processor's cache while they are made,
+// and a write under a megabyte (the kernel takes a larger write's page cache
+// in larger blocks, which the host of a virtual machine often has to find
+// memory for first).
 inline constexpr std::int32_t kBatchTiles = 128;
 
 // The highest tile index a tile map entry can name.

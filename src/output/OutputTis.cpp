@@ -1,7 +1,5 @@
 #include "output/OutputTis.h"
 
-#include <algorithm>
-#include <array>
 #include <optional>
 #include <span>
 
@@ -13,40 +11,16 @@ namespace wedmorph {
 
 namespace {
 
-// Bytes gathered into one write at most. The kernel takes a larger write's
-// page cache in larger blocks, which the host of a virtual machine often has
-// to find memory for first (a run then costs up to three times as much); a
-// megabyte is still only a system call per 200 tiles.
-constexpr std::size_t kMostBytesPerWrite = std::size_t{1} << 20;
-
-// Writes `pieces` from `offset` on, which it moves past them, in calls of at
-// most kMostBytesPerWrite bytes; false when a call fails (`error` says why)
-// or falls short.
-bool writePieces(Platform& platform, FileHandle file, std::uint64_t& offset,
-                 std::span<const WritePiece> pieces, std::error_code& error) {
-    std::array<WritePiece, 8> call;
-    std::size_t count = 0;
+// Writes `pieces` from `offset` on in one call; false when it fails (`error`
+// says why) or falls short.
+bool writePieces(Platform& platform, FileHandle file, std::uint64_t offset, std::span<const WritePiece> pieces,
+                 std::error_code& error) {
     std::size_t bytes = 0;
-    const auto write = [&] {
-        std::size_t written = 0;
-        const Result<> wrote = platform.writeFile(file, offset, std::span(call).first(count), written);
-        error = wrote.error();
-        if (!wrote || written != bytes) return false;
-        offset += bytes;
-        count = 0;
-        bytes = 0;
-        return true;
-    };
-    for (WritePiece piece : pieces) {
-        while (!piece.empty()) {
-            const std::size_t take = std::min(piece.size(), kMostBytesPerWrite - bytes);
-            call[count++] = piece.first(take);
-            bytes += take;
-            piece = piece.subspan(take);
-            if (bytes == kMostBytesPerWrite && !write()) return false;
-        }
-    }
-    return count == 0 || write();
+    for (const WritePiece& piece : pieces) bytes += piece.size();
+    std::size_t written = 0;
+    const Result<> wrote = platform.writeFile(file, offset, pieces, written);
+    error = wrote.error();
+    return wrote && written == bytes;
 }
 
 }  // namespace
@@ -87,9 +61,8 @@ StepResult writePart(Platform& platform, FileHandle file, OutputTileset& tileset
         if (!batch) return Failure{messages::kWriteOutputTis, readError, inputPath};
         if (batch->empty()) return {};
         for (const OutputWrite& write : *batch) {
-            std::uint64_t offset = write.offset;
             std::error_code error;
-            if (!writePieces(platform, file, offset, write.pieces, error)) {
+            if (!writePieces(platform, file, write.offset, write.pieces, error)) {
                 return Failure{messages::kWriteOutputTis, error};
             }
         }
@@ -127,9 +100,8 @@ StepResult writeOutputTisExtras(Platform& platform, FileHandle file, OutputTiles
     // The header counts the extra tiles too: it goes last.
     const TisHeader header = makeTisHeader(static_cast<std::uint32_t>(tileset.nextTileIndex()));
     const WritePiece piece(header.data(), header.size());
-    std::uint64_t offset = 0;
     std::error_code error;
-    if (!writePieces(platform, file, offset, {&piece, 1}, error)) return Failure{messages::kWriteOutputTis, error};
+    if (!writePieces(platform, file, 0, {&piece, 1}, error)) return Failure{messages::kWriteOutputTis, error};
     return {};
 }
 

@@ -46,17 +46,20 @@ Result<> lockFile(int fd, int how) {
     return lastError();
 }
 
+// Whether `fd` is a regular file, whose status goes into `info`.
+Result<> regularFile(int fd, struct stat& info) {
+    if (systemCalls().fstat(fd, &info) != 0) return lastError();
+    if (!S_ISREG(info.st_mode)) return refused(Refusal::NotRegularFile);
+    return {};
+}
+
 // Takes `fd` for a run: a regular file, locked as `how` says and blocking
 // again. It is closed when it cannot be had, with the reason, and `inUse`
 // when another holder has it.
 void holdRegular(int fd, int how, ExistingFile& found) {
     struct stat info;
-    Result<> usable;
-    if (systemCalls().fstat(fd, &info) != 0) {
-        usable = lastError();
-    } else if (!S_ISREG(info.st_mode)) {
-        usable = refused(Refusal::NotRegularFile);
-    } else {
+    Result<> usable = regularFile(fd, info);
+    if (usable) {
         usable = lockFile(fd, how);
         found.inUse = !usable;
     }
@@ -187,16 +190,9 @@ ExistingFile PosixPlatform::openLog(const std::string& path) {
         listings_.noteCreated(split.dir, split.name);
     }
     struct stat info;
-    Result<> usable;
-    if (systemCalls().fstat(fd, &info) != 0) {
-        usable = lastError();
-    } else if (!S_ISREG(info.st_mode)) {
-        usable = refused(Refusal::NotRegularFile);
-    } else if (info.st_nlink != 1) {
-        usable = refused(Refusal::MoreThanOneName);
-    } else {
-        usable = clearNonBlocking(fd);
-    }
+    Result<> usable = regularFile(fd, info);
+    if (usable && info.st_nlink != 1) usable = refused(Refusal::MoreThanOneName);
+    if (usable) usable = clearNonBlocking(fd);
     if (!usable) {
         systemCalls().close(fd);
         return failed(found, usable.error());
