@@ -76,6 +76,37 @@ bool fillKeyPixelsInRows(const std::uint8_t* source, std::uint8_t* destination, 
     return runsLeft;
 }
 
+// In place, every row from its right end, sixteen pixels at a time: each
+// pixel is read before its left neighbour is written, and a key pixel (0)
+// takes its left neighbour by an or. No row's mask is needed.
+bool fillKeyPixelsInPlace(std::uint8_t* pixels, int height) {
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    // Column 0 has no left neighbour in its row: no run starts it.
+    const __m128i notFirst = _mm_slli_si128(_mm_cmpeq_epi8(zero, zero), 1);
+    __m128i runs = zero;
+    for (int r = 0; r < height; ++r) {
+        std::uint8_t* row = pixels + r * kRow;
+        const bool firstIsKey = row[0] == 0;
+        for (int block = 3; block >= 0; --block) {
+            auto* at = reinterpret_cast<__m128i*>(row + 16 * block);
+            const __m128i here = _mm_loadu_si128(at);
+            const __m128i left = block == 0 ? _mm_slli_si128(here, 1)
+                                            : _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 16 * block - 1));
+            const __m128i key = _mm_cmpeq_epi8(here, zero);
+            __m128i run = _mm_and_si128(key, _mm_cmpeq_epi8(left, zero));
+            if (block == 0) run = _mm_and_si128(run, notFirst);
+            runs = _mm_or_si128(runs, run);
+            _mm_storeu_si128(at, _mm_or_si128(here, _mm_and_si128(key, left)));
+        }
+        if (firstIsKey) row[0] = row[1];
+    }
+    return _mm_movemask_epi8(runs) != 0;
+#else
+    return fillKeyPixelsInRows(pixels, pixels, height);
+#endif
+}
+
 // First and last rows: the pixels beside them in the row, and in the
 // corners the one inside the row together with the one across.
 void trimEdgeRows(const std::uint8_t* source, std::uint8_t* destination, int height) {
@@ -145,7 +176,10 @@ void copyTrimmedRows(const std::uint8_t* source, std::uint8_t* destination, int 
 
 bool fillKeyPixels(const std::uint8_t* source, std::uint8_t* destination, int width, int height) {
     if (width < 2 || height < 2) return false;
-    if (width == kRow) return fillKeyPixelsInRows(source, destination, height);
+    if (width == kRow) {
+        if (destination == source) return fillKeyPixelsInPlace(destination, height);
+        return fillKeyPixelsInRows(source, destination, height);
+    }
     bool runsLeft = false;
     for (int r = 0; r < height; ++r) {
         const std::uint8_t* in = source + static_cast<long>(r) * width;
