@@ -17,9 +17,8 @@ Result<std::span<const std::uint8_t>> PosixPlatform::mapFile(FileHandle file) {
         return std::make_error_code(std::errc::file_too_large);
     }
     const auto size = static_cast<std::size_t>(info.st_size);
-    // Pages are brought in as they are first touched: the TIS's tiles are
-    // read into memory as they are written, and the view only serves the
-    // few bytes of each tile that the conversion looks at.
+    // Pages are brought in as they are first touched: of a TIS only its
+    // header is looked at through the view, as its tiles are read into memory.
     void* view = posix::systemCalls().mmap(nullptr, size, PROT_READ, MAP_SHARED, posix::descriptorOf(file), 0);
     if (view == MAP_FAILED) return posix::lastError();
     return std::span<const std::uint8_t>(static_cast<const std::uint8_t*>(view), size);
