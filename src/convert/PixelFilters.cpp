@@ -1,6 +1,5 @@
 #include "convert/PixelFilters.h"
 
-#include <algorithm>
 #include <bit>
 #include <cstdint>
 
@@ -107,11 +106,12 @@ bool fillKeyPixelsInPlace(std::uint8_t* pixels, int height) {
 #endif
 }
 
-// First and last rows: the pixels beside them in the row, and in the
-// corners the one inside the row together with the one across.
-void trimEdgeRows(const std::uint8_t* source, std::uint8_t* destination, int height) {
+void trimEdgesInRows(const std::uint8_t* source, std::uint8_t* destination, int height) {
     constexpr std::uint64_t kFirst = 1, kLast = std::uint64_t{1} << 63;
     constexpr std::uint64_t kMiddle = ~(kFirst | kLast);
+
+    // First and last rows: the pixels beside them in the row, and in the
+    // corners the one inside the row together with the one across.
     auto edgeRow = [&](int r, int across) {
         const std::uint64_t keys = keyMask(source + r * kRow);
         const std::uint64_t other = keyMask(source + across * kRow);
@@ -122,10 +122,7 @@ void trimEdgeRows(const std::uint8_t* source, std::uint8_t* destination, int hei
     };
     edgeRow(0, 1);
     edgeRow(height - 1, height - 2);
-}
 
-void trimEdgesInRows(const std::uint8_t* source, std::uint8_t* destination, int height) {
-    trimEdgeRows(source, destination, height);
     // Inner rows: two of the four neighbours, where the left of column 0 is
     // the previous row's last pixel and the right of column 63 the next row's first.
     std::uint64_t above = keyMask(source);
@@ -140,36 +137,6 @@ void trimEdgesInRows(const std::uint8_t* source, std::uint8_t* destination, int 
         above = keys;
         keys = below;
     }
-}
-
-// The inner rows written whole: on a row of 64 the neighbours left and right
-// are the bytes before and after, across rows too, so sixteen pixels at a
-// time take their four neighbours from four loads, with no loop over the
-// pixels cleared (an extra tile clears many).
-void copyTrimmedRows(const std::uint8_t* source, std::uint8_t* destination, int height) {
-#if defined(__SSE2__)
-    std::copy_n(source, kRow, destination);
-    const int last = (height - 1) * kRow;
-    std::copy_n(source + last, kRow, destination + last);
-    trimEdgeRows(source, destination, height);
-    const __m128i zero = _mm_setzero_si128();
-    const auto keyAt = [&](int at) {
-        return _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(source + at)), zero);
-    };
-    for (int at = kRow; at < last; at += 16) {
-        const __m128i up = keyAt(at - kRow), down = keyAt(at + kRow);
-        const __m128i left = keyAt(at - 1), right = keyAt(at + 1);
-        const __m128i twoOrMore = _mm_or_si128(
-            _mm_or_si128(_mm_and_si128(_mm_or_si128(up, down), _mm_or_si128(left, right)), _mm_and_si128(up, down)),
-            _mm_and_si128(left, right));
-        // A key pixel is 0 already: clearing it changes nothing.
-        const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + at));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + at), _mm_andnot_si128(twoOrMore, here));
-    }
-#else
-    std::copy_n(source, height * kRow, destination);
-    trimEdgesInRows(source, destination, height);
-#endif
 }
 
 }  // namespace
@@ -196,15 +163,6 @@ bool fillKeyPixels(const std::uint8_t* source, std::uint8_t* destination, int wi
         }
     }
     return runsLeft;
-}
-
-void copyTrimmingOverlayEdges(const std::uint8_t* source, std::uint8_t* destination, int width, int height) {
-    if (width == kRow && height >= 2) {
-        copyTrimmedRows(source, destination, height);
-        return;
-    }
-    std::copy_n(source, static_cast<std::size_t>(width) * static_cast<std::size_t>(height), destination);
-    trimOverlayEdges(source, destination, width, height);
 }
 
 void trimOverlayEdges(const std::uint8_t* source, std::uint8_t* destination, int width,

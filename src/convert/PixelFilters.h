@@ -22,8 +22,4 @@ bool fillKeyPixels(const std::uint8_t* source, std::uint8_t* destination, int wi
 void trimOverlayEdges(const std::uint8_t* source, std::uint8_t* destination, int width,
                       int height);
 
-// Writes all of `destination`: `source` with the pixels that trimOverlayEdges
-// clears set to 0, as a copy and then that filter make it, in one pass.
-void copyTrimmingOverlayEdges(const std::uint8_t* source, std::uint8_t* destination, int width, int height);
-
 }  // namespace wedmorph
