@@ -80,7 +80,7 @@ public:
           reporter_(platform, line.options.silent),
           input_(platform, paths.input, line.options.deleteSource ? InputUse::ReadThenDelete : InputUse::Read,
                  protected_),
-          output_(platform, paths.output, protected_) {}
+          output_(platform, paths.output, protected_, line.options.deleteSource) {}
 
     int execute();
 
@@ -140,10 +140,10 @@ int Run::execute() {
         if (const StepResult failed = (this->*step)()) return abandon(*failed);
     }
     if (!options_.deleteSource) {
-        if (const StepResult failed = output_.commit(false, reporter_)) return abandon(*failed);
+        if (const StepResult failed = output_.commit(reporter_)) return abandon(*failed);
         return finish();
     }
-    if (const StepResult failed = output_.commit(true, reporter_)) return abandon(*failed);
+    if (const StepResult failed = output_.commit(reporter_)) return abandon(*failed);
     if (const StepResult failed = output_.verify()) return abandon(*failed);
     input_.deleteFiles(reporter_, output_.companionsDone(), bitmapsShared_);
     return finish();

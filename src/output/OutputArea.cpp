@@ -12,8 +12,9 @@ namespace wedmorph {
 
 static_assert(std::size(messages::kCompanionCopyWarnings) == kCompanionCount);
 
-OutputArea::OutputArea(Platform& platform, const AreaFilePaths& paths, ProtectedFiles& protectedFiles)
-    : platform_(platform), paths_(paths), protected_(protectedFiles) {}
+OutputArea::OutputArea(Platform& platform, const AreaFilePaths& paths, ProtectedFiles& protectedFiles,
+                       bool durable)
+    : platform_(platform), paths_(paths), protected_(protectedFiles), durable_(durable) {}
 
 OutputArea::~OutputArea() { rollBack(); }
 
@@ -21,6 +22,11 @@ const std::string& OutputArea::pathOf(std::size_t file) const {
     if (file == kWed) return paths_.wed;
     if (file == kTis) return paths_.tis;
     return paths_.companions[file - kFirstCompanion];
+}
+
+bool OutputArea::flushes() const {
+    return durable_ ||
+           std::any_of(files_.begin(), files_.end(), [](const OutputFile& f) { return f.file && f.replaces(); });
 }
 
 StepResult OutputArea::hold(const InputNames& inputNames, const InputArea& input) {
@@ -78,28 +84,31 @@ StepResult OutputArea::copyCompanions(const InputArea& input, Reporter& reporter
         OutputFile& target = files_[kFirstCompanion + n];
         companionsDone_[n] = input.companion(n).isOpen() && target.file &&
                              platform_.copyContents(input.companion(n), target.file.get());
+        if (companionsDone_[n] && flushes()) platform_.startFlush(target.file.get(), 0, 0);
         if (!companionsDone_[n]) dropCompanion(n, reporter);
     }
     return {};
 }
 
 StepResult OutputArea::writeWed(FileHandle inputWed, WedImage patched, const WedLayout& layout) {
-    return concerning(paths_.wed, writeOutputWed(platform_, inputWed, files_[kWed].file.get(), patched, layout));
+    const StepResult failed = writeOutputWed(platform_, inputWed, files_[kWed].file.get(), patched, layout);
+    if (!failed && flushes()) platform_.startFlush(files_[kWed].file.get(), 0, 0);
+    return concerning(paths_.wed, failed);
 }
 
 StepResult OutputArea::writeTisTiles(OutputTileset& tileset, FileHandle input, const std::string& inputPath,
                                      std::uint64_t firstTile, bool saveHeader) {
     return concerning(paths_.tis, writeOutputTisTiles(platform_, files_[kTis].file.get(), tileset, input, inputPath,
-                                                      firstTile, saveHeader));
+                                                      firstTile, saveHeader, flushes()));
 }
 
 StepResult OutputArea::writeTisExtras(OutputTileset& tileset, FileHandle input, const std::string& inputPath,
                                       std::uint64_t firstTile, bool saveHeader) {
     return concerning(paths_.tis, writeOutputTisExtras(platform_, files_[kTis].file.get(), tileset, input, inputPath,
-                                                       firstTile, saveHeader));
+                                                       firstTile, saveHeader, flushes()));
 }
 
-StepResult OutputArea::commit(bool durable, Reporter& reporter) {
+StepResult OutputArea::commit(Reporter& reporter) {
     // The companions first and the WED last: an area whose WED is new is
     // whole. Each output's message is the one its writing fails with.
     std::array<std::size_t, kFileCount> order{};
@@ -109,9 +118,7 @@ StepResult OutputArea::commit(bool durable, Reporter& reporter) {
     const auto messageOf = [](std::size_t file) {
         return file == kWed ? messages::kWriteOutputWed : messages::kWriteOutputTis;
     };
-    const bool replacing =
-        std::any_of(files_.begin(), files_.end(), [](const OutputFile& f) { return f.file && f.replaces(); });
-    const bool flush = durable || replacing;
+    const bool flush = flushes();
     for (std::size_t file = 0; file < kFileCount; ++file) {
         // A flush of a large TIS can take seconds: the run stays cancellable
         // until the first rename.

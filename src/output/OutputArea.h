@@ -22,7 +22,8 @@ namespace wedmorph {
 
 class OutputArea {
 public:
-    OutputArea(Platform& platform, const AreaFilePaths& paths, ProtectedFiles& protectedFiles);
+    // `durable`: the commit puts every output on stable storage (-d).
+    OutputArea(Platform& platform, const AreaFilePaths& paths, ProtectedFiles& protectedFiles, bool durable);
     ~OutputArea();
     OutputArea(const OutputArea&) = delete;
     OutputArea& operator=(const OutputArea&) = delete;
@@ -48,12 +49,13 @@ public:
                                             std::uint64_t firstTile, bool saveHeader);
 
     // Gives every temporary its target's name: the companions, then the TIS,
-    // then the WED. When `durable`, or where a temporary replaces a file,
+    // then the WED. When durable, or where a temporary replaces a file,
     // every temporary is first put on stable storage, and each folder that
-    // took a name after. A WED or TIS that fails ends the run, with the
+    // took a name after; the outputs are then started on their way to the
+    // disk as they are written, so that the flushes find little left to do. A WED or TIS that fails ends the run, with the
     // renames made so far kept; a companion that fails is a warning. An
     // interruption ends it up to the first rename, and no later.
-    [[nodiscard]] StepResult commit(bool durable, Reporter& reporter);
+    [[nodiscard]] StepResult commit(Reporter& reporter);
 
     // After the commit, before any source is deleted: the names of the WED
     // and TIS still lead to the files as the run wrote them. A companion copy
@@ -74,6 +76,8 @@ private:
 
     // The output's own name.
     const std::string& pathOf(std::size_t file) const;
+    // Whether the commit flushes the outputs (known once they are held).
+    bool flushes() const;
     // A companion copy that cannot be had: its warning, and its temporary goes.
     void dropCompanion(std::size_t n, Reporter& reporter);
     // The output's own failure, for `error`: its message, or for a companion
@@ -83,6 +87,7 @@ private:
     Platform& platform_;
     const AreaFilePaths& paths_;
     ProtectedFiles& protected_;
+    bool durable_;
     std::array<OutputFile, kFileCount> files_;
     CompanionsDone companionsDone_{};
 };

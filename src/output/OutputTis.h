@@ -21,9 +21,11 @@ std::uint64_t outputTisBytes(const OutputTileset& tileset, bool saveHeader);
 // room of the file is reserved on the disk first. Every read's and write's
 // result and byte count is checked. An interruption stops the writing
 // between two batches. A read that fails is said to concern `inputPath`.
+// With `flushAhead` (the file is to be flushed), what is written is started
+// on its way to the disk as the writing goes on.
 [[nodiscard]] StepResult writeOutputTisTiles(Platform& platform, FileHandle file, OutputTileset& tileset,
                                              FileHandle input, const std::string& inputPath, std::uint64_t firstTile,
-                                             bool saveHeader);
+                                             bool saveHeader, bool flushAhead);
 
 // Notes the keys of the copied tiles as writeOutputTisTiles does, writing
 // nothing: for a run whose copied tiles could not be written, whose pass is
@@ -35,6 +37,6 @@ std::uint64_t outputTisBytes(const OutputTileset& tileset, bool saveHeader);
 // reading their sources again, and then the header when `saveHeader` is set.
 [[nodiscard]] StepResult writeOutputTisExtras(Platform& platform, FileHandle file, OutputTileset& tileset,
                                               FileHandle input, const std::string& inputPath, std::uint64_t firstTile,
-                                              bool saveHeader);
+                                              bool saveHeader, bool flushAhead);
 
 }  // namespace wedmorph

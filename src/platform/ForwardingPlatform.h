@@ -55,6 +55,9 @@ public:
         return inner_.copyContents(source, target);
     }
     Result<> flushFile(FileHandle file) override { return inner_.flushFile(file); }
+    void startFlush(FileHandle file, std::uint64_t offset, std::uint64_t length) override {
+        inner_.startFlush(file, offset, length);
+    }
     Result<> flushFolder(const std::string& dir) override { return inner_.flushFolder(dir); }
     Result<> renameHeld(FileHandle file, const std::string& from, const std::string& to) override {
         return inner_.renameHeld(file, from, to);

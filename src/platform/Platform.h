@@ -219,6 +219,12 @@ public:
 
     // Puts what was written to the file on stable storage.
     virtual Result<> flushFile(FileHandle file) = 0;
+    // Starts putting `length` bytes of `file` from `offset` on (0: up to its
+    // end) on stable storage and returns without waiting: the disk works
+    // while the run goes on, and a flush that follows has less left to wait
+    // for. Only advice, never a failure: where the system cannot, nothing
+    // happens, and the flush reports what matters.
+    virtual void startFlush(FileHandle file, std::uint64_t offset, std::uint64_t length) = 0;
     // The same for a folder's entries; a file system that cannot flush a
     // folder counts as done.
     virtual Result<> flushFolder(const std::string& dir) = 0;

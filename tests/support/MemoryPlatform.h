@@ -51,6 +51,7 @@ public:
                       std::size_t& read) override;
     Result<> copyContents(FileHandle source, FileHandle target) override;
     Result<> flushFile(FileHandle) override { return {}; }
+    void startFlush(FileHandle, std::uint64_t, std::uint64_t) override {}
     Result<> flushFolder(const std::string&) override { return {}; }
     Result<> renameHeld(FileHandle file, const std::string& from, const std::string& to) override;
     Result<> copyPermissions(FileHandle, FileHandle) override { return {}; }

@@ -369,6 +369,15 @@ Result<> PosixPlatform::flushFile(FileHandle file) {
     return fsyncRetried(fd);
 }
 
+void PosixPlatform::startFlush(FileHandle file, std::uint64_t offset, std::uint64_t length) {
+#if defined(__linux__)
+    (void)systemCalls().sync_file_range(descriptorOf(file), static_cast<off_t>(offset), static_cast<off_t>(length),
+                                        SYNC_FILE_RANGE_WRITE);
+#else
+    (void)file, (void)offset, (void)length;
+#endif
+}
+
 Result<> PosixPlatform::flushFolder(const std::string& dir) {
     const int fd = systemCalls().open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
     if (fd < 0) return lastError();

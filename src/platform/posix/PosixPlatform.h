@@ -118,6 +118,7 @@ public:
                       std::size_t& read) override;
     Result<> copyContents(FileHandle source, FileHandle target) override;
     Result<> flushFile(FileHandle file) override;
+    void startFlush(FileHandle file, std::uint64_t offset, std::uint64_t length) override;
     Result<> flushFolder(const std::string& dir) override;
     Result<> renameHeld(FileHandle file, const std::string& from, const std::string& to) override;
     Result<> copyPermissions(FileHandle from, FileHandle to) override;

@@ -29,6 +29,7 @@ SystemCalls& systemCalls() {
 #if defined(__linux__)
         .copy_file_range = ::copy_file_range,
         .fallocate = ::fallocate,
+        .sync_file_range = ::sync_file_range,
 #endif
         .fsync = ::fsync,
         .stat = ::stat,

@@ -73,6 +73,9 @@ public:
                       std::size_t& read) override;
     Result<> copyContents(FileHandle source, FileHandle target) override;
     Result<> flushFile(FileHandle file) override;
+    // Windows has no call that starts a range on its way to the disk
+    // without waiting for it: the flush does it all.
+    void startFlush(FileHandle, std::uint64_t, std::uint64_t) override {}
     Result<> flushFolder(const std::string& dir) override;
     Result<> renameHeld(FileHandle file, const std::string& from, const std::string& to) override;
     Result<> copyPermissions(FileHandle, FileHandle) override { return {}; }
