@@ -368,7 +368,8 @@ long long filterInstructions(const Setup& setup, const Area& area) {
     const Process process = runProcess({"/bin/sh", "-c",
         "valgrind --tool=callgrind --callgrind-out-file=" + out +
         " --collect-atstart=no --toggle-collect='wedmorph::fillKeyPixels*'"
-        " --toggle-collect='wedmorph::trimOverlayEdges*' " + setup.dir + "wedmorph -s " + area.input +
+        " --toggle-collect='wedmorph::trimOverlayEdges*' --toggle-collect='wedmorph::copyTrimmingOverlayEdges*' " +
+        setup.dir + "wedmorph -s " + area.input +
         " " + area.output});
     if (process.status != 0) return -1;
     const std::string text = readAll(out);

@@ -21,8 +21,8 @@ void makeSolid(const std::uint8_t* in, std::uint8_t* out) {
 // An extra overlay tile: a copy of `in`, key colour and all, with its stray
 // edge pixels cleared.
 void makeOverlayTile(const std::uint8_t* in, std::uint8_t* out) {
-    std::copy_n(in, tis::kTileSize, out);
-    trimOverlayEdges(tilePixels(in), tilePixels(out), tis::kTileSide, tis::kTileSide);
+    std::copy(in, tilePixels(in), out);  // the palette
+    copyTrimmingOverlayEdges(tilePixels(in), tilePixels(out), tis::kTileSide, tis::kTileSide);
 }
 
 }  // namespace

@@ -1,11 +1,14 @@
 #include "convert/PixelFilters.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+
+#include "convert/WideFilters.h"
 
 namespace wedmorph {
 
@@ -106,12 +109,11 @@ bool fillKeyPixelsInPlace(std::uint8_t* pixels, int height) {
 #endif
 }
 
-void trimEdgesInRows(const std::uint8_t* source, std::uint8_t* destination, int height) {
+// First and last rows: the pixels beside them in the row, and in the
+// corners the one inside the row together with the one across.
+void trimEdgeRows(const std::uint8_t* source, std::uint8_t* destination, int height) {
     constexpr std::uint64_t kFirst = 1, kLast = std::uint64_t{1} << 63;
     constexpr std::uint64_t kMiddle = ~(kFirst | kLast);
-
-    // First and last rows: the pixels beside them in the row, and in the
-    // corners the one inside the row together with the one across.
     auto edgeRow = [&](int r, int across) {
         const std::uint64_t keys = keyMask(source + r * kRow);
         const std::uint64_t other = keyMask(source + across * kRow);
@@ -122,7 +124,10 @@ void trimEdgesInRows(const std::uint8_t* source, std::uint8_t* destination, int 
     };
     edgeRow(0, 1);
     edgeRow(height - 1, height - 2);
+}
 
+void trimEdgesInRows(const std::uint8_t* source, std::uint8_t* destination, int height) {
+    trimEdgeRows(source, destination, height);
     // Inner rows: two of the four neighbours, where the left of column 0 is
     // the previous row's last pixel and the right of column 63 the next row's first.
     std::uint64_t above = keyMask(source);
@@ -144,7 +149,10 @@ void trimEdgesInRows(const std::uint8_t* source, std::uint8_t* destination, int 
 bool fillKeyPixels(const std::uint8_t* source, std::uint8_t* destination, int width, int height) {
     if (width < 2 || height < 2) return false;
     if (width == kRow) {
-        if (destination == source) return fillKeyPixelsInPlace(destination, height);
+        if (destination == source) {
+            return wide::available() ? wide::fillInPlace(destination, height)
+                                     : fillKeyPixelsInPlace(destination, height);
+        }
         return fillKeyPixelsInRows(source, destination, height);
     }
     bool runsLeft = false;
@@ -163,6 +171,24 @@ bool fillKeyPixels(const std::uint8_t* source, std::uint8_t* destination, int wi
         }
     }
     return runsLeft;
+}
+
+void copyTrimmingOverlayEdges(const std::uint8_t* source, std::uint8_t* destination, int width, int height) {
+    if (width == kRow && height >= 2) {
+        if (!wide::available()) {
+            std::copy_n(source, height * kRow, destination);
+            trimEdgesInRows(source, destination, height);
+            return;
+        }
+        const int last = (height - 1) * kRow;
+        std::copy_n(source, kRow, destination);
+        std::copy_n(source + last, kRow, destination + last);
+        trimEdgeRows(source, destination, height);
+        wide::copyTrimmedInnerRows(source, destination, height);
+        return;
+    }
+    std::copy_n(source, static_cast<std::size_t>(width) * static_cast<std::size_t>(height), destination);
+    trimOverlayEdges(source, destination, width, height);
 }
 
 void trimOverlayEdges(const std::uint8_t* source, std::uint8_t* destination, int width,

@@ -22,4 +22,8 @@ bool fillKeyPixels(const std::uint8_t* source, std::uint8_t* destination, int wi
 void trimOverlayEdges(const std::uint8_t* source, std::uint8_t* destination, int width,
                       int height);
 
+// Writes all of `destination`: `source` with the pixels that trimOverlayEdges
+// clears set to 0, the bytes a copy and then that filter give.
+void copyTrimmingOverlayEdges(const std::uint8_t* source, std::uint8_t* destination, int width, int height);
+
 }  // namespace wedmorph

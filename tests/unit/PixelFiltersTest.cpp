@@ -5,6 +5,7 @@
 
 #include "areagen/AreaBuilder.h"
 #include "convert/PixelFilters.h"
+#include "convert/WideFilters.h"
 #include "support/ReferenceConversion.h"
 
 namespace wedmorph {
@@ -121,37 +122,47 @@ TEST(TrimOverlayEdges, KeyPixelsOfTheSourceAreNeverWritten) {
 // Both filters give exactly what the rules give, pixel for pixel, on tiles of
 // every density of key pixels, for full tiles and for shorter areas of tile width.
 TEST(PixelFilters, MatchTheRulesOnRandomTiles) {
-    areagen::Random random(7);
-    const int heights[] = {64, 2, 3, 17};
-    for (int round = 0; round < 400; ++round) {
-        const int keyPercent = round % 100;
-        const int height = heights[round % 4];
-        const std::size_t size = static_cast<std::size_t>(64 * height);
-        Area source(size);
-        for (std::uint8_t& pixel : source) {
-            pixel = random.chance(keyPercent) ? 0 : static_cast<std::uint8_t>(1 + random.below(255));
+    // With the 32-pixel loops where the processor has them, then without.
+    for (const bool wideVectors : {true, false}) {
+        wide::allow(wideVectors);
+        areagen::Random random(7);
+        const int heights[] = {64, 2, 3, 17};
+        for (int round = 0; round < 400; ++round) {
+            const int keyPercent = round % 100;
+            const int height = heights[round % 4];
+            const std::size_t size = static_cast<std::size_t>(64 * height);
+            Area source(size);
+            for (std::uint8_t& pixel : source) {
+                pixel = random.chance(keyPercent) ? 0 : static_cast<std::uint8_t>(1 + random.below(255));
+            }
+            Area start(size);
+            for (std::uint8_t& pixel : start) pixel = static_cast<std::uint8_t>(random.next());
+
+            Area got = start, want = start;
+            const bool gotRuns = fillKeyPixels(source.data(), got.data(), 64, height);
+            const bool wantRuns = test::referenceFillKeyPixels(source.data(), want.data(), 64, height);
+            ASSERT_EQ(gotRuns, wantRuns) << "round " << round;
+            ASSERT_EQ(got, want) << "round " << round;
+            // In place, over a copy of the source, as the writer fills its tiles.
+            got = source;
+            want = source;
+            ASSERT_EQ(fillKeyPixels(got.data(), got.data(), 64, height), wantRuns) << "round " << round;
+            test::referenceFillKeyPixels(source.data(), want.data(), 64, height);
+            ASSERT_EQ(got, want) << "round " << round;
+
+            got = start;
+            want = start;
+            trimOverlayEdges(source.data(), got.data(), 64, height);
+            test::referenceTrimOverlayEdges(source.data(), want.data(), 64, height);
+            ASSERT_EQ(got, want) << "round " << round;
+            // Copied and trimmed in one pass, as extra tiles are made.
+            copyTrimmingOverlayEdges(source.data(), got.data(), 64, height);
+            want = source;
+            test::referenceTrimOverlayEdges(source.data(), want.data(), 64, height);
+            ASSERT_EQ(got, want) << "round " << round;
         }
-        Area start(size);
-        for (std::uint8_t& pixel : start) pixel = static_cast<std::uint8_t>(random.next());
-
-        Area got = start, want = start;
-        const bool gotRuns = fillKeyPixels(source.data(), got.data(), 64, height);
-        const bool wantRuns = test::referenceFillKeyPixels(source.data(), want.data(), 64, height);
-        ASSERT_EQ(gotRuns, wantRuns) << "round " << round;
-        ASSERT_EQ(got, want) << "round " << round;
-        // In place, over a copy of the source, as the writer fills its tiles.
-        got = source;
-        want = source;
-        ASSERT_EQ(fillKeyPixels(got.data(), got.data(), 64, height), wantRuns) << "round " << round;
-        test::referenceFillKeyPixels(source.data(), want.data(), 64, height);
-        ASSERT_EQ(got, want) << "round " << round;
-
-        got = start;
-        want = start;
-        trimOverlayEdges(source.data(), got.data(), 64, height);
-        test::referenceTrimOverlayEdges(source.data(), want.data(), 64, height);
-        ASSERT_EQ(got, want) << "round " << round;
     }
+    wide::allow(true);
 }
 
 }  // namespace
