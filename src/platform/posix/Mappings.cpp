@@ -9,6 +9,12 @@
 
 namespace wedmorph {
 
+namespace {
+
+constexpr std::size_t kReadAheadWhole = std::size_t{8} << 20;
+
+}  // namespace
+
 Result<std::span<const std::uint8_t>> PosixPlatform::mapFile(FileHandle file) {
     struct stat info;
     if (posix::systemCalls().fstat(posix::descriptorOf(file), &info) != 0) return posix::lastError();
@@ -21,6 +27,13 @@ Result<std::span<const std::uint8_t>> PosixPlatform::mapFile(FileHandle file) {
     // header is looked at through the view, as its tiles are read into memory.
     void* view = posix::systemCalls().mmap(nullptr, size, PROT_READ, MAP_SHARED, posix::descriptorOf(file), 0);
     if (view == MAP_FAILED) return posix::lastError();
+    // A file not in the page cache would be read a fault, and a request to
+    // the disk, at a time as the view is first touched. A file of a few
+    // megabytes (a WED, which is read whole; a small TIS, whose tiles are
+    // read soon after) is asked for whole at once, so that the disk reads
+    // ahead while the run checks the area; a large TIS is left to the
+    // reads' own read-ahead. Only advice.
+    if (size <= kReadAheadWhole) (void)posix::systemCalls().madvise(view, size, MADV_WILLNEED);
     return std::span<const std::uint8_t>(static_cast<const std::uint8_t*>(view), size);
 }
 
