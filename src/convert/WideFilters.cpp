@@ -2,6 +2,7 @@
 
 #if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
 #define WEDMORPH_WIDE_FILTERS 1
+#include <cpuid.h>
 #include <immintrin.h>
 #endif
 
@@ -11,11 +12,26 @@ namespace wedmorph::wide {
 
 namespace {
 
-constexpr int kRow = 64;
-
 std::atomic<bool> allowed{true};
 
 #if defined(WEDMORPH_WIDE_FILTERS)
+constexpr int kRow = 64;
+
+// AVX2, and a system that saves the 256-bit registers: the processor's own
+// answer (cpuid, xgetbv), which needs no library.
+bool processorHasAvx2() {
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    if (!__get_cpuid(1, &a, &b, &c, &d)) return false;
+    constexpr unsigned kOsSaves = 1u << 27, kAvx = 1u << 28;
+    if ((c & (kOsSaves | kAvx)) != (kOsSaves | kAvx)) return false;
+    unsigned low = 0, high = 0;
+    __asm__("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
+    (void)high;
+    if ((low & 0x6) != 0x6) return false;  // the system keeps XMM and YMM state
+    if (!__get_cpuid_count(7, 0, &a, &b, &c, &d)) return false;
+    return (b & (1u << 5)) != 0;
+}
+
 // The key pixels (0) of the 32 at `at`, as bytes of all ones.
 __attribute__((target("avx2"))) inline __m256i keysAt(const std::uint8_t* at) {
     return _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at)), _mm256_setzero_si256());
@@ -29,7 +45,7 @@ void allow(bool on) { allowed.store(on, std::memory_order_relaxed); }
 #if defined(WEDMORPH_WIDE_FILTERS)
 
 bool available() {
-    static const bool has = __builtin_cpu_supports("avx2");
+    static const bool has = processorHasAvx2();
     return has && allowed.load(std::memory_order_relaxed);
 }
 
