@@ -1,8 +1,9 @@
 // The memory of one run, taken from the platform in whole pages: a large
 // block (the buffer tiles are made in, the copy of a large WED) in pages of
 // its own, small ones (the marks of the tiles, the list of extra tiles)
-// carved from shared 2 MiB chunks. Pages are faulted in only as they are
-// first used, so a run costs page faults for what it touches and no more.
+// carved from shared 2 MiB chunks. Pages come as they are first used: the
+// platform gives blocks of a megabyte or more large pages where it can, one
+// fault each, and smaller ones plain pages, a fault per page touched.
 #pragma once
 
 #include <cstddef>

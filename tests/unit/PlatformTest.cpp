@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
 
 #include "platform/Platform.h"
 #include "support/TempDir.h"
@@ -99,6 +100,8 @@ TEST_F(Platform, PagesAreZeroedAndWritable) {
     EXPECT_EQ(pages[bytes - 1], 0);
     pages[bytes - 1] = 9;
     platform.releasePages(pages, bytes);
+    // A size that cannot be rounded up to whole pages is no memory at all.
+    EXPECT_FALSE(platform.allocatePages(std::numeric_limits<std::size_t>::max() - 100));
 }
 
 }  // namespace

@@ -371,7 +371,7 @@ Result<> PosixPlatform::flushFile(FileHandle file) {
 
 void PosixPlatform::startFlush(FileHandle file, std::uint64_t offset, std::uint64_t length) {
 #if defined(__linux__)
-    (void)systemCalls().sync_file_range(descriptorOf(file), static_cast<off_t>(offset), static_cast<off_t>(length),
+    (void)systemCalls().sync_file_range(descriptorOf(file), static_cast<loff_t>(offset), static_cast<loff_t>(length),
                                         SYNC_FILE_RANGE_WRITE);
 #else
     (void)file, (void)offset, (void)length;

@@ -45,7 +45,8 @@ void PosixPlatform::unmapFile(std::span<const std::uint8_t> view) {
 namespace {
 
 // A block of a megabyte or more (the room that tiles are read into and made
-// in, the copy of a large WED) is touched whole, and its first touch of each
+// in, the chunk that a run's small blocks are carved from, the copy of a
+// large WED) is touched over hundreds of pages, and the first touch of each
 // plain page is a fault: 4 KiB pages cost a fault apiece, which on a virtual
 // machine costs ten microseconds and more (3.7 ms for the 1.3 MB room),
 // while a 2 MiB large page is one fault and its zeroing (0.2 ms). Such a
@@ -53,20 +54,24 @@ namespace {
 // smaller ones take plain pages, faulted in as they are first used.
 constexpr std::size_t kLargePage = std::size_t{2} << 20;
 
-std::size_t pagesTaken(std::size_t bytes) {
+bool takesLargePages(std::size_t bytes) {
 #if defined(MADV_HUGEPAGE)
-    constexpr std::size_t kLargePagesFrom = std::size_t{1} << 20;
-    return bytes >= kLargePagesFrom ? (bytes + kLargePage - 1) / kLargePage * kLargePage : bytes;
+    return bytes >= (std::size_t{1} << 20);
 #else
-    return bytes;  // no large pages to ask for
+    (void)bytes;
+    return false;  // no large pages to ask for
 #endif
+}
+
+// What a block of `bytes` maps: whole large pages, or its own size.
+std::size_t pagesTaken(std::size_t bytes) {
+    return takesLargePages(bytes) ? (bytes + kLargePage - 1) / kLargePage * kLargePage : bytes;
 }
 
 }  // namespace
 
 Result<void*> PosixPlatform::allocatePages(std::size_t bytes) {
-    const std::size_t taken = pagesTaken(bytes);
-    if (taken == bytes) {
+    if (!takesLargePages(bytes)) {
         void* block = posix::systemCalls().mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
                                                 MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (block == MAP_FAILED) return posix::lastError();
@@ -74,7 +79,10 @@ Result<void*> PosixPlatform::allocatePages(std::size_t bytes) {
     }
     // One large page more than the block, so that it can start on a boundary;
     // what lies before and after it is given back.
-    if (taken > std::numeric_limits<std::size_t>::max() - kLargePage) return std::make_error_code(std::errc::not_enough_memory);
+    if (bytes > std::numeric_limits<std::size_t>::max() - 2 * kLargePage) {
+        return std::make_error_code(std::errc::not_enough_memory);
+    }
+    const std::size_t taken = pagesTaken(bytes);
     void* area = posix::systemCalls().mmap(nullptr, taken + kLargePage, PROT_READ | PROT_WRITE,
                                            MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (area == MAP_FAILED) return posix::lastError();

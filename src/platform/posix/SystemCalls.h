@@ -40,7 +40,7 @@ struct SystemCalls {
     ssize_t (*copy_file_range)(int from, loff_t* fromOffset, int to, loff_t* toOffset,
                                std::size_t length, unsigned flags);
     int (*fallocate)(int fd, int mode, off_t offset, off_t length);
-    int (*sync_file_range)(int fd, off_t offset, off_t length, unsigned flags);
+    int (*sync_file_range)(int fd, loff_t offset, loff_t length, unsigned flags);
 #endif
     int (*fsync)(int fd);
     int (*stat)(const char* path, struct stat* info);
