@@ -52,9 +52,10 @@ public:
     // then the WED. When durable, or where a temporary replaces a file,
     // every temporary is first put on stable storage, and each folder that
     // took a name after; the outputs are then started on their way to the
-    // disk as they are written, so that the flushes find little left to do. A WED or TIS that fails ends the run, with the
-    // renames made so far kept; a companion that fails is a warning. An
-    // interruption ends it up to the first rename, and no later.
+    // disk as they are written, so that the flushes find little left to do.
+    // A WED or TIS that fails ends the run, with the renames made so far
+    // kept; a companion that fails is a warning. An interruption ends it up
+    // to the first rename, and no later.
     [[nodiscard]] StepResult commit(Reporter& reporter);
 
     // After the commit, before any source is deleted: the names of the WED
